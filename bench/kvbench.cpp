@@ -1,0 +1,38 @@
+// Headless driver of the engine, for tests and benchmarks.
+// Usage: kvbench COMMAND ARGS...   (see usage() for the commands)
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+
+namespace {
+
+int usage()
+{
+    std::fprintf(stderr,
+                 "usage: kvbench COMMAND ARGS...\n"
+                 "commands:\n"
+                 "  scan [--csv] FILE      index a source file and print its frames\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments();
+    args.removeFirst();
+    if (args.isEmpty())
+        return usage();
+    const QString cmd = args.takeFirst();
+    const std::map<QString, std::function<int(const QStringList &)>> commands = {
+    };
+    const auto it = commands.find(cmd);
+    if (it == commands.end())
+        return usage();
+    return it->second(args);
+}

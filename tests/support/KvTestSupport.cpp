@@ -1,0 +1,87 @@
+#include "KvTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace kvtest {
+
+QString fixtureDir()
+{
+    const QByteArray env = qgetenv("KV_FIXTURE_DIR");
+    return env.isEmpty() ? QString(KV_FIXTURE_DIR) : QString::fromLocal8Bit(env);
+}
+
+QString fixture(const QString &name)
+{
+    const QString p = fixtureDir() + "/" + name;
+    EXPECT_TRUE(QFileInfo::exists(p)) << "missing fixture " << p.toStdString();
+    return p;
+}
+
+QString dataDir() { return QString(KV_TEST_DATA_DIR); }
+
+TempDir::TempDir()
+{
+    QTemporaryDir d(QDir::tempPath() + "/kvtest-XXXXXX");
+    d.setAutoRemove(false);
+    m_path = d.path();
+}
+
+TempDir::~TempDir() { QDir(m_path).removeRecursively(); }
+
+int runProgram(const QString &program, const QStringList &args, QByteArray *out, QByteArray *err,
+               int timeoutMs)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForStarted())
+        return -1;
+    p.closeWriteChannel();
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return -1;
+    }
+    if (out)
+        *out = p.readAllStandardOutput();
+    if (err)
+        *err = p.readAllStandardError();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+QByteArray decodeMpg123(const QString &path, QString *stderrText)
+{
+    QByteArray out, err;
+    runProgram("mpg123", {"-q", "--no-gapless", "-s", path}, &out, &err);
+    if (stderrText)
+        *stderrText = QString::fromLocal8Bit(err);
+    return out;
+}
+
+QByteArray decodeFfmpeg(const QString &path, QString *stderrText)
+{
+    QByteArray out, err;
+    runProgram("ffmpeg", {"-v", "error", "-i", path, "-f", "s16le", "-"}, &out, &err);
+    if (stderrText)
+        *stderrText = QString::fromLocal8Bit(err);
+    return out;
+}
+
+} // namespace kvtest

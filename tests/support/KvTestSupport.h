@@ -1,0 +1,39 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace kvtest {
+
+// Folder of the generated audio fixtures (build tree).
+QString fixtureDir();
+// Path of one generated fixture; the test fails if it is missing.
+QString fixture(const QString &name);
+// Folder of the small committed data files (tests/data).
+QString dataDir();
+
+// A fresh temporary folder, removed when the object dies.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    QString path() const { return m_path; }
+    QString file(const QString &name) const { return m_path + "/" + name; }
+private:
+    QString m_path;
+};
+
+// Runs a program; returns its exit code (-1 when it could not start) and
+// collects standard output.
+int runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr,
+               QByteArray *err = nullptr, int timeoutMs = 120000);
+
+QByteArray readFile(const QString &path);
+bool writeFile(const QString &path, const QByteArray &data);
+
+// Decodes an MP3 with mpg123 (no gapless handling) to raw s16le PCM.
+QByteArray decodeMpg123(const QString &path, QString *stderrText = nullptr);
+// Decodes any audio file with ffmpeg to raw s16le PCM at its own rate and channels.
+QByteArray decodeFfmpeg(const QString &path, QString *stderrText = nullptr);
+
+} // namespace kvtest
