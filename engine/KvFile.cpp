@@ -1,0 +1,177 @@
+#include "KvFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The one list of open files. No lock: files are opened and closed on the GUI thread.
+QStringList &registry()
+{
+    static QStringList list;
+    return list;
+}
+
+// Empty when the file does not exist (its canonical folder is then empty).
+QString registryKey(const QString &name)
+{
+    if (name.isEmpty())
+        return QString();
+    const QFileInfo info(name);
+    const QString dir = info.canonicalPath();
+    if (dir.isEmpty())
+        return QString();
+    return dir + QDir::separator() + info.fileName();
+}
+
+} // namespace
+
+KvFile::KvFile() = default;
+
+KvFile::~KvFile()
+{
+    release();
+}
+
+void KvFile::setFileName(const QString &path)
+{
+    m_name = normalizeLongPath(path);
+    QFile::setFileName(m_name);
+}
+
+bool KvFile::open(OpenMode mode)
+{
+    return openShared(mode);
+}
+
+bool KvFile::openShared(OpenMode mode)
+{
+    if (isOpen() || m_descriptor != -1)
+        release();
+    m_descriptor = -1;
+    const bool writing = mode & QIODevice::WriteOnly;
+    if (writing) {
+        const QString key = registryKey(m_name);
+        if (!key.isEmpty() && registry().contains(key)) {
+            setErrorString(tr("The file is already in use and cannot be overwritten."));
+            return false;
+        }
+    }
+
+    // Linux has no deny-write sharing mode; the registry above is what keeps
+    // the program from writing over its own open files.
+    int flags = O_CLOEXEC;
+    if ((mode & QIODevice::ReadWrite) == QIODevice::ReadWrite)
+        flags |= O_RDWR;
+    else
+        flags |= writing ? O_WRONLY : O_RDONLY;
+    if (writing)
+        flags |= O_CREAT;
+    if (mode & QIODevice::Truncate)
+        flags |= O_TRUNC;
+    if (mode & QIODevice::Append)
+        flags |= O_APPEND;
+
+    const QByteArray path = QFile::encodeName(QDir::toNativeSeparators(m_name));
+    int fd = path.isEmpty() ? -1 : ::open(path.constData(), flags, 0666);
+    if (fd < 0) {
+        if (path.isEmpty())
+            errno = ENOENT;
+        setErrorString(qt_error_string(-1));
+        return false;
+    }
+    // A folder opens on Linux, but holds no bytes to read or write.
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        setErrorString(qt_error_string(EISDIR));
+        return false;
+    }
+    m_descriptor = fd;
+
+    const bool ok = QFile::open(fd, mode, QFileDevice::DontCloseHandle);
+    if (ok) {
+        m_registryKey = registryKey(m_name);
+        if (!m_registryKey.isEmpty())
+            registry().prepend(m_registryKey);
+    }
+    return ok;
+}
+
+void KvFile::close()
+{
+    release();
+}
+
+void KvFile::release()
+{
+    if (!m_registryKey.isEmpty()) {
+        registry().removeOne(m_registryKey);
+        m_registryKey.clear();
+    }
+    if (isOpen())
+        QFileDevice::close();
+    if (m_descriptor != -1) {
+        ::close(m_descriptor);
+        m_descriptor = -1;
+    }
+}
+
+qint64 KvFile::readAt(qint64 position, char *data, qint64 maxSize) const
+{
+    if (m_descriptor < 0 || position < 0 || maxSize < 0)
+        return -1;
+    qint64 total = 0;
+    while (total < maxSize) {
+        const ssize_t n = ::pread(m_descriptor, data + total, size_t(maxSize - total), off_t(position + total));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return total > 0 ? total : -1;
+        }
+        if (n == 0)
+            break;
+        total += n;
+    }
+    return total;
+}
+
+QStringList KvFile::openFiles()
+{
+    return registry();
+}
+
+QString normalizeLongPath(const QString &path)
+{
+    if (path.isEmpty())
+        return QString();
+    const QFileInfo info(path);
+    if (info.exists()) {
+        const QString canonical = info.canonicalFilePath();
+        if (!canonical.isEmpty())
+            return QDir::toNativeSeparators(canonical);
+    }
+    return QDir::toNativeSeparators(QDir::cleanPath(info.absoluteFilePath()));
+}
+
+QString nativeLongPath(const QString &path)
+{
+    return QDir::toNativeSeparators(normalizeLongPath(path));
+}
+
+QString fileNameOf(const QString &path)
+{
+    return QFileInfo(path).fileName();
+}
+
+std::wstring toNativeStdWString(const QString &path)
+{
+    QString p = path;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return QDir::toNativeSeparators(p).toStdWString();
+}

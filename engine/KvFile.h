@@ -1,0 +1,48 @@
+#pragma once
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <string>
+
+// A QFile that opens its descriptor itself and keeps one process-wide list of
+// the files any KvFile holds open, so that the program refuses to overwrite a
+// file it is reading (an export onto one of its own sources, say).
+class KvFile : public QFile {
+    Q_OBJECT
+public:
+    KvFile();
+    ~KvFile() override;
+
+    // Stores the normalised path. Hides QFile::setFileName.
+    void setFileName(const QString &path);
+    QString fileName() const override { return m_name; }
+
+    bool open(OpenMode mode) override;
+    // The open itself: fails with "The file is already in use and cannot be
+    // overwritten." when opening for writing a file that a KvFile holds open.
+    bool openShared(OpenMode mode);
+    void close() override;
+
+    // Reads at a file position without moving the device's own position, so
+    // that readers on other threads do not disturb each other. Returns the
+    // bytes read or -1.
+    qint64 readAt(qint64 position, char *data, qint64 maxSize) const;
+
+    // The registry of open files: one key per successful open.
+    static QStringList openFiles();
+
+private:
+    void release();
+
+    int m_descriptor = -1;
+    QString m_name;
+    QString m_registryKey;   // the key this object added at open, removed at close
+};
+
+// One canonical, absolute, native-separator form of a path: canonical for an
+// existing file or folder, cleaned absolute otherwise. Empty stays empty.
+QString normalizeLongPath(const QString &path);
+QString nativeLongPath(const QString &path);
+QString fileNameOf(const QString &path);
+std::wstring toNativeStdWString(const QString &path);
