@@ -8,6 +8,8 @@
 #include <functional>
 #include <map>
 
+int cmdScan(const QStringList &args);
+
 namespace {
 
 int usage()
@@ -30,6 +32,7 @@ int main(int argc, char **argv)
         return usage();
     const QString cmd = args.takeFirst();
     const std::map<QString, std::function<int(const QStringList &)>> commands = {
+        {QStringLiteral("scan"), cmdScan},
     };
     const auto it = commands.find(cmd);
     if (it == commands.end())

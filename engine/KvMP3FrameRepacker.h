@@ -1,0 +1,48 @@
+#pragma once
+#include "KvFrameRepacker.h"
+#include "KvMp3Records.h"
+
+#include <QCoreApplication>
+
+#include <boost/shared_array.hpp>
+
+#include <vector>
+
+class KvMP3FrameSizeInfo;
+
+// The frame index of one MP3 source: one KvMP3GainFrameInfo per frame,
+// followed by an all-zero record, and the source's format facts.
+class KvMP3FrameRepacker : public KvFrameRepacker {
+    Q_DECLARE_TR_FUNCTIONS(KvMP3FrameRepacker)
+public:
+    // The scan reads each frame into a buffer of this size.
+    static constexpr qint64 kReadBufferSize = 131072;
+
+    // An ordinary source, to be scanned.
+    KvMP3FrameRepacker();
+    // A silent source of the given format: no file, no table, the largest frame count.
+    explicit KvMP3FrameRepacker(const boost::shared_ptr<KvFrameSizeInfo> &format);
+    ~KvMP3FrameRepacker() override;
+
+    // Results: frames parsed (> 0), or -1 (already scanned, or the file cannot
+    // be opened: errorText is set), -3 (no usable frame index), -4, -5 (the
+    // first frame cannot be read), -6 (the first frame cannot be parsed),
+    // -12 (the thread was asked to stop). A failure after the first frame ends
+    // the scan and keeps the frames before it.
+    qint64 scanFrames(const QString &path, QString &errorText) override;
+
+    // The records (frameCount() + 1 of them after a scan), shared with every
+    // fragment that reads them; empty before a scan and for a silent source.
+    boost::shared_array<KvMP3GainFrameInfo> frameTable() const { return m_table; }
+    // The format facts when they are MP3 facts, else null.
+    KvMP3FrameSizeInfo *mp3SizeInfo() const;
+    qint64 firstFrameOffset() const { return m_firstFrameOffset; }
+
+    // Frame offsets in file order from libmpg123's seek index, one per frame.
+    // False when the file cannot be indexed or the index is not per frame.
+    static bool buildMpg123FrameIndex(const QString &path, std::vector<qint64> &offsets);
+
+private:
+    qint64 m_firstFrameOffset = 0;
+    boost::shared_array<KvMP3GainFrameInfo> m_table;
+};

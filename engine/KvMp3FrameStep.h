@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+
+struct KvMp3InputBuffer;
+class KvMp3ReservoirRepacker;
+class KvBitWriter;
+struct KvMp3FrameContext;
+class KvMP3FrameSizeInfo;
+
+// Results of the frame step.
+enum KvMp3StepResult {
+    KvMp3StepOk = 0,
+    KvMp3StepNotLayer3 = -3,
+    KvMp3StepUnreadable = -6,     // header or side information cannot be parsed
+    KvMp3StepNeedMore = -8,       // consumed more than the buffer held / no frame completed
+    KvMp3StepEmitOnly = -9,
+    KvMp3StepFrameTooLong = -10,  // the frame is longer than the bytes available
+    KvMp3StepFifoPending = -11,
+};
+
+// Parses one Layer III frame at in.data + in.used: header, CRC, side
+// information; appends its main data to the state's ring and resolves its
+// main_data_begin against the ring. Without a writer (scan mode) it fills the
+// source record that ctx.sourceRecord points to, may mark the record before it
+// as broken when this frame's payload overlaps it, and, given format facts,
+// takes the format from the first frame and counts every frame into them.
+// Everything after the frame in the input counts as its ancillary data and is
+// consumed. Rebuild mode (with a writer) is not available yet and returns
+// KvMp3StepUnreadable.
+int KvMp3FrameStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &state, KvBitWriter *writer,
+                   KvMp3FrameContext &ctx, KvMP3FrameSizeInfo *format);
