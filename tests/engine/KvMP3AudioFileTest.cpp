@@ -103,7 +103,7 @@ TEST(KvMP3AudioFile, FrameIndexMatchesFfprobeAndAnIndependentParse)
         EXPECT_EQ(o.offsets(), expected);
         EXPECT_EQ(o.index()->firstFrameOffset(), expected.front());
         EXPECT_EQ(o.table()[o.file->frameCount()].payloadLength, 0);   // the terminating record
-        EXPECT_EQ(o.table()[o.file->frameCount()].offset, 0u);
+        EXPECT_EQ(uint32_t(o.table()[o.file->frameCount()].offset), 0u);
 
         const KvMP3FrameSizeInfo *format = o.index()->mp3SizeInfo();
         EXPECT_EQ(format->versionCode(), c.version);

@@ -276,7 +276,7 @@ TEST(KvMp3FrameStep, FlagsGainsAndFormatFacts)
     EXPECT_EQ(a.gain[1], 180);
     EXPECT_EQ(a.flags, uint8_t(9 << 4 | KvMp3FrameFlag::Padding));
     EXPECT_EQ(a.stereoFlags, KvMp3StereoFlag::JointStereo);
-    EXPECT_EQ(a.offset, 0u);     // left to the caller
+    EXPECT_EQ(uint32_t(a.offset), 0u);   // left to the caller
     EXPECT_EQ(b.flags, uint8_t(10 << 4 | KvMp3FrameFlag::NoAudio));
     EXPECT_EQ(b.payloadLength, 0);
     EXPECT_EQ(b.stereoFlags, 0);

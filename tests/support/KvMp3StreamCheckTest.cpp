@@ -34,10 +34,26 @@ TEST(KvMp3StreamCheck, DetectsFramesWhoseReservoirWasCutAway)
     const QByteArray data = readFile(fixture("vbr_v2_notag.mp3"));
     const Mp3StreamReport whole = checkMp3Stream(data);
     ASSERT_GT(whole.frames.size(), 400u);
-    // Drop frames 200..299: frames after the cut that borrow from the reservoir
-    // now point into data that belonged to the removed frames.
-    const qint64 a = whole.frames[200].offset, b = whole.frames[300].offset;
-    const QByteArray cut = data.left(a) + data.mid(b);
+    // Unused bytes after each frame's payload in the stream delivered so far.
+    std::vector<qint64> tail;
+    qint64 delivered = 0;
+    for (const Mp3FrameFacts &f : whole.frames) {
+        const qint64 start = delivered - f.mainDataBegin;
+        delivered += f.capacity;
+        tail.push_back(delivered - (start + (f.payloadBits + 7) / 8));
+    }
+    // Cut after the frame j (100..199) that leaves the fewest unused bytes, up to
+    // a later frame k that borrows more than that: after the cut, frame k's
+    // payload reaches back into frame j's.
+    size_t j = 100;
+    for (size_t i = 100; i < 200; ++i)
+        if (tail[i] < tail[j])
+            j = i;
+    size_t k = j + 50;
+    while (k < whole.frames.size() && !(whole.frames[k].mainDataBegin > tail[j] && whole.frames[k].payloadBits > 0))
+        ++k;
+    ASSERT_LT(k, whole.frames.size());
+    const QByteArray cut = data.left(int(whole.frames[j + 1].offset)) + data.mid(int(whole.frames[k].offset));
     const Mp3StreamReport r = checkMp3Stream(cut);
     EXPECT_FALSE(r.errors.isEmpty());
 }
