@@ -36,7 +36,7 @@ double rms(const QByteArray &pcm, int channels, int channel);
 
 // A WAV file holding the PCM (for sox as the judge).
 bool writeWav(const QString &path, const QByteArray &pcm, int rate, int channels);
-// sox's duration (seconds) and rough frequency (Hz) of a file.
+// sox's duration (seconds) and rough frequency (Hz, first channel) of a file.
 double soxDuration(const QString &path);
 double soxRoughFrequency(const QString &path);
 
