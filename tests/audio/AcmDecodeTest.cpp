@@ -85,8 +85,9 @@ TEST_P(AcmDecode, FramePerCallEqualsWholeFileDecode)
     for (int i = 0; i < a.size(); ++i)
         worst = std::max(worst, std::abs(int(a[i]) - int(b[i])));
     EXPECT_LE(worst, 1);
-    if (hasInfoFrame(file, first))
+    if (hasInfoFrame(file, first)) {
         EXPECT_EQ(pcm.left(frameBytes), QByteArray(frameBytes, '\0'));
+    }
 }
 
 TEST_P(AcmDecode, OurFrameSplitAgreesWithFfprobe)

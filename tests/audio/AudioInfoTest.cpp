@@ -78,8 +78,9 @@ TEST(AudioInfo, WavThroughTheSinkGetsAValidHeaderWhateverTheDestinationIsCalled)
         EXPECT_TRUE(saved.mid(44) == pcm);
         // sox reads the header (it needs the .wav type named for other suffixes).
         const QString probe = QString(name).endsWith("dat") ? dir.file("copy.wav") : dest;
-        if (probe != dest)
+        if (probe != dest) {
             ASSERT_TRUE(kvtest::writeFile(probe, saved));
+        }
         EXPECT_EQ(soxInfo(probe, "-r"), "22050") << name;
         EXPECT_EQ(soxInfo(probe, "-c"), "2");
         EXPECT_EQ(soxInfo(probe, "-s"), QString::number(pcm.size() / 4));
