@@ -1,0 +1,71 @@
+#include "KvEncoderFactory.h"
+
+#include "audio_acmlib.h"
+#include "audio_wavlib.h"
+
+#include <memory>
+
+namespace {
+KvBackendMakers &currentMakers()
+{
+    static KvBackendMakers makers = KvBackendMakers::builtIn();
+    return makers;
+}
+
+// Creates the back-end, keeps it when usable; an unusable one dies here.
+bool offer(QList<KvAudioLibPtr> &list, const KvBackendMakers::Maker &make,
+           const KvAudioFrameReaderPtr &source, bool needPresets = false)
+{
+    if (!make)
+        return false;
+    KvAudioLibPtr backend = make(source);
+    if (!backend || !backend->isAvailable())
+        return false;
+    if (needPresets) {
+        std::unique_ptr<audio_preset> first(backend->presetSettings(0));
+        if (!first)
+            return false;
+    }
+    list.append(backend);
+    return true;
+}
+} // namespace
+
+KvBackendMakers KvBackendMakers::builtIn()
+{
+    KvBackendMakers m;
+    m.acmlib = [](const KvAudioFrameReaderPtr &s) { return KvAudioLibPtr(new audio_acmlib(s)); };
+    m.wavlib = [](const KvAudioFrameReaderPtr &s) { return KvAudioLibPtr(new audio_wavlib(s)); };
+    return m;
+}
+
+KvBackendMakers kvBackendMakers() { return currentMakers(); }
+
+KvBackendMakers setKvBackendMakers(const KvBackendMakers &makers)
+{
+    KvBackendMakers previous = currentMakers();
+    currentMakers() = makers;
+    return previous;
+}
+
+QList<KvAudioLibPtr> createEncoders(const KvAudioFrameReaderPtr &source, bool all,
+                                    const QString &format)
+{
+    const KvBackendMakers makers = currentMakers();
+    QList<KvAudioLibPtr> list;
+    if (!all) {
+        if (format == QLatin1String("mp3"))
+            offer(list, makers.acmlib, source);
+        else
+            offer(list, makers.mftlib, source);
+        return list;
+    }
+    // One MP3 encoder: the LAME library, else the installed codecs when they offer any
+    // MP3 format, else the LAME program.
+    if (!offer(list, makers.dlllib, source) && !offer(list, makers.acmlib, source, true))
+        offer(list, makers.cmdlib, source);
+    offer(list, makers.mftlib, source);
+    if (format == QLatin1String("wav"))
+        offer(list, makers.wavlib, source);
+    return list;
+}

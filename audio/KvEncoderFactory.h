@@ -1,0 +1,36 @@
+#pragma once
+// Chooses which codec back-ends exist for a task and in which order they are offered.
+#include "KvAudioFrameSource.h"
+
+#include <QList>
+#include <QString>
+
+#include <boost/shared_ptr.hpp>
+
+#include <functional>
+
+class audio_lib;
+typedef boost::shared_ptr<audio_lib> KvAudioLibPtr;
+
+// all false: the decoder for the source format ("mp3" or anything else for AAC).
+// all true: the usable encoders in offering order; "wav" also admits the WAV writer.
+// Only back-ends whose isAvailable() answers true are listed; the list may be empty.
+QList<KvAudioLibPtr> createEncoders(const KvAudioFrameReaderPtr &source, bool all,
+                                    const QString &format);
+
+// How each kind of back-end is made. An empty maker, or one that returns nothing, means the
+// kind does not exist in this build.
+struct KvBackendMakers {
+    typedef std::function<KvAudioLibPtr(const KvAudioFrameReaderPtr &)> Maker;
+    Maker dlllib;  // LAME library
+    Maker acmlib;  // installed codecs (MP3 decoder and encoder)
+    Maker cmdlib;  // external LAME program
+    Maker mftlib;  // AAC decoder and encoder
+    Maker wavlib;  // WAV writer
+
+    static KvBackendMakers builtIn();
+};
+
+KvBackendMakers kvBackendMakers();
+// Replaces the makers process-wide (start-up wiring and tests); returns the previous set.
+KvBackendMakers setKvBackendMakers(const KvBackendMakers &makers);

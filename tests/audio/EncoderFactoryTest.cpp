@@ -1,0 +1,139 @@
+// Which back-ends the factory offers, in which order, for every mix of usable back-ends.
+#include "AudioTestUtil.h"
+#include "KvEncoderFactory.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+namespace {
+int g_alive = 0;
+
+class FakeBackend : public kvaudiotest::PcmPassthrough {
+public:
+    FakeBackend(const QString &name, bool available, bool hasPresets,
+                const KvAudioFrameReaderPtr &source)
+        : m_name(name), m_available(available), m_hasPresets(hasPresets)
+    {
+        m_source = source;
+        ++g_alive;
+    }
+    ~FakeBackend() override { --g_alive; }
+    bool isAvailable() override { return m_available; }
+    QString name() override { return m_name; }
+    audio_preset *presetSettings(int index) override
+    {
+        return m_hasPresets && index == 0 ? new audio_preset : nullptr;
+    }
+    KvAudioFrameReaderPtr source() const { return m_source; }
+
+private:
+    QString m_name;
+    bool m_available, m_hasPresets;
+};
+
+// Availability of each kind: 'y' usable, 'n' refuses, '-' not built. For the installed
+// codecs: 'y' usable with MP3 formats, 'e' usable but without any MP3 format.
+KvBackendMakers fakes(const char avail[5])
+{
+    auto maker = [](const QString &name, char a) -> KvBackendMakers::Maker {
+        if (a == '-')
+            return {};
+        return [name, a](const KvAudioFrameReaderPtr &s) {
+            return KvAudioLibPtr(new FakeBackend(name, a != 'n', a != 'e', s));
+        };
+    };
+    KvBackendMakers m;
+    m.dlllib = maker("dll", avail[0]);
+    m.acmlib = maker("acm", avail[1]);
+    m.cmdlib = maker("cmd", avail[2]);
+    m.mftlib = maker("mft", avail[3]);
+    m.wavlib = maker("wav", avail[4]);
+    return m;
+}
+
+QStringList names(const QList<KvAudioLibPtr> &list)
+{
+    QStringList n;
+    for (const auto &b : list)
+        n << b->name();
+    return n;
+}
+
+struct FactoryCase {
+    const char *avail;  // dll acm cmd mft wav
+    bool all;
+    const char *format;
+    const char *expected;  // comma-separated names
+};
+
+const FactoryCase kCases[] = {
+    // Encoders: one MP3 encoder (LAME library, else installed codecs with formats, else the
+    // LAME program), then AAC, then WAV for "wav" only.
+    {"yyyyy", true, "wav", "dll,mft,wav"},
+    {"yyyyy", true, "", "dll,mft"},
+    {"yyyyy", true, "mp3", "dll,mft"},
+    {"yyyyy", true, "aac", "dll,mft"},
+    {"yyyyy", true, "WAV", "dll,mft"},
+    {"nyyyy", true, "wav", "acm,mft,wav"},
+    {"-yyyy", true, "", "acm,mft"},
+    {"neyyy", true, "wav", "cmd,mft,wav"},
+    {"neyny", true, "", "cmd"},
+    {"nenyy", true, "wav", "mft,wav"},
+    {"nenny", true, "wav", "wav"},
+    {"nenny", true, "", ""},
+    {"yyynn", true, "wav", "dll"},
+    {"nyyny", true, "aac", "acm"},
+    {"-----", true, "wav", ""},
+    // Decoders: installed codecs for "mp3", the AAC back-end for anything else.
+    {"yyyyy", false, "mp3", "acm"},
+    {"yeyyy", false, "mp3", "acm"},
+    {"yyyyy", false, "aac", "mft"},
+    {"yyyyy", false, "", "mft"},
+    {"yyyyy", false, "wav", "mft"},
+    {"yyyyy", false, "MP3", "mft"},
+    {"yyyny", false, "aac", ""},
+    {"ynyyy", false, "mp3", ""},
+};
+
+class Factory : public ::testing::TestWithParam<FactoryCase> {
+protected:
+    void SetUp() override { m_saved = kvBackendMakers(); }
+    void TearDown() override { setKvBackendMakers(m_saved); }
+    KvBackendMakers m_saved;
+};
+} // namespace
+
+TEST_P(Factory, OffersUsableBackEndsInOrder)
+{
+    const FactoryCase c = GetParam();
+    setKvBackendMakers(fakes(c.avail));
+    KvAudioFrameReaderPtr source(new KvAudioFrameReader);
+    {
+        const QList<KvAudioLibPtr> list = createEncoders(c.all ? KvAudioFrameReaderPtr() : source,
+                                                         c.all, c.format);
+        EXPECT_EQ(names(list).join(",").toStdString(), std::string(c.expected))
+            << c.avail << (c.all ? " all " : " decoder ") << '"' << c.format << '"';
+        // Refused back-ends are gone already; the listed ones carry the caller's source.
+        EXPECT_EQ(g_alive, list.size());
+        for (const auto &b : list)
+            EXPECT_EQ(static_cast<FakeBackend *>(b.get())->source(),
+                      c.all ? KvAudioFrameReaderPtr() : source);
+    }
+    EXPECT_EQ(g_alive, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Factory, ::testing::ValuesIn(kCases));
+
+TEST(FactoryBuiltIn, InstalledCodecsAndWavExistInThisBuild)
+{
+    KvAudioFrameReaderPtr source(new KvAudioFrameReader);
+    const QList<KvAudioLibPtr> dec = createEncoders(source, false, "mp3");
+    ASSERT_EQ(dec.size(), 1);
+    EXPECT_EQ(dec[0]->name(), "ACM MP3 Codec");
+    EXPECT_TRUE(dec[0]->sourceReady());  // the stand-in reader has no device: finished
+    EXPECT_TRUE(createEncoders(source, false, "aac").isEmpty());
+
+    const QStringList enc = names(createEncoders(KvAudioFrameReaderPtr(), true, "wav"));
+    EXPECT_EQ(enc, QStringList({"ACM MP3 Codec", "WAV Format"}));
+}
