@@ -78,6 +78,7 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
     }
 
     AdtsHeader first;
+    int64_t lastDuration = 0;
     for (int64_t n = 0;; ++n) {
         if (cancel && (n & 63) == 0 && cancel()) {
             res.error = KV_AAC_E_CANCELLED;
@@ -122,6 +123,19 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
             res.error = KV_AAC_E_UNSUPPORTED;
             return res;
         }
+        if (src->frames.empty() && src->container == ContainerMp4 && in.pkt->pts != AV_NOPTS_VALUE &&
+            in.pkt->pts < 0) {
+            const AVStream *st = in.ic->streams[streamIndex];
+            const int rate = st->codecpar->sample_rate > 0 ? st->codecpar->sample_rate : src->cfg.sampleRate;
+            src->primingSamples = av_rescale_q(-in.pkt->pts, st->time_base, AVRational{1, rate});
+        }
+        if (src->container == ContainerMp4) {
+            const AVStream *st = in.ic->streams[streamIndex];
+            const int rate = st->codecpar->sample_rate > 0 ? st->codecpar->sample_rate : src->cfg.sampleRate;
+            lastDuration = in.pkt->duration > 0
+                               ? av_rescale_q(in.pkt->duration, st->time_base, AVRational{1, rate})
+                               : 0;
+        }
         FrameWalk walk;
         walkRawFrame(raw, size, src->cfg, WalkDepth::FirstGain, &walk);
         res.gains.push_back(walk.streams > 0 ? walk.stream[0].gain : 0);
@@ -132,6 +146,8 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
         res.error = KV_AAC_E_OPEN;
         return res;
     }
+    if (lastDuration > 0 && lastDuration < src->cfg.samplesPerFrame())
+        src->lastFrameSamples = lastDuration;
     res.source = std::move(src);
     return res;
 }

@@ -22,6 +22,11 @@ struct Source {
     AacConfig cfg;
     std::vector<uint8_t> asc; // the container's AudioSpecificConfig (MP4), else empty
     std::vector<SourceFrame> frames;
+    // Encoder delay that an MP4 edit list hides (the first packet's negative time), in
+    // samples of the stream's rate; 0 when none.
+    int64_t primingSamples = 0;
+    // Duration of the last frame when the MP4 trims the stream's end, else 0.
+    int64_t lastFrameSamples = 0;
 };
 
 struct ScanResult {

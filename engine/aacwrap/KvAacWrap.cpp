@@ -108,7 +108,9 @@ KvAacHandle init_aac_write_next_file_frames(KvAacHandle writer, KvAacHandle sour
                                       : path.empty() ? Writer::Output::None
                                                      : Writer::Output::File;
         int error = 0;
-        std::shared_ptr<Writer> w = Writer::create(cfg, output, path, src, &error);
+        // A copy that starts where its source starts keeps the source's encoder delay hidden.
+        const int64_t priming = src && firstFrame == 0 ? src->primingSamples : 0;
+        std::shared_ptr<Writer> w = Writer::create(cfg, output, path, src, priming, &error);
         if (!w)
             return 0;
         w->queue(src, source != 0, firstFrame, frameCount);

@@ -45,9 +45,11 @@ Writer::Writer(const AacConfig &cfg, Output output)
 
 std::shared_ptr<Writer> Writer::create(const AacConfig &cfg, Output output,
                                        const std::string &path,
-                                       const std::shared_ptr<Source> &firstSource, int *error)
+                                       const std::shared_ptr<Source> &firstSource,
+                                       int64_t primingSamples, int *error)
 {
     std::shared_ptr<Writer> w(new Writer(cfg, output));
+    w->m_priming = primingSamples > 0 ? primingSamples : 0;
     *error = 0;
     if (w->m_silent.empty()) {
         *error = KV_AAC_E_FORMAT;
@@ -133,7 +135,8 @@ int Writer::readFrame(const std::shared_ptr<Source> &source, int64_t index)
     return 0;
 }
 
-int Writer::emit(const uint8_t *data, size_t size, uint8_t *out, int capacity, int *outLength)
+int Writer::emit(const uint8_t *data, size_t size, uint8_t *out, int capacity, int *outLength,
+                 int64_t trimmedDuration)
 {
     if (m_output == Output::Memory) {
         if (size + kAdtsHeaderSize > size_t(capacity))
@@ -146,22 +149,34 @@ int Writer::emit(const uint8_t *data, size_t size, uint8_t *out, int capacity, i
     }
     if (m_writeFailed)
         return KV_AAC_E_WRITE;
-    AVStream *st = m_oc->streams[0];
-    av_packet_unref(m_pkt);
+    if (m_pending && writePending(false) < 0)
+        return KV_AAC_E_WRITE;
     if (av_new_packet(m_pkt, int(size)) < 0)
         return KV_AAC_E_WRITE;
     std::memcpy(m_pkt->data, data, size);
+    m_pending = true;
+    m_pendingTrimmed = trimmedDuration;
+    return KV_AAC_FRAME;
+}
+
+int Writer::writePending(bool last)
+{
+    m_pending = false;
+    AVStream *st = m_oc->streams[0];
     const AVRational tb{1, st->codecpar->sample_rate};
-    m_pkt->pts = m_pkt->dts = av_rescale_q(m_written * m_frameDuration, tb, st->time_base);
-    m_pkt->duration = av_rescale_q(m_frameDuration, tb, st->time_base);
+    const int64_t duration = last && m_pendingTrimmed > 0 ? m_pendingTrimmed : m_frameDuration;
+    m_pkt->pts = m_pkt->dts =
+        av_rescale_q(m_written * m_frameDuration - m_priming, tb, st->time_base);
+    m_pkt->duration = av_rescale_q(duration, tb, st->time_base);
     m_pkt->stream_index = 0;
     const int rc = av_write_frame(m_oc, m_pkt);
+    av_packet_unref(m_pkt);
     if (rc < 0 || (m_oc->pb && m_oc->pb->error < 0)) {
         m_writeFailed = true;
         return KV_AAC_E_WRITE;
     }
     ++m_written;
-    return KV_AAC_FRAME;
+    return 0;
 }
 
 int Writer::writeNext(int gainDelta, bool silenced, uint8_t *out, int capacity, int *outLength)
@@ -189,7 +204,9 @@ int Writer::writeNext(int gainDelta, bool silenced, uint8_t *out, int capacity, 
         return rc;
     // A frame the walker cannot follow keeps its original level rather than being lost.
     changeFrameGain(m_frame.data(), m_frame.size(), run.source->cfg, gainDelta);
-    return emit(m_frame.data(), m_frame.size(), out, capacity, outLength);
+    const bool sourceEnd = index + 1 == int64_t(run.source->frames.size());
+    return emit(m_frame.data(), m_frame.size(), out, capacity, outLength,
+                sourceEnd ? run.source->lastFrameSamples : 0);
 }
 
 int Writer::wrap(const uint8_t *data, int length, uint8_t *out, int capacity, int *outLength)
@@ -218,6 +235,8 @@ int Writer::finishLocked()
     m_finished = true;
     int rc = m_writeFailed ? KV_AAC_E_WRITE : 0;
     if (m_oc) {
+        if (m_oc->pb && m_pending && writePending(true) < 0)
+            rc = KV_AAC_E_WRITE;
         if (m_oc->pb) {
             if (av_write_trailer(m_oc) < 0 || m_oc->pb->error < 0)
                 rc = KV_AAC_E_WRITE;

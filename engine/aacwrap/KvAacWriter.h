@@ -25,7 +25,8 @@ public:
     // Null with *error set (KvAacResult) when the output cannot be opened.
     static std::shared_ptr<Writer> create(const AacConfig &cfg, Output output,
                                           const std::string &path,
-                                          const std::shared_ptr<Source> &firstSource, int *error);
+                                          const std::shared_ptr<Source> &firstSource,
+                                          int64_t primingSamples, int *error);
     ~Writer();
 
     // A null source queues silence. Runs of a missing or unsuitable source are queued as
@@ -43,7 +44,9 @@ private:
     Writer(const AacConfig &cfg, Output output);
     int openFile(const std::string &path, const std::shared_ptr<Source> &firstSource);
     int readFrame(const std::shared_ptr<Source> &src, int64_t index);
-    int emit(const uint8_t *data, size_t size, uint8_t *out, int capacity, int *outLength);
+    int emit(const uint8_t *data, size_t size, uint8_t *out, int capacity, int *outLength,
+             int64_t trimmedDuration = 0);
+    int writePending(bool last);
     int finishLocked();
 
     struct Run {
@@ -62,7 +65,12 @@ private:
     std::map<std::shared_ptr<Source>, AVIOContext *> m_readers; // own I/O per source
     AVFormatContext *m_oc = nullptr;
     AVPacket *m_pkt = nullptr;
+    // File output holds one packet back, so that a stream ending on a source's trimmed last
+    // frame keeps that frame's shorter duration.
+    bool m_pending = false;
+    int64_t m_pendingTrimmed = 0;
     int64_t m_written = 0;
+    int64_t m_priming = 0; // output starts this many samples before time 0
     int m_frameDuration = 1024;
     bool m_finished = false;
     int m_finishResult = 0;

@@ -97,7 +97,7 @@ long long ffprobePacketCount(const QString &path)
     return ok ? n : -1;
 }
 
-QStringList packetDigests(const QString &path)
+QStringList packetDigests(const QString &path, bool withTimes)
 {
     QByteArray out;
     kvtest::runProgram("ffmpeg", {"-v", "error", "-i", path, "-map", "0:a", "-c", "copy", "-f",
@@ -108,8 +108,12 @@ QStringList packetDigests(const QString &path)
         if (line.isEmpty() || line.startsWith('#'))
             continue;
         const QList<QByteArray> cols = line.split(',');
-        if (cols.size() >= 6)
-            lines << QString::fromLatin1(cols[4].trimmed() + " " + cols[5].trimmed());
+        if (cols.size() < 6)
+            continue;
+        QByteArray l = cols[4].trimmed() + " " + cols[5].trimmed();
+        if (withTimes)
+            l = cols[2].trimmed() + " " + cols[3].trimmed() + " " + l;
+        lines << QString::fromLatin1(l);
     }
     return lines;
 }

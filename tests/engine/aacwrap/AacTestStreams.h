@@ -5,7 +5,11 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <ostream>
 #include <vector>
+
+// Readable QString values in gtest messages.
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace aactest {
 
@@ -32,7 +36,8 @@ double rms(const std::vector<float> &pcm, int channels, int channel, size_t from
 
 // ffprobe's packet count of the first audio stream, -1 on failure.
 long long ffprobePacketCount(const QString &path);
-// Lines "size md5" of the audio packets (ffmpeg -c copy -f framemd5).
-QStringList packetDigests(const QString &path);
+// Lines "size md5" of the audio packets (ffmpeg -c copy -f framemd5), with withTimes
+// "pts duration size md5".
+QStringList packetDigests(const QString &path, bool withTimes = false);
 
 } // namespace aactest
