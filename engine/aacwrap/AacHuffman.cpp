@@ -8,7 +8,8 @@
 
 namespace kvaac {
 
-HuffDecoder::HuffDecoder(const HuffBook &book, const uint8_t *aux, int rootBits)
+HuffDecoder::HuffDecoder(const HuffBook &book, const uint8_t *aux, const uint8_t *extra,
+                         int rootBits)
     : m_rootBits(rootBits)
 {
     std::vector<Code> codes;
@@ -16,10 +17,11 @@ HuffDecoder::HuffDecoder(const HuffBook &book, const uint8_t *aux, int rootBits)
     for (int i = 0; i < book.count; ++i)
         codes.push_back({book.codes[i].code, book.codes[i].len, i});
     m_table.resize(size_t(1) << rootBits);
-    build(0, rootBits, codes, aux);
+    build(0, rootBits, codes, aux, extra);
 }
 
-void HuffDecoder::build(size_t offset, int bits, const std::vector<Code> &codes, const uint8_t *aux)
+void HuffDecoder::build(size_t offset, int bits, const std::vector<Code> &codes, const uint8_t *aux,
+                        const uint8_t *extra)
 {
     std::map<uint32_t, std::vector<Code>> longer; // by prefix of `bits` bits
     for (const Code &c : codes) {
@@ -29,7 +31,7 @@ void HuffDecoder::build(size_t offset, int bits, const std::vector<Code> &codes,
             for (uint32_t j = 0; j < n; ++j) {
                 Entry &e = m_table[offset + first + j];
                 e.sym = int16_t(c.sym);
-                e.len = int8_t(c.len);
+                e.len = int8_t(c.len + (extra ? extra[c.sym] : 0));
                 e.aux = aux ? aux[c.sym] : 0;
             }
         } else {
@@ -48,7 +50,7 @@ void HuffDecoder::build(size_t offset, int bits, const std::vector<Code> &codes,
         link.sym = int16_t(subOffset);
         link.len = int8_t(-subBits);
         link.aux = 0;
-        build(subOffset, subBits, sub, aux);
+        build(subOffset, subBits, sub, aux, extra);
     }
 }
 
@@ -56,12 +58,13 @@ namespace {
 
 struct SpectralBooks {
     std::array<uint8_t, 289> aux[12]{};
+    std::array<uint8_t, 289> signs[12]{};
     std::vector<HuffDecoder> decoders;
 
     SpectralBooks()
     {
         decoders.reserve(12);
-        decoders.emplace_back(kHuffBooks[0], nullptr, 9); // placeholder for index 0
+        decoders.emplace_back(kHuffBooks[0], nullptr, nullptr, 9); // placeholder for index 0
         for (int b = 1; b <= 11; ++b) {
             const bool unsignedBook = b >= 3 && b != 5 && b != 6;
             const int dim = b <= 4 ? 4 : 2;
@@ -76,9 +79,10 @@ struct SpectralBooks {
                     if (b == 11 && digit == 16)
                         esc |= 1 << k;
                 }
-                aux[b][size_t(i)] = uint8_t(nsign | (esc << 4));
+                aux[b][size_t(i)] = uint8_t(esc);
+                signs[b][size_t(i)] = uint8_t(nsign);
             }
-            decoders.emplace_back(kHuffBooks[b], aux[b].data(), 9);
+            decoders.emplace_back(kHuffBooks[b], aux[b].data(), signs[b].data(), 9);
         }
     }
 };
@@ -93,7 +97,7 @@ const SpectralBooks &spectralBooks()
 
 const HuffDecoder &scalefactorDecoder()
 {
-    static const HuffDecoder dec(kHuffBooks[0], nullptr, 9);
+    static const HuffDecoder dec(kHuffBooks[0], nullptr, nullptr, 9);
     return dec;
 }
 

@@ -10,8 +10,10 @@ namespace kvaac {
 // Multi-level lookup table built from a prefix-free code.
 class HuffDecoder {
 public:
-    // aux[i] is handed back with symbol i (may be null).
-    HuffDecoder(const struct HuffBook &book, const uint8_t *aux, int rootBits);
+    // aux[i] is handed back with symbol i; extra[i] more bits are consumed after its
+    // codeword (both may be null).
+    HuffDecoder(const struct HuffBook &book, const uint8_t *aux, const uint8_t *extra,
+                int rootBits);
 
     // Decodes one codeword: symbol index, or -1 for a bit pattern that is no codeword.
     int decode(BitReader &br, uint8_t *aux = nullptr) const
@@ -37,7 +39,7 @@ public:
 private:
     struct Entry {
         int16_t sym; // symbol, or offset of the sub-table
-        int8_t len;  // >0 leaf consuming len bits, <0 sub-table of -len bits, 0 invalid
+        int8_t len;  // >0 leaf consuming len bits (codeword + extra), <0 sub-table, 0 invalid
         uint8_t aux;
     };
     struct Code {
@@ -45,7 +47,8 @@ private:
         int len;
         int sym;
     };
-    void build(size_t offset, int bits, const std::vector<Code> &codes, const uint8_t *aux);
+    void build(size_t offset, int bits, const std::vector<Code> &codes, const uint8_t *aux,
+               const uint8_t *extra);
 
     std::vector<Entry> m_table;
     int m_rootBits;
@@ -54,9 +57,9 @@ private:
 // Scalefactor book: symbol - 60 is the delta.
 const HuffDecoder &scalefactorDecoder();
 
-// Spectral book 1..11. The aux byte of a symbol holds the number of sign bits that follow
-// the codeword (low nibble) and, for book 11, which of the pair are escapes (bit 4: first,
-// bit 5: second).
+// Spectral book 1..11. Decoding a symbol also consumes the sign bits that follow its
+// codeword; the aux byte says, for book 11, which of the pair are escapes (bit 0: first,
+// bit 1: second).
 const HuffDecoder &spectralDecoder(int book);
 
 } // namespace kvaac

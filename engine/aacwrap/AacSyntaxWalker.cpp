@@ -356,23 +356,30 @@ int Walker::spectralData(const IcsInfo &ics, const uint8_t cb[8][64])
                 const int coefs = (ics.bands.offsets[end] - ics.bands.offsets[b]) * ics.groupLen[g];
                 const int dim = book <= 4 ? 4 : 2;
                 const HuffDecoder &dec = spectralDecoder(book);
-                for (int k = 0; k < coefs; k += dim) {
-                    uint8_t aux;
-                    if (dec.decode(m_br, &aux) < 0)
-                        return WalkInvalid;
-                    m_br.skip(aux & 0x0f);
-                    for (int e = aux >> 4; e; e >>= 1) {
-                        if (!(e & 1))
-                            continue;
-                        const uint32_t ones = ~m_br.peek(9) & 0x1ffu;
-                        if (ones == 0)
-                            return WalkInvalid; // escape prefix longer than 8
-                        const int n = 8 - (31 - __builtin_clz(ones));
-                        m_br.skip(size_t(n) + 1 + size_t(n) + 4);
+                if (book != ESC_HCB) {
+                    for (int k = 0; k < coefs; k += dim)
+                        if (dec.decode(m_br) < 0)
+                            return WalkInvalid;
+                } else {
+                    for (int k = 0; k < coefs; k += dim) {
+                        uint8_t esc;
+                        if (dec.decode(m_br, &esc) < 0)
+                            return WalkInvalid;
+                        for (; esc; esc >>= 1) {
+                            if (!(esc & 1))
+                                continue;
+                            const uint32_t ones = ~m_br.peek(9) & 0x1ffu;
+                            if (ones == 0)
+                                return WalkInvalid; // escape prefix longer than 8
+                            const int n = 8 - (31 - __builtin_clz(ones));
+                            m_br.skip(size_t(n) + 1 + size_t(n) + 4);
+                        }
                     }
-                    if (m_br.overrun())
-                        return WalkOverrun;
                 }
+                // The reader reads zeros past the end and the loop is bounded by the band
+                // widths, so one check per section is enough.
+                if (m_br.overrun())
+                    return WalkOverrun;
             }
             b = end;
         }

@@ -151,9 +151,7 @@ int Writer::emit(const uint8_t *data, size_t size, uint8_t *out, int capacity, i
         return KV_AAC_E_WRITE;
     if (m_pending && writePending(false) < 0)
         return KV_AAC_E_WRITE;
-    if (av_new_packet(m_pkt, int(size)) < 0)
-        return KV_AAC_E_WRITE;
-    std::memcpy(m_pkt->data, data, size);
+    m_pendingData.assign(data, data + size);
     m_pending = true;
     m_pendingTrimmed = trimmedDuration;
     return KV_AAC_FRAME;
@@ -165,6 +163,9 @@ int Writer::writePending(bool last)
     AVStream *st = m_oc->streams[0];
     const AVRational tb{1, st->codecpar->sample_rate};
     const int64_t duration = last && m_pendingTrimmed > 0 ? m_pendingTrimmed : m_frameDuration;
+    av_packet_unref(m_pkt);
+    m_pkt->data = m_pendingData.data(); // not reference-counted: the muxer copies if it keeps it
+    m_pkt->size = int(m_pendingData.size());
     m_pkt->pts = m_pkt->dts =
         av_rescale_q(m_written * m_frameDuration - m_priming, tb, st->time_base);
     m_pkt->duration = av_rescale_q(duration, tb, st->time_base);

@@ -68,6 +68,7 @@ private:
     // File output holds one packet back, so that a stream ending on a source's trimmed last
     // frame keeps that frame's shorter duration.
     bool m_pending = false;
+    std::vector<uint8_t> m_pendingData;
     int64_t m_pendingTrimmed = 0;
     int64_t m_written = 0;
     int64_t m_priming = 0; // output starts this many samples before time 0
