@@ -93,7 +93,8 @@ TEST(KvAacWrapIndex, FrameCountsOffsetsAndGainsMatchIndependentReaders)
         int64_t sum = 0;
         for (int i = 0; i < packets.size(); ++i) {
             sum += packets[i].section(' ', 0, 0).toLongLong() - (c.container == 2 ? 7 : 0);
-            ASSERT_EQ(s.entries[size_t(i)].offset, int32_t(sum)) << "frame " << i;
+            const int32_t offset = s.entries[size_t(i)].offset; // packed: read by value
+            ASSERT_EQ(offset, int32_t(sum)) << "frame " << i;
         }
         if (c.adtsTwin) {
             const AdtsStream twin = readAdts(kvtest::fixture(c.adtsTwin));
