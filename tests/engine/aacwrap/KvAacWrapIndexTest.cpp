@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace aactest;
 
 namespace {
@@ -204,4 +206,26 @@ TEST(KvAacWrapLoader, LoadsByBareNameFromItsFolderWithAllNineEntryPoints)
     EXPECT_EQ(init(), 1);
     QLibrary missing(QString(KV_AACWRAP_LIBRARY_DIR) + "/no-such-aac-library");
     EXPECT_FALSE(missing.load());
+}
+
+// Playback streams a document while the GUI saves it: two writers on two threads over one
+// source must not disturb each other.
+TEST(KvAacWrapHandles, WritersOnTwoThreadsShareASource)
+{
+    const QString src = kvtest::fixture("aac/clicks_stereo.aac");
+    const Scan s = scan(src);
+    ASSERT_GT(s.count, 0);
+    QByteArray outs[2];
+    std::thread threads[2];
+    for (int t = 0; t < 2; ++t)
+        threads[t] = std::thread([&, t] {
+            for (int round = 0; round < 5; ++round)
+                outs[t] = writeMemory(s, 0, s.count);
+        });
+    for (std::thread &th : threads)
+        th.join();
+    const QByteArray file = kvtest::readFile(src);
+    EXPECT_EQ(outs[0], file);
+    EXPECT_EQ(outs[1], file);
+    close_aac_handle(s.handle);
 }
