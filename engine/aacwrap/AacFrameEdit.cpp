@@ -1,0 +1,102 @@
+#include "AacFrameEdit.h"
+
+#include "AacBits.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace kvaac {
+
+namespace {
+
+// Narrows [lo, hi] to the deltas that keep [vmin, vmax] inside [low, high]; a range that
+// was already outside is only kept from getting worse.
+void narrow(int &lo, int &hi, int vmin, int vmax, int low, int high)
+{
+    lo = std::max(lo, std::min(0, low - vmin));
+    hi = std::min(hi, std::max(0, high - vmax));
+}
+
+} // namespace
+
+int clampGainDelta(const FrameWalk &walk, int delta)
+{
+    int lo = INT_MIN, hi = INT_MAX;
+    for (int i = 0; i < walk.streams; ++i) {
+        const ChannelStreamGain &s = walk.stream[i];
+        narrow(lo, hi, s.gain, s.gain, 0, 255);
+        if (s.hasSf)
+            narrow(lo, hi, s.sfMin, s.sfMax, 0, 255);
+        if (s.hasNoise)
+            narrow(lo, hi, s.noiseMin, s.noiseMax, -100, 155);
+    }
+    return std::clamp(delta, lo, hi);
+}
+
+void applyGainDelta(uint8_t *frame, const FrameWalk &walk, int delta)
+{
+    for (int i = 0; i < walk.streams; ++i)
+        putBitsAt(frame, walk.stream[i].gainBit, 8, uint32_t(walk.stream[i].gain + delta));
+}
+
+GainResult changeFrameGain(uint8_t *frame, size_t size, const AacConfig &cfg, int delta)
+{
+    GainResult r;
+    if (delta == 0)
+        return r;
+    FrameWalk walk;
+    r.error = walkRawFrame(frame, size, cfg, WalkDepth::Gains, &walk);
+    if (r.error != WalkOk)
+        return r;
+    r.applied = clampGainDelta(walk, delta);
+    applyGainDelta(frame, walk, r.applied);
+    return r;
+}
+
+std::vector<uint8_t> silentFrame(const AacConfig &cfg)
+{
+    // Element order of channel configurations 1..7: S = single, C = pair, L = LFE.
+    static const char *const kLayouts[8] = {"", "S", "C", "SC", "SCS", "SCC", "SCCL", "SCCCL"};
+    int config = cfg.channelConfig;
+    if (config < 1 || config > 7)
+        config = configOfChannels(cfg.channels);
+    if (config < 1 || config > 7)
+        return {};
+    BitWriter bw;
+    auto stream = [&bw] {
+        bw.put(0, 8); // global_gain
+        bw.put(0, 1); // reserved
+        bw.put(0, 2); // ONLY_LONG_SEQUENCE
+        bw.put(0, 1); // sine window
+        bw.put(0, 6); // max_sfb = 0: no sections, scalefactors or spectra
+        bw.put(0, 1); // no predictor / LTP data
+        bw.put(0, 3); // no pulse, TNS or gain control data
+    };
+    int tags[3] = {0, 0, 0};
+    for (const char *p = kLayouts[config]; *p; ++p) {
+        switch (*p) {
+        case 'S':
+            bw.put(0, 3);
+            bw.put(uint32_t(tags[0]++), 4);
+            stream();
+            break;
+        case 'C':
+            bw.put(1, 3);
+            bw.put(uint32_t(tags[1]++), 4);
+            bw.put(0, 1); // separate windows
+            stream();
+            stream();
+            break;
+        case 'L':
+            bw.put(3, 3);
+            bw.put(uint32_t(tags[2]++), 4);
+            stream();
+            break;
+        }
+    }
+    bw.put(7, 3); // END
+    bw.alignByte();
+    return bw.bytes();
+}
+
+} // namespace kvaac
