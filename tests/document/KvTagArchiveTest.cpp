@@ -1,4 +1,4 @@
-#include "KvArchiveText.h"
+#include <KvArchiveText.h>
 #include "KvTagArchive.h"
 
 #include <gtest/gtest.h>
