@@ -36,6 +36,8 @@ void KvQmlController::loadProjectTracks(boost::archive::text_iarchive &ar, bool 
     std::vector<KvTagPropertyPtr> loaded;
     const auto readOne = [&ar, &loaded]() {
         ar.register_type<KvTagProperty>();
+        if (auto *checked = dynamic_cast<KvTextIArchive *>(&ar))
+            checked->expectPointer(typeid(KvTagProperty));
         KvTagProperty *raw = nullptr;
         ar >> raw;
         if (!raw)

@@ -22,8 +22,11 @@ void load(Archive &ar, KvTagInfo &t, unsigned int version)
     ar >> t.track >> t.disc >> t.year;
     ar >> t.copyright >> t.genre >> t.comment;
     KvByteArrayPtr picture;
-    if (version >= 1)
+    if (version >= 1) {
+        if (auto *checked = dynamic_cast<KvTextIArchive *>(&ar))
+            checked->expectPointer(typeid(KvByteArray));
         ar >> picture;
+    }
     // A loaded picture may equal one already shown elsewhere: share that one.
     t.artwork = internArtworkShared(picture);
 }

@@ -8,6 +8,8 @@
 // zero byte. Version-0 bodies start with one extra newline, which the reader
 // drops. A body holding a zero byte was cut short and is refused.
 
+#include "KvTextIArchive.h"
+
 #include <QString>
 
 #include <boost/archive/archive_exception.hpp>
@@ -38,7 +40,10 @@ template<class Archive>
 void loadQString(Archive &ar, QString &s, unsigned int version)
 {
     std::string body;
-    ar >> body;
+    if (auto *checked = dynamic_cast<KvTextIArchive *>(&ar))
+        checked->loadString(body);
+    else
+        ar >> body;
     // The text archive does not notice a body cut short by the end of the
     // stream; it leaves zero bytes, which a written body never holds.
     if (body.find('\0') != std::string::npos)

@@ -9,6 +9,8 @@
 
 #include <boost/archive/archive_exception.hpp>
 
+#include <random>
+
 namespace {
 
 using kvtest::readArchive;
@@ -155,6 +157,47 @@ TEST(ProjectTracks, TruncatedTracksThrow)
                      boost::archive::archive_exception)
             << cut;
     }
+}
+
+} // namespace
+
+namespace {
+
+// Damaged project tails either load or fail with an exception; they never
+// crash or leave two owners of one track.
+TEST(ProjectTracks, DamagedTextLoadsOrThrows)
+{
+    std::string text;
+    {
+        Project p;
+        const KvByteArrayPtr cover = internArtwork(new KvByteArray("cover picture bytes"));
+        p.model.trackList()->appendTrack(KvTagPropertyPtr(new KvTagProperty(0, 100, tagsNamed("one", cover))));
+        p.model.trackList()->appendTrack(KvTagPropertyPtr(new KvTagProperty(100, E, tagsNamed("two", cover))));
+        p.model.fileTagProperty()->setTagInfo(tagsNamed("album", cover));
+        text = saved(p.controller);
+    }
+    const char replacements[] = {' ', '0', '1', '2', '-', 'x', '\n', '9'};
+    std::mt19937 random(1234);
+    int loaded = 0;
+    Project q;
+    for (int round = 0; round < 20000; ++round) {
+        std::string damaged = text;
+        const int edits = 1 + int(random() % 3);
+        for (int e = 0; e < edits; ++e) {
+            const size_t at = std::string(kvtest::kArchiveHeader).size() + random() % (text.size() - 29);
+            damaged[at] = replacements[random() % sizeof(replacements)];
+        }
+        try {
+            readArchive(damaged, [&](auto &ia) { q.controller.loadProjectTracks(ia, true); });
+            ++loaded;
+            for (const auto &t : q.model.trackList()->tracks())
+                ASSERT_TRUE(t);
+        } catch (const std::exception &) {
+        }
+    }
+    EXPECT_GT(loaded, 0);
+    q.controller.closeProject(true, false);
+    EXPECT_EQ(artworkCacheSize(), 0);
 }
 
 } // namespace

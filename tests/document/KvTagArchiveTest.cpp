@@ -40,6 +40,8 @@ std::vector<KvTagPropertyPtr> loadTracks(const std::string &text, int count)
     readArchive(text, [&](boost::archive::text_iarchive &ia) {
         for (int i = 0; i < count; ++i) {
             ia.register_type<KvTagProperty>();
+            if (auto *checked = dynamic_cast<KvTextIArchive *>(&ia))
+                checked->expectPointer(typeid(KvTagProperty));
             KvTagProperty *p = nullptr;
             ia >> p;
             out.emplace_back(p);
@@ -199,6 +201,50 @@ TEST_F(TagArchive, MalformedInputThrows)
         EXPECT_THROW(loadTracks(text.substr(0, cut), 1), boost::archive::archive_exception) << cut;
     EXPECT_THROW(loadTracks("22 serialization::archive 17 0 1 0\n0 x 2", 1),
                  boost::archive::archive_exception);
+}
+
+// Class ids and object references that do not fit what came before, and
+// string lengths beyond the text, are refused instead of trusted.
+TEST_F(TagArchive, CheckedArchiveRefusesBadIdsAndLengths)
+{
+    KvTagInfo tags;
+    tags.title = "one";
+    tags.artwork = internArtwork(new KvByteArray("PIC"));
+    const KvTagProperty first(0, 10, tags);
+    const KvTagProperty second(10, 20, tags);
+    const std::string good = writeArchive([&](boost::archive::text_oarchive &oa) {
+        for (const KvTagProperty *p : {&first, &second}) {
+            oa.register_type<KvTagProperty>();
+            oa << p;
+        }
+    });
+    tags.artwork.reset();
+    // The second track's picture is "4 1": class 4, object 1.
+    const size_t ref = good.rfind(" 4 1");
+    ASSERT_NE(ref, std::string::npos);
+    ASSERT_EQ(loadTracks(good, 2).size(), 2u);
+
+    struct Case {
+        const char *replacement;
+        const char *what;
+    } cases[] = {
+        {" 421 1", "a class id far past the known classes"},
+        {" 5 1", "the next class id without class information"},
+        {" 4 0", "a reference to an object of another class (the first track)"},
+        {" 4 7", "an object id that skips ahead"},
+    };
+    for (const auto &c : cases) {
+        std::string bad = good;
+        bad.replace(ref, 4, c.replacement);
+        EXPECT_THROW(loadTracks(bad, 2), boost::archive::archive_exception) << c.what;
+    }
+
+    // A string length far beyond the text fails without allocating it.
+    std::string huge = good;
+    const size_t title = huge.find(" 3 one");
+    ASSERT_NE(title, std::string::npos);
+    huge.replace(title, 6, " 900000000000 one");
+    EXPECT_THROW(loadTracks(huge, 2), boost::archive::archive_exception);
 }
 
 TEST(QStringArchive, VersionZeroBodyDropsItsLeadingNewline)

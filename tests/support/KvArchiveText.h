@@ -4,6 +4,8 @@
 #include <boost/archive/text_iarchive.hpp>
 #include <boost/archive/text_oarchive.hpp>
 
+#include <KvTextIArchive.h>
+
 #include <sstream>
 #include <string>
 
@@ -24,9 +26,19 @@ std::string writeArchive(Body body)
     return os.str();
 }
 
-// Runs body(text_iarchive&) on the text, whose header is checked.
+// Runs body(text_iarchive&) on the text, whose header is checked, through
+// the archive that refuses bad class ids and object references.
 template<class Body>
 void readArchive(const std::string &text, Body body)
+{
+    std::istringstream is(text);
+    KvTextIArchive ia(is);
+    body(static_cast<boost::archive::text_iarchive &>(ia));
+}
+
+// The same through Boost's plain text archive.
+template<class Body>
+void readPlainArchive(const std::string &text, Body body)
 {
     std::istringstream is(text);
     boost::archive::text_iarchive ia(is);
