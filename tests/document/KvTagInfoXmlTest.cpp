@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -237,6 +239,36 @@ TEST(TagXml, ReadsFromAWideStream)
     KvTagInfo t;
     t.fromXml(in, true);
     EXPECT_EQ(t, source);
+}
+
+} // namespace
+
+namespace {
+
+// Damaged clipboard text is read or refused with an exception, never worse.
+TEST(TagXml, DamagedTextReadsOrThrows)
+{
+    const QString text = fullRecord().toXml();
+    const QChar replacements[] = {'<', '>', '&', '/', ' ', 'x', '"', '\n', QChar(0x00e9), QChar(0)};
+    std::mt19937 random(99);
+    int read = 0;
+    for (int round = 0; round < 5000; ++round) {
+        QString damaged = text;
+        const int edits = 1 + int(random() % 3);
+        for (int e = 0; e < edits; ++e)
+            damaged[int(random() % uint(damaged.size()))] = replacements[random() % std::size(replacements)];
+        if (random() % 4 == 0)
+            damaged.truncate(int(random() % uint(damaged.size())));
+        for (bool full : {true, false}) {
+            KvTagInfo t;
+            try {
+                t.fromXml(damaged, full);
+                ++read;
+            } catch (const std::exception &) {
+            }
+        }
+    }
+    EXPECT_GT(read, 0);
 }
 
 } // namespace
