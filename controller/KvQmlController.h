@@ -1,0 +1,178 @@
+#pragma once
+#include <KvEditContext.h>
+
+#include <QObject>
+#include <QString>
+
+class KvQmlModel;
+class QSettings;
+
+namespace boost {
+namespace archive {
+class text_iarchive;
+class text_oarchive;
+} // namespace archive
+} // namespace boost
+
+// The application controller: the editing and view state that is not part of
+// the document (scroll position, selection, track capabilities, options),
+// published through properties and change signals. The one instance is
+// created by the main window, which then hands it the model.
+class KvQmlController : public QObject, public KvEditContext
+{
+    Q_OBJECT
+    Q_PROPERTY(KvQmlModel *model READ model WRITE setModel NOTIFY modelChanged)
+    Q_PROPERTY(double scrollFrame READ scrollFrame WRITE setScrollFrame NOTIFY scrollFrameChanged)
+    Q_PROPERTY(double selectionStart READ selectionStart WRITE setSelectionStart NOTIFY selectionStartChanged)
+    Q_PROPERTY(double selectionEnd READ selectionEnd WRITE setSelectionEnd NOTIFY selectionEndChanged)
+    Q_PROPERTY(bool useAutoTrackNum READ useAutoTrackNum WRITE setUseAutoTrackNum NOTIFY useAutoTrackNumChanged)
+    Q_PROPERTY(QString trackNameFormat READ trackNameFormat WRITE setTrackNameFormat NOTIFY trackNameFormatChanged)
+    Q_PROPERTY(double totalFrames READ totalFrames NOTIFY totalFramesChanged)
+    Q_PROPERTY(bool hasSelection READ hasSelection NOTIFY hasSelectionChanged)
+    Q_PROPERTY(bool hasFragments READ hasFragments NOTIFY hasFragmentsChanged)
+    Q_PROPERTY(bool hasTracks READ hasTracks NOTIFY hasTracksChanged)
+    Q_PROPERTY(bool canSetTrackStart READ canSetTrackStart NOTIFY canSetTrackStartChanged)
+    Q_PROPERTY(bool canSetTrackEnd READ canSetTrackEnd NOTIFY canSetTrackEndChanged)
+    Q_PROPERTY(bool canSplitTrack READ canSplitTrack NOTIFY canSplitTrackChanged)
+    Q_PROPERTY(bool canDeleteTrack READ canDeleteTrack NOTIFY canDeleteTrackChanged)
+    Q_PROPERTY(double nextTrackPoint READ nextTrackPoint NOTIFY nextTrackPointChanged)
+    Q_PROPERTY(double previousTrackPoint READ previousTrackPoint NOTIFY previousTrackPointChanged)
+    Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
+    Q_PROPERTY(int numTracks READ numTracks NOTIFY numTracksChanged)
+    Q_PROPERTY(QString audioType READ audioType NOTIFY audioTypeChanged)
+    Q_PROPERTY(QString currentPosFileName READ currentPosFileName NOTIFY currentPosFileNameChanged)
+
+public:
+    explicit KvQmlController(QObject *parent = nullptr);
+    ~KvQmlController() override;
+
+    // The program's one controller and its current model (null before).
+    static KvQmlController *instance();
+    static KvQmlModel *currentModel();
+
+    KvQmlModel *model() const { return m_model; }
+    void setModel(KvQmlModel *model);
+
+    // The position truncated to a whole frame; dbScrollFrame as stored.
+    double scrollFrame() const override;
+    void setScrollFrame(double frame) override;
+    double dbScrollFrame() const { return m_scrollFrame; }
+    double selectionStart() const override { return double(m_selectionStart); }
+    double selectionEnd() const override { return double(m_selectionEnd); }
+    void setSelectionStart(double frame) override;
+    void setSelectionEnd(double frame) override;
+
+    bool useAutoTrackNum() const { return m_useAutoTrackNum; }
+    void setUseAutoTrackNum(bool on);
+    QString trackNameFormat() const { return m_trackNameFormat; }
+    void setTrackNameFormat(const QString &pattern);
+
+    double totalFrames() const;
+    bool hasSelection() const;
+    bool hasFragments() const;
+    bool hasTracks() const { return m_hasTracks; }
+    bool canSetTrackStart() const { return m_canSetTrackStart; }
+    bool canSetTrackEnd() const { return m_canSetTrackEnd; }
+    bool canSplitTrack() const { return m_canSplitTrack; }
+    bool canDeleteTrack() const { return m_canDeleteTrack; }
+    double nextTrackPoint() const { return m_nextTrackPoint; }
+    double previousTrackPoint() const { return m_previousTrackPoint; }
+    QString statusMessage() const { return m_statusMessage; }
+    int numTracks() const { return m_numTracks; }
+    QString audioType() const { return m_audioType; }
+    QString currentPosFileName() const { return m_currentPosFileName; }
+
+    // Document state publishing.
+    Q_INVOKABLE void refreshDocumentState();
+    void refreshAfterUndo() override;
+    void updateCurrentPosFileName();
+    QString updateStatusMessage();
+
+    // Tracks.
+    void onTrackInfoUpdated() override;
+    void requestWidgetUpdate() override { emit updateWidget(); }
+    void updateTrackCapabilities();
+    void updateNumTracks();
+    void updateTrackPoints();
+    Q_INVOKABLE void setTrackStart(double dbFramePos);
+    Q_INVOKABLE void setTrackEnd(double dbFramePos);
+    Q_INVOKABLE void splitTrack(double dbFramePos);
+    Q_INVOKABLE void deleteTrack(double dbFramePos);
+
+    // Empties the document: no cursor, a new empty track list and file tag
+    // property, no project file.
+    Q_INVOKABLE void closeProject(bool clearStack = true, bool clearSuspendedProj = true);
+    void clearSuspendedProject(QSettings &settings);
+
+    // The tail of a project file: track count, the tracks and the whole-file
+    // tag property, as pointers. Loading with `install` replaces the model's
+    // track list and file tags; otherwise everything read is dropped. Archive
+    // errors propagate as the archive library's exceptions.
+    void saveProjectTracks(boost::archive::text_oarchive &ar) const;
+    void loadProjectTracks(boost::archive::text_iarchive &ar, bool install);
+
+    Q_INVOKABLE void readSettings();
+    Q_INVOKABLE void writeSettings();
+
+signals:
+    void modelChanged(KvQmlModel *model);
+    void scrollFrameChanged(double scrollFrame);
+    void selectionStartChanged(double selectionStart);
+    // Carries the low 32 bits of the end frame.
+    void selectionEndChanged(int selectionEnd);
+    void useAutoTrackNumChanged(bool useAutoTrackNum);
+    void trackNameFormatChanged(QString trackNameFormat);
+    void totalFramesChanged(double totalFrames);
+    void hasSelectionChanged(bool hasSelection);
+    void hasFragmentsChanged(bool hasFragments);
+    void hasTracksChanged(bool hasTracks);
+    void canSetTrackStartChanged(bool canSetTrackStart);
+    void canSetTrackEndChanged(bool canSetTrackEnd);
+    void canSplitTrackChanged(bool canSplitTrack);
+    void canDeleteTrackChanged(bool canDeleteTrack);
+    void nextTrackPointChanged(double nextTrackPoint);
+    void previousTrackPointChanged(double previousTrackPoint);
+    void statusMessageChanged(QString statusMessage);
+    void numTracksChanged(int numTracks);
+    void audioTypeChanged(QString audioType);
+    void currentPosFileNameChanged(QString currentPosFileName);
+    void selectionChanged();
+    void TrackInfoUpdated();
+    void calcViews();
+    void updateWidget();
+
+private:
+    qint64 documentFrames() const;
+    // What a track action at the current position is tested against.
+    qint64 trackCapabilityPosition() const;
+    void pushTrackCommand(class KvTrackInfoUndo *command);
+    void setCurrentPosFileName(const QString &name);
+
+    KvQmlModel *m_model = nullptr;
+    double m_scrollFrame = 0.0;
+    qint64 m_selectionStart = -1;
+    qint64 m_selectionEnd = -1;
+    bool m_useAutoTrackNum = true;
+    QString m_trackNameFormat = QStringLiteral("%0N %T");
+
+    // What the views were last told; the impossible start values make the
+    // first refresh announce.
+    double m_publishedTotalFrames = 0.0;
+    qint64 m_publishedSelectionStart = -2;
+    qint64 m_publishedSelectionEnd = -3;
+    bool m_selectionPublished = false;
+    bool m_publishedFragments = false;
+
+    bool m_hasTracks = false;
+    bool m_canSetTrackStart = false;
+    bool m_canSetTrackEnd = false;
+    bool m_canSplitTrack = false;
+    bool m_canDeleteTrack = false;
+    double m_nextTrackPoint = -1.0;
+    double m_previousTrackPoint = -1.0;
+    QString m_statusMessage;
+    int m_numTracks = -1;
+    QString m_audioType;
+    QString m_currentPosFileName;
+    QString m_suspendedFile;
+};

@@ -1,0 +1,120 @@
+#pragma once
+// Text input archive for files the user hands us (projects, clipboard text).
+// The plain Boost text archive trusts the class ids and object references it
+// reads: an id past the known classes makes it write out of bounds, and a
+// reference to an object of another class hands back that object as the
+// wrong type. This archive refuses both with an archive exception. Use it
+// wherever a text_iarchive is expected.
+#include <boost/archive/archive_exception.hpp>
+#include <boost/archive/text_iarchive.hpp>
+#include <boost/serialization/throw_exception.hpp>
+
+#include <algorithm>
+#include <istream>
+#include <string>
+#include <typeinfo>
+#include <utility>
+#include <vector>
+
+class KvTextIArchive : public boost::archive::text_iarchive
+{
+public:
+    explicit KvTextIArchive(std::istream &is, unsigned int flags = 0)
+        : boost::archive::text_iarchive(is, flags)
+    {
+    }
+
+    // Names the type of the pointer about to be read. A class id seen for a
+    // type stays that type's; a new id is only accepted for a type not seen
+    // before. Without a name, only known class ids are accepted.
+    void expectPointer(const std::type_info &type) { m_expected = &type; }
+
+    // A std::string item (length, blank, bytes).
+    void loadString(std::string &s)
+    {
+        std::size_t size = 0;
+        plain() >> size;
+        is.get(); // the blank after the length
+        s.clear();
+        constexpr std::size_t chunk = std::size_t(1) << 16;
+        while (s.size() < size) {
+            const std::size_t at = s.size();
+            const std::size_t n = std::min(chunk, size - at);
+            s.resize(at + n);
+            is.read(&s[at], std::streamsize(n));
+            if (std::size_t(is.gcount()) != n)
+                refuse();
+        }
+    }
+
+private:
+    boost::archive::text_iarchive &plain() { return *this; }
+
+    [[noreturn]] static void refuse()
+    {
+        boost::serialization::throw_exception(
+            boost::archive::archive_exception(boost::archive::archive_exception::input_stream_error));
+    }
+
+    // A class whose information is read for an object: the archive has just
+    // given it the next class id.
+    void vload(boost::archive::class_id_optional_type &t) override
+    {
+        plain() >> t;
+        ++m_classes;
+    }
+
+    // The class of a pointer: the one its type was read with before, or the
+    // next new one for a type not read before. The archive may know more
+    // classes than were read (registered types), never fewer.
+    void vload(boost::archive::class_id_type &t) override
+    {
+        plain() >> t;
+        const std::type_info *expected = m_expected;
+        m_expected = nullptr;
+        const int id = t;
+        if (id == -1) { // null pointer
+            m_lastClass = -1;
+            return;
+        }
+        if (id < 0 || id > m_classes || !expected)
+            refuse();
+        bool typeSeen = false;
+        for (const auto &known : m_pointerClasses) {
+            if (*known.first == *expected) {
+                typeSeen = true;
+                if (known.second != id)
+                    refuse();
+            } else if (known.second == id) {
+                refuse();
+            }
+        }
+        if (!typeSeen)
+            m_pointerClasses.emplace_back(expected, id);
+        if (id == m_classes)
+            ++m_classes;
+        m_lastClass = id;
+    }
+
+    // The object a pointer refers to: the next new one, or one read before
+    // as the same class.
+    void vload(boost::archive::object_id_type &t) override
+    {
+        plain() >> t;
+        const unsigned int id = t;
+        if (id < m_objectClasses.size()) {
+            if (m_objectClasses[id] != m_lastClass)
+                refuse();
+            return;
+        }
+        if (id != m_objectClasses.size())
+            refuse();
+        m_objectClasses.push_back(m_lastClass);
+    }
+
+    const std::type_info *m_expected = nullptr;
+    std::vector<std::pair<const std::type_info *, int>> m_pointerClasses;
+    int m_classes = 0;
+    int m_lastClass = -1;
+    std::vector<int> m_objectClasses;
+};
