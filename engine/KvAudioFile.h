@@ -6,6 +6,7 @@
 
 class KvFrameRepacker;
 class KvFrameSizeInfo;
+class KvRepackInfo;
 
 // An opened source file (or a generated run of silence) with its frame index.
 class KvAudioFile {
@@ -16,6 +17,13 @@ public:
     virtual QString open(const QString &path) = 0;
     // Makes this a silent source of the given format (shared, not copied).
     virtual void attachRepacker(const boost::shared_ptr<KvFrameSizeInfo> &format) = 0;
+    // A new silent fragment of n frames in this file's format (on a silent
+    // source of its own); empty without a frame index.
+    virtual boost::shared_ptr<KvRepackInfo> createRepackInfoFrom(qint64 n) = 0;
+    // A new fragment over frames first .. first+count-1 of this file; count -1
+    // means to the end. Empty without a frame index or when the range does not
+    // lie inside the file.
+    virtual boost::shared_ptr<KvRepackInfo> createRepackInfo(qint64 first, qint64 count) = 0;
 
     virtual boost::shared_ptr<KvFrameRepacker> repacker() const { return m_repacker; }
     // 0 when there is no frame index.

@@ -1,6 +1,7 @@
 #include "KvMP3AudioFile.h"
 
 #include "KvMP3FrameRepacker.h"
+#include "KvMP3RepackInfo.h"
 
 #include <QObject>
 
@@ -26,4 +27,24 @@ void KvMP3AudioFile::attachRepacker(const boost::shared_ptr<KvFrameSizeInfo> &fo
 KvMP3FrameRepacker *KvMP3AudioFile::mp3Repacker() const
 {
     return static_cast<KvMP3FrameRepacker *>(m_repacker.get());
+}
+
+boost::shared_ptr<KvRepackInfo> KvMP3AudioFile::createRepackInfoFrom(qint64 n)
+{
+    if (!m_repacker || n < 0)
+        return boost::shared_ptr<KvRepackInfo>();
+    return boost::shared_ptr<KvRepackInfo>(new KvMP3RepackInfo(m_repacker->sizeInfo(), n));
+}
+
+boost::shared_ptr<KvRepackInfo> KvMP3AudioFile::createRepackInfo(qint64 first, qint64 count)
+{
+    if (!m_repacker)
+        return boost::shared_ptr<KvRepackInfo>();
+    const qint64 total = m_repacker->frameCount();
+    // Silence has no end: a run of it needs an explicit length.
+    if (count == -1 && total != KvFrameRepacker::kSilentFrameCount)
+        count = total - first;
+    if (first < 0 || count < 0 || first > total || count > total - first)
+        return boost::shared_ptr<KvRepackInfo>();
+    return boost::shared_ptr<KvRepackInfo>(new KvMP3RepackInfo(m_repacker, first, count));
 }

@@ -14,6 +14,8 @@ public:
     // attached.
     QString open(const QString &path) override;
     void attachRepacker(const boost::shared_ptr<KvFrameSizeInfo> &format) override;
+    boost::shared_ptr<KvRepackInfo> createRepackInfoFrom(qint64 n) override;
+    boost::shared_ptr<KvRepackInfo> createRepackInfo(qint64 first, qint64 count) override;
 
     // The frame index as its MP3 type (null before open or attachRepacker).
     KvMP3FrameRepacker *mp3Repacker() const;

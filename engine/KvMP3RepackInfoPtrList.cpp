@@ -1,0 +1,38 @@
+#include "KvMP3RepackInfoPtrList.h"
+
+#include "KvMP3FrameSizeInfo.h"
+#include "KvMP3RepackInfo.h"
+
+KvMP3RepackInfoPtrList::KvMP3RepackInfoPtrList() = default;
+KvMP3RepackInfoPtrList::~KvMP3RepackInfoPtrList() = default;
+
+KvRepackInfoPtr KvMP3RepackInfoPtrList::createFragmentForSource(const QString &path, qint64 first, qint64 count)
+{
+    for (const KvRepackInfoPtr &f : *m_list) {
+        if (f->sourcePath() != path)
+            continue;
+        const KvMP3RepackInfo *mp3 = dynamic_cast<const KvMP3RepackInfo *>(f.get());
+        if (!mp3 || path.isEmpty())
+            return KvRepackInfoPtr();
+        const qint64 n = mp3->sourceFrameCount();
+        if (count == -1 && first >= 0 && first < n)
+            count = n - first;
+        if (first < 0 || count < 0 || first >= n || first + count > n)
+            return KvRepackInfoPtr();
+        return KvRepackInfoPtr(new KvMP3RepackInfo(mp3->source(), first, count));
+    }
+    return KvRepackInfoPtr();
+}
+
+bool KvMP3RepackInfoPtrList::isCompatible(const boost::shared_ptr<KvFrameSizeInfo> &format)
+{
+    if (!dynamic_cast<KvMP3FrameSizeInfo *>(format.get()))
+        return false;
+    if (m_list->empty())
+        return true;
+    const boost::shared_ptr<KvFrameSizeInfo> mine = firstSourceInfo();
+    if (!mine)
+        return false;
+    return format->channelCount() == mine->channelCount() && format->samplesPerFrame() == mine->samplesPerFrame() &&
+           format->sampleRate() == mine->sampleRate() && format->formatKey() == mine->formatKey();
+}

@@ -1,0 +1,75 @@
+#pragma once
+#include "KvRepackInfo.h"
+
+#include <QString>
+#include <QtGlobal>
+
+#include <boost/shared_ptr.hpp>
+
+#include <list>
+
+class KvFrameSizeInfo;
+
+// A document (or a clip, or an undo snapshot): an ordered list of fragments
+// whose frames, read in order, form the output. Positions are document frame
+// indexes counted from 0 across the fragments; ranges are half-open.
+//
+// Operations that bring fragments in from elsewhere insert clones; an
+// operation that cuts a fragment puts a new clone in for the part before the
+// cut and re-cuts the fragment itself in place for the part after it. Fragments
+// without frames are never taken in.
+class KvRepackInfoPtrList {
+public:
+    typedef std::list<KvRepackInfoPtr> List;
+    typedef boost::shared_ptr<List> ListPtr;
+    typedef boost::shared_ptr<KvRepackInfoPtrList> Ptr;
+
+    virtual ~KvRepackInfoPtrList();
+
+    // Clones of other's fragments at the end (no merging).
+    virtual void appendList(const Ptr &other);
+    virtual void appendFragment(const KvRepackInfoPtr &fragment);
+    // Clones of other's fragments before document frame `position` (appended
+    // at or past the end, at 0 below it), then neighbours are merged.
+    virtual void insertList(qint64 position, const Ptr &other);
+    virtual void insertFragment(qint64 position, const KvRepackInfoPtr &fragment);
+    // Removes frames [position, position+count); out-of-range parts are
+    // ignored. Neighbours are merged in every case.
+    virtual void deleteRange(qint64 position, qint64 count);
+    // Joins every fragment into the one before it when it continues it (same
+    // source path and the next source frame, or both silence). True when any
+    // were joined.
+    virtual bool mergeAdjacent();
+    // A deep copy of frames [start, start+count) as a new list of this kind;
+    // count -1 means to the end, below -1 gives an empty list.
+    virtual Ptr copyRange(qint64 start, qint64 count);
+    // A new fragment on the source of the first fragment with that path, or
+    // empty when none has it or the range lies outside the source.
+    virtual KvRepackInfoPtr createFragmentForSource(const QString &path, qint64 first, qint64 count) = 0;
+    // Packs every fragment's records.
+    virtual void compressAll();
+    // The shared list itself: cursors, iterators and archive writers walk it.
+    virtual ListPtr list() const { return m_list; }
+    // Whether frames of that format may join this document.
+    virtual bool isCompatible(const boost::shared_ptr<KvFrameSizeInfo> &format) = 0;
+    virtual qint64 totalFrames() const;
+    // Format of the first fragment's source; empty for an empty list.
+    virtual boost::shared_ptr<KvFrameSizeInfo> firstSourceInfo() const;
+
+    // The fragment holding document frame `position` and the frame's index in
+    // it; end() when no fragment holds it (negative, or at or past the end).
+    List::iterator findFragment(qint64 position, qint64 &local) const;
+    qint64 fragmentCount() const { return qint64(m_list->size()); }
+
+protected:
+    KvRepackInfoPtrList();
+    KvRepackInfoPtrList(const KvRepackInfoPtrList &) = delete;
+    KvRepackInfoPtrList &operator=(const KvRepackInfoPtrList &) = delete;
+
+    // A new, empty list of this list's own kind.
+    Ptr createEmptyLike() const;
+
+    ListPtr m_list;
+};
+
+typedef boost::shared_ptr<KvRepackInfoPtrList> KvRepackInfoPtrListPtr;
