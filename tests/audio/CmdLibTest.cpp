@@ -146,18 +146,19 @@ TEST(CmdLib, AProgramThatFailsAtTheEndFailsTheFinish)
 // encoder's delay and at most two frames, and its level within 1 dB.
 TEST(CmdLib, RealEncodesDecodeToTheInput)
 {
-    struct Row { int channels, rate, mode, bitrate, quality; };
-    const Row rows[] = {{2, 44100, 2, 128, 0}, {2, 44100, 1, 0, 4}, {1, 22050, 2, 64, 0}, {1, 44100, 1, 0, 2}};
+    struct Row { int channels, bits, rate, mode, bitrate, quality; };
+    const Row rows[] = {{2, 16, 44100, 2, 128, 0}, {2, 16, 44100, 1, 0, 4}, {1, 16, 22050, 2, 64, 0},
+                        {1, 16, 44100, 1, 0, 2}, {2, 24, 48000, 2, 192, 0}};
     ScopedLameLocation where("/usr/bin/lame");
     audio_cmdlib cmd;  // one object for every row: each open starts a new program
     kvtest::TempDir dir;
     for (const Row &r : rows) {
-        SCOPED_TRACE(::testing::Message() << r.channels << "ch " << r.rate << " mode " << r.mode);
-        ASSERT_TRUE(cmd.open(r.channels, 16, r.rate, 0, r.mode, r.bitrate, r.quality, 1.0, r.channels, 0, true))
+        SCOPED_TRACE(::testing::Message() << r.channels << "ch " << r.bits << "bit " << r.rate << " mode " << r.mode);
+        ASSERT_TRUE(cmd.open(r.channels, r.bits, r.rate, 0, r.mode, r.bitrate, r.quality, 1.0, r.channels, 0, true))
             << cmd.errorText().toStdString();
         const QByteArray pcm = sine(r.rate, r.channels, 1.5, {440, 660}, 0.5);
         bool ok = false;
-        const QByteArray mp3 = encodeAll(cmd, pcm, 9216, &ok);
+        const QByteArray mp3 = encodeAll(cmd, r.bits == 24 ? widenTo24(pcm) : pcm, 9216, &ok);
         ASSERT_TRUE(ok);
         const QString path = dir.file("c.mp3");
         ASSERT_TRUE(kvtest::writeFile(path, mp3));
