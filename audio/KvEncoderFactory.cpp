@@ -1,6 +1,9 @@
 #include "KvEncoderFactory.h"
 
 #include "audio_acmlib.h"
+#include "audio_cmdlib.h"
+#include "audio_dlllib.h"
+#include "audio_mftlib.h"
 #include "audio_wavlib.h"
 
 #include <memory>
@@ -34,7 +37,10 @@ bool offer(QList<KvAudioLibPtr> &list, const KvBackendMakers::Maker &make,
 KvBackendMakers KvBackendMakers::builtIn()
 {
     KvBackendMakers m;
+    m.dlllib = [](const KvAudioFrameReaderPtr &s) { return KvAudioLibPtr(new audio_dlllib(s)); };
     m.acmlib = [](const KvAudioFrameReaderPtr &s) { return KvAudioLibPtr(new audio_acmlib(s)); };
+    m.cmdlib = [](const KvAudioFrameReaderPtr &s) { return KvAudioLibPtr(new audio_cmdlib(s)); };
+    m.mftlib = [](const KvAudioFrameReaderPtr &s) { return KvAudioLibPtr(new audio_mftlib(s)); };
     m.wavlib = [](const KvAudioFrameReaderPtr &s) { return KvAudioLibPtr(new audio_wavlib(s)); };
     return m;
 }

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -118,6 +119,54 @@ double rms(const QByteArray &pcm, int channels, int channel)
     for (int i = channel; i < s.size(); i += channels, ++n)
         sum += double(s[i]) * s[i];
     return n ? std::sqrt(sum / n) : 0.0;
+}
+
+double rmsOfFrames(const QByteArray &pcm, int channels, int channel, int first, int count)
+{
+    const auto *s = reinterpret_cast<const qint16 *>(pcm.constData());
+    const int frames = pcm.size() / 2 / channels;
+    double sum = 0;
+    int n = 0;
+    for (int i = std::max(first, 0); i < std::min(first + count, frames); ++i, ++n)
+        sum += double(s[i * channels + channel]) * s[i * channels + channel];
+    return n ? std::sqrt(sum / n) : 0.0;
+}
+
+double dbRatio(double a, double b) { return 20.0 * std::log10(a / b); }
+
+QByteArray widenTo24(const QByteArray &pcm16)
+{
+    QByteArray out;
+    out.reserve(pcm16.size() / 2 * 3);
+    for (int i = 0; i + 1 < pcm16.size(); i += 2) {
+        out.append('\0');
+        out.append(pcm16[i]);
+        out.append(pcm16[i + 1]);
+    }
+    return out;
+}
+
+QByteArray encodeAll(audio_lib &encoder, const QByteArray &pcm, int chunkBytes, bool *ok,
+                     int outCapacity)
+{
+    *ok = true;
+    QByteArray stream, out(outCapacity, '\0');
+    for (int off = 0; off < pcm.size(); off += chunkBytes) {
+        int outLen = -1;
+        if (encoder.encode(pcm.constData() + off, std::min(chunkBytes, pcm.size() - off), out.data(),
+                           out.size(), &outLen) != 0)
+            *ok = false;
+        stream.append(out.constData(), std::max(outLen, 0));
+    }
+    for (int i = 0; i < 1000; ++i) {
+        int outLen = -1;
+        if (encoder.encode(out.constData(), 0, out.data(), out.size(), &outLen) != 0)
+            *ok = false;
+        if (outLen <= 0)
+            break;
+        stream.append(out.constData(), outLen);
+    }
+    return stream;
 }
 
 bool writeWav(const QString &path, const QByteArray &pcm, int rate, int channels)

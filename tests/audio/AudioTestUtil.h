@@ -33,6 +33,19 @@ QByteArray sine(int rate, int channels, double seconds, const QVector<double> &f
 
 QVector<qint16> samples(const QByteArray &pcm);
 double rms(const QByteArray &pcm, int channels, int channel);
+// RMS of one channel over frames [first, first + count) of 16-bit interleaved PCM.
+double rmsOfFrames(const QByteArray &pcm, int channels, int channel, int first, int count);
+// 20 log10(a / b).
+double dbRatio(double a, double b);
+
+// The 16-bit PCM as 24-bit signed little-endian samples (the low byte zero).
+QByteArray widenTo24(const QByteArray &pcm16);
+
+// Runs PCM through an opened encoder in chunks of chunkBytes, then calls the finishing
+// encode (length 0) until it yields nothing more; the encoded stream. ok reports every
+// call's success.
+QByteArray encodeAll(audio_lib &encoder, const QByteArray &pcm, int chunkBytes, bool *ok,
+                     int outCapacity = 4 * 1024 * 1024);
 
 // A WAV file holding the PCM (for sox as the judge).
 bool writeWav(const QString &path, const QByteArray &pcm, int rate, int channels);
