@@ -203,8 +203,6 @@ void KvMP3RepackInfo::setRange(qint64 first, qint64 count, const boost::shared_p
     const bool silent = isSilent();
     first = std::max<qint64>(0, first);
     count = std::max<qint64>(0, count);
-    if (silent)
-        first = 0;
     // Never reach past the source's last frame: the source records end there.
     if (m_source && count > m_source->frameCount() - first)
         count = std::max<qint64>(0, m_source->frameCount() - first);
@@ -246,7 +244,9 @@ void KvMP3RepackInfo::setRange(qint64 first, qint64 count, const boost::shared_p
         out[n] = KvMP3GainChangeInfo{};
         m_records = records;
     }
-    m_first = first;
+    // Silence always starts at frame 0; its records were still taken from
+    // the requested offset, so edits stay with the frames they were made on.
+    m_first = silent ? 0 : first;
     m_gainRecordBase = margin;
     m_count = count;
     m_lastRecord = margin + count;

@@ -60,7 +60,9 @@ void KvRepackInfoPtrList::appendFragment(const KvRepackInfoPtr &fragment)
 
 void KvRepackInfoPtrList::insertList(qint64 position, const Ptr &other)
 {
-    const std::vector<KvRepackInfoPtr> items = snapshot(other);
+    // Inserting a list into itself cuts a fragment of the list being inserted:
+    // take a copy of it first.
+    const std::vector<KvRepackInfoPtr> items = snapshot(other.get() == this ? copyRange(0, -1) : other);
     qint64 local = 0;
     const List::iterator at = findFragment(std::max<qint64>(0, position), local);
     if (at == m_list->end()) {
@@ -174,6 +176,8 @@ KvRepackInfoPtrList::Ptr KvRepackInfoPtrList::copyRange(qint64 start, qint64 cou
             qint64 k = n - o;
             if (hasEnd && s + n > end)
                 k = end - s - o;
+            if (k <= 0)
+                break;
             const KvRepackInfoPtr piece = f->clone();
             piece->setRange(f->firstFrame() + o, k);
             result->m_list->push_back(piece);
