@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 using namespace kvtest;
 
@@ -534,4 +535,50 @@ TEST(RebuildFlush, CompletesAWaitingLastFrame)
     const Mp3FrameFacts f = checkMp3Stream(r.bytes).frames.back();
     EXPECT_EQ(r.bytes.right(f.capacity), QByteArray(f.capacity, '\0'));
     EXPECT_TRUE(decodeBytes(r.bytes) == decodeMpg123(src->path));
+}
+
+// Any plan, however wrong (random main_data_begin, bitrates, flags, gains;
+// random ranges with pre-roll and silence runs), gives one whole output frame
+// per document frame and never fails or reads out of bounds.
+TEST(RebuildRandomPlans, EveryFrameComesOutWhole)
+{
+    std::mt19937 rng(20240611);
+    const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (const char *name : {"vbr_v2.mp3", "cbr128_crc.mp3", "mpeg25_mono_8k.mp3", "mpeg2_vbr_quiet_22k.mp3",
+                             "mpeg25_stereo_11k.mp3"}) {
+        const std::unique_ptr<Mp3Source> src = loadMp3Source(fixture(name));
+        const int limit = src->format()->versionCode() == 0 ? 511 : 255;
+        for (int round = 0; round < 100; ++round) {
+            std::vector<Mp3Fragment> doc;
+            qint64 total = 0;
+            for (int k = pick(1, 4); k > 0; --k) {
+                if (pick(0, 3) == 0) {
+                    doc.push_back(silentFragment(*src->format(), pick(1, 30)));
+                } else {
+                    const qint64 first = pick(0, int(src->count) - 1);
+                    doc.push_back(sourceFragment(*src, first, pick(1, int(std::min<qint64>(80, src->count - first)))));
+                }
+                total += doc.back().count;
+            }
+            for (Mp3Fragment &f : doc) {
+                for (KvMP3GainChangeInfo &e : f.edits) {
+                    if (&e == &f.edits.back() || pick(0, 2) != 0)
+                        continue;
+                    e.mainDataBegin = int16_t(pick(0, 9) == 0 ? pick(-100, 32767) : pick(0, limit));
+                    e.setBitrateIndex(pick(0, 15));
+                    e.flags = uint8_t((e.flags & 0x78) | pick(0, 7));
+                    e.gain[0] = pick(-300, 300);
+                    e.gain[1] = pick(-300, 300);
+                }
+            }
+            const RebuildResult r = rebuild(doc, RebuildOptions{pick(0, 1) == 1});
+            ASSERT_EQ(r.failure, 0) << name << " round " << round;
+            const Mp3StreamReport out = checkMp3Stream(r.bytes);
+            ASSERT_EQ(out.frames.size(), size_t(total)) << name << " round " << round;
+            ASSERT_EQ(r.frameStarts.size(), size_t(total));
+            for (size_t i = 0; i < out.frames.size(); ++i)
+                ASSERT_EQ(out.frames[i].offset, r.frameStarts[i]) << name << " round " << round;
+            EXPECT_EQ(qint64(r.bytes.size()), out.frames.back().offset + out.frames.back().length);
+        }
+    }
 }
