@@ -2,6 +2,8 @@
 
 #include "KvMp3Crc16.h"
 
+#include <algorithm>
+
 void KvBitReader::feedCrc(uint32_t v, int bits)
 {
     m_crc->add(v, bits);
@@ -61,6 +63,17 @@ void KvBitWriter::write(uint32_t value, int bits)
 
 void KvBitWriter::writeBytes(const uint8_t *p, size_t n)
 {
+    // Main data is written byte-aligned: copy it whole.
+    if ((m_bitPos & 7) == 0 && !m_crc) {
+        const size_t at = m_base + size_t(m_bitPos >> 3);
+        const size_t fit = at < m_buf.size() ? std::min(n, m_buf.size() - at) : 0;
+        if (fit > 0)
+            std::memcpy(m_buf.data() + at, p, fit);
+        if (fit < n)
+            m_overflow = true;
+        m_bitPos += uint64_t(n) * 8;
+        return;
+    }
     for (size_t i = 0; i < n; ++i)
         write(p[i], 8);
 }

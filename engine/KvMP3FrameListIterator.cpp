@@ -139,7 +139,7 @@ void KvMP3FrameListIterator::fillContext()
         const int capacity = KvMp3OutputCapacity(c);
         m_synthetic[0].capacity = m_synthetic[1].capacity = int16_t(capacity);
     }
-    c.gap = KvMp3SourceGap(c);
+    c.gap = KvMp3ContextGap(c);
 }
 
 bool KvMP3FrameListIterator::next()

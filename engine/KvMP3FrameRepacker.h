@@ -9,6 +9,10 @@
 #include <vector>
 
 class KvMP3FrameSizeInfo;
+class KvMp3RepackHandle;
+struct KvMp3InputBuffer;
+class KvBitWriter;
+struct KvMp3FrameContext;
 
 // The frame index of one MP3 source: one KvMP3GainFrameInfo per frame,
 // followed by an all-zero record, and the source's format facts.
@@ -41,6 +45,19 @@ public:
     // Frame offsets in file order from libmpg123's seek index, one per frame.
     // False when the file cannot be indexed or the index is not per frame.
     static bool buildMpg123FrameIndex(const QString &path, std::vector<qint64> &offsets);
+
+    // Parses the frame at in.data + in.used with the handle's repack state.
+    // With a writer it rebuilds: pre-roll frames (ctx.preRoll) only refill the
+    // main-data ring; every other frame waits in an output slot and its payload
+    // goes into the FIFO; then the oldest waiting frame is written as far as
+    // the FIFO allows. Returns 0 (an output frame was completed into the
+    // writer), -11 (completed, and payload for the next one is waiting: call
+    // KvMp3RepackHandle::emitPending before parsing more), -8 (no frame completed yet),
+    // or a parse failure (-3, -6, -10). ctx needs the source record (inside its
+    // table, which ends with a zero record), the edit record and the next edit
+    // record; their layout is recomputed as each frame is written.
+    static int parseFrameAt(KvMp3RepackHandle &handle, KvMp3InputBuffer &in, KvBitWriter *writer,
+                            KvMp3FrameContext &ctx, KvMP3FrameSizeInfo *format);
 
 private:
     qint64 m_firstFrameOffset = 0;

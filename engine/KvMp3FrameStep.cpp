@@ -19,16 +19,29 @@ KvMp3FrameHeader silentHeader(const KvMP3FrameSizeInfo &format)
     return h;
 }
 
-} // namespace
+// What parsing one frame found, besides its header and side information.
+struct ParsedFrame {
+    int capacity = 0;            // main-data bytes the frame carries
+    int ringFill = 0;            // unread ring bytes right after its main data was appended
+    int gain[2] = {0, 0};        // largest coded global_gain per channel
+    bool noAudio = true;         // every part2_3_length is 0
+    bool crcMismatch = false;
+    bool broken = false;         // CRC mismatch, or its payload overlaps used bytes
+    bool firstFrame = false;     // the first frame since the last reset
+    int64_t payloadStartBits = 0;  // ring read position of its payload
+    int64_t payloadBits = 0;       // bits of payload skipped (0 when broken)
+    int64_t refilledBefore = 0;    // ring bytes appended since the reset, before this frame's
+};
 
-int KvMp3FrameStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, KvBitWriter *writer,
-                   KvMp3FrameContext &ctx, KvMP3FrameSizeInfo *format)
+// The steps scan and rebuild share: header, CRC, side information, main data
+// into the ring, payload position against the ring. Writes no record and no
+// format facts. In rebuild mode the first pre-roll frame of a fragment sets
+// the ring's read position from its record, so that the ring holds as many
+// unread bytes as it did at this frame during the scan.
+int parseFrame(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, const KvMp3FrameContext &ctx,
+               KvMP3FrameSizeInfo *format, bool rebuild, KvMp3FrameHeader &h, KvMp3SideInfo &si,
+               ParsedFrame &pf)
 {
-    if (writer)
-        return KvMp3StepUnreadable;
-
-    KvMP3GainFrameInfo scratch{};
-    KvMP3GainFrameInfo *rec = ctx.sourceRecord ? ctx.sourceRecord : &scratch;
     const bool silent = ctx.silentSource != 0;
 
     const int64_t left = in.length - in.used;
@@ -36,7 +49,6 @@ int KvMp3FrameStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, KvBitWriter
     const size_t avail = (base && left > 0) ? size_t(left) : 0;
     st.input = KvBitReader(base, avail);
 
-    KvMp3FrameHeader h{};
     size_t start = 0;
     if (silent) {
         if (!format)
@@ -45,8 +57,9 @@ int KvMp3FrameStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, KvBitWriter
     } else if (KvMp3DecodeHeader(base, avail, h, &start) != KvMp3SyntaxOk) {
         return KvMp3StepUnreadable;
     }
-
-    if (st.firstFrame && format)
+    pf.firstFrame = st.firstFrame;
+    // The scan takes the source's format from its first frame.
+    if (!rebuild && st.firstFrame && format)
         format->takeFirstFrame(h);
 
     st.channels = KvMp3ChannelCount(h.mode);
@@ -67,7 +80,7 @@ int KvMp3FrameStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, KvBitWriter
     if (h.layer != 3)
         return KvMp3StepNotLayer3;
 
-    KvMp3SideInfo si{};
+    si = KvMp3SideInfo{};
     if (!silent) {
         if (h.error_protection)
             cur.setCrc(&crc);
@@ -81,35 +94,42 @@ int KvMp3FrameStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, KvBitWriter
 
     const int nch = st.channels;
     const int ngr = KvMp3GranuleCount(h.version);
-    int gain[2] = {0, 0};
-    bool noAudio = true;
     for (int c = 0; c < nch; ++c) {
         for (int gr = 0; gr < ngr; ++gr) {
             const KvMp3GranuleInfo &g = si.ch[c].gr[gr];
             const int coded = g.global_gain + kKvMp3GainBias;
-            if (coded > gain[c])
-                gain[c] = coded;
+            if (coded > pf.gain[c])
+                pf.gain[c] = coded;
             if (g.part2_3_length != 0)
-                noAudio = false;
+                pf.noAudio = false;
         }
     }
     // A mono frame shows its one channel in both entries, so that its level
     // (the mean of both) reads like a stereo frame of the same loudness.
     if (nch == 1)
-        gain[1] = gain[0];
+        pf.gain[1] = pf.gain[0];
 
-    const bool crcMismatch = !silent && h.error_protection && in.crcCheck && crc.value() != sentCrc;
+    pf.crcMismatch = !silent && h.error_protection && in.crcCheck && crc.value() != sentCrc;
 
-    const int capacity = KvMp3MainDataCapacity(h);
+    pf.capacity = KvMp3MainDataCapacity(h);
     const int frameLength = KvMp3FrameLength(h.version, h.bitrate_index, h.sampling_frequency, h.padding);
     st.predictedFrameLength = frameLength;
+    pf.refilledBefore = st.refilled;
     if (!silent) {
         if (start + size_t(frameLength) > avail)
             return KvMp3StepFrameTooLong;
         const size_t mainStart = start + (h.error_protection ? 6 : 4) + size_t(KvMp3SideInfoSize(h.version, h.mode));
-        st.appendMainData(base + mainStart, capacity);
+        st.appendMainData(base + mainStart, pf.capacity);
+        st.refilled += pf.capacity;
     }
-    rec->ringFill = int16_t(st.ringFill());
+    if (rebuild && ctx.firstPreRoll && ctx.sourceRecord) {
+        const int want = ctx.sourceRecord->ringFill;
+        const bool short_ = st.ringFill() < want;
+        st.ringReadBits = ((st.ringWrite - want) & KvMp3ReservoirRepacker::kRingMask) * 8;
+        if (short_)
+            st.frameStart += KvMp3ReservoirRepacker::kRingSize;
+    }
+    pf.ringFill = st.ringFill();
 
     // Where this frame's payload starts relative to where the previous one ended.
     st.ringReadBits = (st.ringReadBits + 7) & ~int64_t(7);
@@ -120,24 +140,62 @@ int KvMp3FrameStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, KvBitWriter
         st.ringReadBits -= int64_t(KvMp3ReservoirRepacker::kRingSize) * 8;
     }
     if (!silent)
-        st.frameStart += capacity;
+        st.frameStart += pf.capacity;
 
+    pf.broken = discard < 0 || pf.crcMismatch;
+    if (!pf.broken)
+        st.ringReadBits += discard * 8;   // ancillary bytes between the payloads
+
+    pf.payloadStartBits = st.ringReadBits;
+    if (!pf.broken) {
+        for (int gr = 0; gr < ngr; ++gr)
+            for (int c = 0; c < nch; ++c)
+                st.ringReadBits += si.ch[c].gr[gr].part2_3_length;
+    }
+    pf.payloadBits = st.ringReadBits - pf.payloadStartBits;
+
+    // Whatever follows the frame in the buffer is its ancillary data.
+    const size_t consumed = silent ? 0 : avail;
+    if (!silent)
+        cur.skip(uint64_t(avail - start) * 8 - cur.position());
+
+    st.firstFrame = false;
+    in.used += int64_t(consumed);
+    in.totalBits += uint64_t(consumed) * 8;
+    in.version = int16_t(h.version);
+    in.sampleRate = KvMp3SampleRateHz(h.version, h.sampling_frequency);
+    in.bitrate = KvMp3BitrateKbps(h.version, h.bitrate_index);
+    return in.used > in.length ? KvMp3StepNeedMore : KvMp3StepOk;
+}
+
+int scanStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, KvMp3FrameContext &ctx, KvMP3FrameSizeInfo *format)
+{
+    KvMP3GainFrameInfo scratch{};
+    KvMP3GainFrameInfo *rec = ctx.sourceRecord ? ctx.sourceRecord : &scratch;
+
+    KvMp3FrameHeader h{};
+    KvMp3SideInfo si{};
+    ParsedFrame pf;
+    const int r = parseFrame(in, st, ctx, format, false, h, si, pf);
+    if (r != KvMp3StepOk && r != KvMp3StepNeedMore)
+        return r;
+
+    rec->ringFill = int16_t(pf.ringFill);
     rec->flags = uint8_t((h.bitrate_index & 0x0F) << 4);
     if (h.padding)
         rec->flags |= KvMp3FrameFlag::Padding;
     if (h.error_protection)
         rec->flags |= KvMp3FrameFlag::Crc;
     rec->mainDataBegin = uint16_t(si.main_data_begin);
-    rec->capacity = int16_t(capacity);
+    rec->capacity = int16_t(pf.capacity);
     rec->stereoFlags = h.mode == 1 ? KvMp3StereoFlag::JointStereo : 0;
-    rec->gain[0] = int16_t(gain[0]);
-    rec->gain[1] = int16_t(gain[1]);
+    rec->gain[0] = int16_t(pf.gain[0]);
+    rec->gain[1] = int16_t(pf.gain[1]);
 
-    const bool broken = discard < 0 || crcMismatch;
-    if (broken) {
-        if (crcMismatch) {
+    if (pf.broken) {
+        if (pf.crcMismatch) {
             rec->flags |= KvMp3FrameFlag::Broken;
-        } else if (st.firstFrame) {
+        } else if (pf.firstFrame) {
             // The reservoir it points into lies before the start of the scan.
             if (si.main_data_begin > 0) {
                 rec->flags |= KvMp3FrameFlag::Broken;
@@ -146,43 +204,87 @@ int KvMp3FrameStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, KvBitWriter
         } else {
             // Its payload overlaps the previous frame's: neither can be trusted.
             rec->flags |= KvMp3FrameFlag::Broken;
-            rec->payloadLength = 0;
             if (rec != &scratch) {
                 KvMP3GainFrameInfo *prev = rec - 1;
                 prev->flags |= KvMp3FrameFlag::Broken;
                 prev->payloadLength = 0;
             }
         }
-    } else {
-        st.ringReadBits += discard * 8;   // ancillary bytes between the payloads
     }
-
-    if (noAudio)
+    if (pf.noAudio)
         rec->flags |= KvMp3FrameFlag::NoAudio;
-
-    const int64_t payloadStart = st.ringReadBits;
-    if (!broken) {
-        for (int gr = 0; gr < ngr; ++gr)
-            for (int c = 0; c < nch; ++c)
-                st.ringReadBits += si.ch[c].gr[gr].part2_3_length;
-    }
-
-    // Whatever follows the frame in the buffer is its ancillary data.
-    const size_t consumed = silent ? 0 : avail;
-    if (!silent)
-        cur.skip(uint64_t(avail - start) * 8 - cur.position());
-
-    rec->payloadLength = uint16_t((st.ringReadBits - payloadStart + 7) / 8);
-
-    st.firstFrame = false;
-    in.used += int64_t(consumed);
-    in.totalBits += uint64_t(consumed) * 8;
-    in.version = int16_t(h.version);
-    in.sampleRate = KvMp3SampleRateHz(h.version, h.sampling_frequency);
-    in.bitrate = KvMp3BitrateKbps(h.version, h.bitrate_index);
+    rec->payloadLength = uint16_t((pf.payloadBits + 7) / 8);
 
     if (format)
         format->countFrame(h);
+    return r;
+}
 
-    return in.used > in.length ? KvMp3StepNeedMore : KvMp3StepOk;
+// Rebuild mode: the frame's header and side information wait in an output
+// slot, its payload goes into the FIFO, and whatever output frame is complete
+// is written.
+int rebuildStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, KvBitWriter &writer, KvMp3FrameContext &ctx,
+                KvMP3FrameSizeInfo *format)
+{
+    const bool preRoll = ctx.preRoll != 0;
+    if (!ctx.sourceRecord || (!preRoll && (!ctx.editRecord || !ctx.nextEditRecord)))
+        return KvMp3StepUnreadable;
+
+    // Pre-roll frames only refill the main-data ring: parsed into the scratch slot, never written.
+    KvMP3FrameRepackData &parsed = st.scratchSlot;
+    ParsedFrame pf;
+    const int r = parseFrame(in, st, ctx, format, true, parsed.header, parsed.sideInfo, pf);
+    if (r != KvMp3StepOk && r != KvMp3StepNeedMore)
+        return r;
+    if (preRoll) {
+        bool emitted = false;
+        const int e = st.emitFrame(&writer, emitted);
+        return emitted ? e : KvMp3StepNeedMore;
+    }
+
+    // A full slot ring means the plan never lets its oldest frame complete; the
+    // frame is finished with zero bytes so the ring cannot be overrun.
+    bool forced = false;
+    if (st.outputSlots[st.slotWrite].inUse())
+        forced = st.completeOldest(writer);
+
+    KvMP3FrameRepackData &slot = st.outputSlots[st.slotWrite];
+    slot.clear();
+    slot.context = ctx;
+    if (!slot.context.format)
+        slot.context.format = format;
+    slot.header = parsed.header;
+    slot.sideInfo = parsed.sideInfo;
+    st.slotWrite = (st.slotWrite + 1) & KvMp3ReservoirRepacker::kSlotMask;
+
+    const KvMP3GainFrameInfo &src = *ctx.sourceRecord;
+    const uint8_t edit = ctx.editRecord->flags;
+    const bool dropped = (edit & KvMp3EditFlag::Dropped) != 0;
+    const bool silenced = (edit & KvMp3EditFlag::Silenced) != 0;
+    const int payload = dropped ? 0 : src.payloadLength;
+    // The payload is not there when the source frame is broken, or when it
+    // starts before the bytes refilled since the fragment's start (pre-roll
+    // too short): such a frame is written as silence.
+    slot.payloadLost = !ctx.silentSource
+                       && (pf.broken || (src.flags & KvMp3FrameFlag::Broken) != 0
+                           || int64_t(parsed.sideInfo.main_data_begin) > pf.refilledBefore);
+    if (!ctx.silentSource && !silenced && !dropped && !slot.payloadLost)
+        st.pushPayload(pf.payloadStartBits >> 3, payload);
+    else
+        st.pushBytes(0, payload);
+    st.pushFill(slot);
+
+    if (forced)
+        return st.fifoFill() > 0 ? KvMp3StepFifoPending : KvMp3StepOk;
+    bool emitted = false;
+    const int e = st.emitFrame(&writer, emitted);
+    return emitted ? e : KvMp3StepNeedMore;
+}
+
+} // namespace
+
+int KvMp3FrameStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, KvBitWriter *writer,
+                   KvMp3FrameContext &ctx, KvMP3FrameSizeInfo *format)
+{
+    return writer ? rebuildStep(in, st, *writer, ctx, format) : scanStep(in, st, ctx, format);
 }

@@ -25,7 +25,7 @@ enum KvMp3StepResult {
 // as broken when this frame's payload overlaps it, and, given format facts,
 // takes the format from the first frame and counts every frame into them.
 // Everything after the frame in the input counts as its ancillary data and is
-// consumed. Rebuild mode (with a writer) is not available yet and returns
-// KvMp3StepUnreadable.
+// consumed. With a writer (rebuild mode) it writes no record and no format
+// facts: see KvMP3FrameRepacker::parseFrameAt.
 int KvMp3FrameStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &state, KvBitWriter *writer,
                    KvMp3FrameContext &ctx, KvMP3FrameSizeInfo *format);

@@ -16,6 +16,7 @@ void KvMP3FrameRepackData::clear()
     written = 0;
     sideInfo = KvMp3SideInfo{};
     headerWritten = 0;
+    payloadLost = 0;
 }
 
 void KvMp3ReservoirRepacker::reset()
@@ -27,6 +28,7 @@ void KvMp3ReservoirRepacker::reset()
     fifoWrite = 0;
     fifoReadBits = 0;
     endOfStream = 0;
+    refilled = 0;
     input = KvBitReader();
     firstFrame = true;
 }

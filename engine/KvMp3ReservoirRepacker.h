@@ -3,6 +3,7 @@
 // main-data ring. The same state serves the source scan and the rebuilder.
 #include "KvBitStream.h"
 #include "KvMp3FrameContext.h"
+#include "KvMp3FrameLayout.h"
 #include "KvMp3Syntax.h"
 
 #include <cstdint>
@@ -34,6 +35,7 @@ struct KvMP3FrameRepackData {
     KvMp3FrameHeader header{};
     KvMp3SideInfo sideInfo{};
     uint8_t headerWritten = 0;
+    uint8_t payloadLost = 0;     // its payload could not be read: written as a silenced frame
 
     bool inUse() const { return context.editRecord != nullptr; }
     void clear();
@@ -43,7 +45,14 @@ class KvMp3ReservoirRepacker {
 public:
     static constexpr int kRingSize = 16384;
     static constexpr int kRingMask = kRingSize - 1;
-    static constexpr int kSlotCount = 16;
+    // Frames wait in the slot ring until the FIFO holds their whole main-data
+    // area. With a consistent plan the oldest waiting frame r is incomplete only
+    // while a later frame t's payload starts inside r's area, so M_t exceeds the
+    // areas of the t-r-1 frames between them: (t-r-1) x Cmin < 256 (MPEG-2 limit
+    // 255, smallest area 1 byte: 8 kbit/s, 24 kHz stereo with CRC). At most 258
+    // frames wait; MPEG-1 (limit 511, area >= 58) at most 11.
+    static constexpr int kSlotCount = 512;
+    static constexpr int kSlotMask = kSlotCount - 1;
 
     KvMp3ReservoirRepacker() { reset(); }
     KvMp3ReservoirRepacker(const KvMp3ReservoirRepacker &) = delete;
@@ -55,6 +64,7 @@ public:
 
     // Appends main-data bytes to the ring, wrapping at its end.
     void appendMainData(const uint8_t *p, int n);
+    int64_t refilled = 0;        // main-data bytes appended since the last reset
     // Unread bytes of the ring: write position minus read position (in whole bytes).
     int ringFill() const { return int((ringWrite - (ringReadBits >> 3)) & kRingMask); }
 
@@ -79,4 +89,37 @@ public:
     KvMP3FrameRepackData outputSlots[kSlotCount];
     int slotRead = 0;
     int slotWrite = 0;
+    KvMP3FrameRepackData scratchSlot;   // pre-roll frames are parsed here and never written
+
+    // FIFO bytes not yet written out.
+    int fifoFill() const { return int((fifoWrite - (fifoReadBits >> 3)) & kRingMask); }
+    // Frames parsed but not yet completely written.
+    int pendingFrames() const;
+    // Pushes n payload bytes from the main-data ring, starting at ring byte `from`.
+    void pushPayload(int64_t from, int n);
+    // Pushes n bytes of one value (the payload of a silenced frame, fill bytes).
+    void pushBytes(uint8_t value, int n);
+    // Pushes the fill that follows the slot's payload in the output stream.
+    void pushFill(KvMP3FrameRepackData &slot);
+
+    // Writes the waiting frame at the read index as far as the FIFO allows and
+    // repeats while it makes progress, at most up to one completed frame.
+    // Returns 0 (a frame was completed, the FIFO is empty), -11 (completed,
+    // FIFO bytes remain) or -8 (no frame completed). Without a writer it only
+    // reports a completed frame.
+    int emitFrame(KvBitWriter *writer, bool &emitted);
+    // End of the document: completes the oldest waiting frame, missing FIFO
+    // bytes written as zeros. True when a frame was completed.
+    bool flush(KvBitWriter &writer);
+    // Completes the oldest waiting frame with zeros for missing bytes; true when one was.
+    bool completeOldest(KvBitWriter &writer);
+    // Header with the planned bitrate index, CRC when the source frame had
+    // one, side information with the planned main_data_begin and the gains.
+    void writeHeaderAndSideInfo(KvBitWriter &writer, KvMP3FrameRepackData &slot) const;
+
+    // Recomputes the slot's layout: C into its edit record, G, P, F, N into its context.
+    static KvMp3FrameLayout slotLayout(KvMP3FrameRepackData &slot);
+
+private:
+    int writeFromFifo(KvBitWriter &writer, int n);
 };

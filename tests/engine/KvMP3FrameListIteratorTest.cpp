@@ -144,7 +144,7 @@ TEST_F(Iterator, AtASeamTheSourceSideStaysInTheSameSource)
     EXPECT_EQ(c.gap, 60);
     // A dropped frame has no payload in the gap.
     c.editRecord->flags |= KvMp3EditFlag::Dropped;
-    EXPECT_EQ(KvMp3SourceGap(c), 260);
+    EXPECT_EQ(KvMp3ContextGap(c), 260);
     EXPECT_FALSE(it.isAudible());
 
     for (int k = 0; k < 10; ++k)
