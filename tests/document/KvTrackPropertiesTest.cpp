@@ -8,6 +8,7 @@
 #include <KvQmlController.h>
 #include <KvQmlModel.h>
 #include <KvTagProperty.h>
+#include <KvTrackInfoUndo.h>
 
 #include <gtest/gtest.h>
 
@@ -259,6 +260,36 @@ TEST_F(TrackProperties, NextCommitsTheEditAsOneCommandAndMovesOn)
     EXPECT_EQ(track(2)->tagInfo().title, "Two");
 }
 
+TEST_F(TrackProperties, CallerCommitsTheTrackShownLastAfterOk)
+{
+    // As the main window does for "Edit Track Information".
+    open(track(1));
+    edit("lineEditTitle")->setText("One edited");
+    click("pushButtonNextTrack");
+    edit("lineEditArtist")->setText("Two edited");
+    clickOk();
+    ASSERT_EQ(dialog->result(), QDialog::Accepted);
+    KvTrackInfoUndo *command = list->modifyTrackInfo(dialog->currentTrackStart(), &dialog->tagInfo);
+    ASSERT_TRUE(command);
+    model.undoStack()->push(command);
+
+    ASSERT_EQ(model.undoStack()->count(), 2);
+    EXPECT_EQ(track(1)->tagInfo().title, "One edited");
+    EXPECT_EQ(track(2)->tagInfo().artist, "Two edited");
+    EXPECT_EQ(track(2)->tagInfo().title, "Two");
+    EXPECT_EQ(track(3)->tagInfo().title, "Three");
+
+    // Cancel after stepping keeps the command of the step only.
+    open(track(1));
+    edit("lineEditTitle")->setText("One again");
+    click("pushButtonNextTrack");
+    QTest::mouseClick(w<QDialogButtonBox>("buttonBox")->button(QDialogButtonBox::Cancel),
+                      Qt::LeftButton);
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(model.undoStack()->count(), 3);
+    EXPECT_EQ(track(1)->tagInfo().title, "One again");
+}
+
 TEST_F(TrackProperties, EmptyNumbersReadBackAsZero)
 {
     KvTagInfo t = tags("Zero");
@@ -398,9 +429,8 @@ TEST_F(TrackProperties, ArtworkFollowsTheControllersText)
     open(track(2));
     EXPECT_EQ(artworkTextToBytes(controller.curTrackArtworkData()), picture);
     EXPECT_TRUE(button("copyArtworkPushButton")->isEnabled());
-    const QPixmap *shown = w<QLabel>("labelArtwork")->pixmap();
-    ASSERT_TRUE(shown);
-    EXPECT_EQ(shown->size(), QSize(150, 150));
+    const QPixmap shown = w<QLabel>("labelArtwork")->pixmap(Qt::ReturnByValue);
+    EXPECT_EQ(shown.size(), QSize(150, 150));
 
     // Copy, clear, paste back: the record keeps the one shared picture.
     click("copyArtworkPushButton");
@@ -418,7 +448,7 @@ TEST_F(TrackProperties, ArtworkFollowsTheControllersText)
     click("pushButtonNextTrack");
     EXPECT_EQ(controller.curTrackArtworkData(), "");
     EXPECT_FALSE(button("copyArtworkPushButton")->isEnabled());
-    const QImage placeholder = w<QLabel>("labelArtwork")->pixmap()->toImage();
+    const QImage placeholder = w<QLabel>("labelArtwork")->pixmap(Qt::ReturnByValue).toImage();
     EXPECT_EQ(placeholder.pixelColor(75, 20), QColor("gray"));
     EXPECT_EQ(model.undoStack()->count(), 0);
 }
@@ -482,8 +512,9 @@ TEST_F(TrackProperties, LooksTidy)
     EXPECT_GE(w<QTextEdit>("textEditComment")->width(), 550);
 
     const QByteArray grabPath = qgetenv("KV_DIALOG_GRAB");
-    if (!grabPath.isEmpty())
+    if (!grabPath.isEmpty()) {
         EXPECT_TRUE(dialog->grab().save(QString::fromLocal8Bit(grabPath)));
+    }
 }
 
 } // namespace
