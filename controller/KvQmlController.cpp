@@ -5,7 +5,9 @@
 #include <KvQmlModel.h>
 #include <KvTrackInfoUndo.h>
 
+#include <QClipboard>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QSettings>
 #include <QUndoStack>
@@ -46,6 +48,9 @@ KvQmlController::KvQmlController(QObject *parent) : QObject(parent)
     qRegisterMetaType<KvQmlModel *>("KvQmlModel*");
     readSettings();
     g_controller = this;
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        connect(QGuiApplication::clipboard(), SIGNAL(changed(QClipboard::Mode)), this,
+                SLOT(ClipboardChanged(QClipboard::Mode)));
 }
 
 KvQmlController::~KvQmlController()
@@ -355,11 +360,26 @@ void KvQmlController::readSettings()
     QSettings settings;
     setUseAutoTrackNum(settings.value("Settings/AutoTrackNum", m_useAutoTrackNum).toBool());
     setTrackNameFormat(settings.value("Settings/TrackNameFormat", m_trackNameFormat).toString());
+    setLastOpenPath(settings.value("Settings/lastOpenPath", m_lastOpenPath).toString());
 }
 
 void KvQmlController::writeSettings()
 {
     QSettings settings;
+    settings.setValue("Settings/lastOpenPath", m_lastOpenPath);
     settings.setValue("Settings/AutoTrackNum", m_useAutoTrackNum);
     settings.setValue("Settings/TrackNameFormat", m_trackNameFormat);
+}
+
+void KvQmlController::setLastOpenPath(const QString &folder)
+{
+    if (folder == m_lastOpenPath)
+        return;
+    m_lastOpenPath = folder;
+    emit lastOpenPathChanged(folder);
+}
+
+void KvQmlController::rememberOpenFolder(const QString &path)
+{
+    setLastOpenPath(QFileInfo(path).absolutePath());
 }

@@ -1,11 +1,17 @@
 #pragma once
 #include <KvEditContext.h>
+#include <KvPaintMetrics.h>
+#include <KvTagEditContext.h>
 
+#include <QClipboard>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class KvQmlModel;
+class KvTagInfo;
 class QSettings;
+class QWidget;
 
 namespace boost {
 namespace archive {
@@ -18,7 +24,10 @@ class text_oarchive;
 // the document (scroll position, selection, track capabilities, options),
 // published through properties and change signals. The one instance is
 // created by the main window, which then hands it the model.
-class KvQmlController : public QObject, public KvEditContext
+class KvQmlController : public QObject,
+                        public KvEditContext,
+                        public KvTagEditContext,
+                        public KvPaintMetrics
 {
     Q_OBJECT
     Q_PROPERTY(KvQmlModel *model READ model WRITE setModel NOTIFY modelChanged)
@@ -41,6 +50,12 @@ class KvQmlController : public QObject, public KvEditContext
     Q_PROPERTY(int numTracks READ numTracks NOTIFY numTracksChanged)
     Q_PROPERTY(QString audioType READ audioType NOTIFY audioTypeChanged)
     Q_PROPERTY(QString currentPosFileName READ currentPosFileName NOTIFY currentPosFileNameChanged)
+    Q_PROPERTY(QString lastOpenPath READ lastOpenPath WRITE setLastOpenPath NOTIFY lastOpenPathChanged)
+    Q_PROPERTY(bool canPaste READ canPaste NOTIFY canPasteChanged)
+    Q_PROPERTY(bool canPasteTags READ canPasteTags NOTIFY canPasteTagsChanged)
+    Q_PROPERTY(bool canPasteArtworkTag READ canPasteArtworkTag NOTIFY canPasteArtworkTagChanged)
+    Q_PROPERTY(QString curTrackArtworkData READ curTrackArtworkData WRITE setCurTrackArtworkData NOTIFY curTrackArtworkDataChanged)
+    Q_PROPERTY(double screenDevicePixelRatio READ screenDevicePixelRatio NOTIFY screenDevicePixelRatioChanged)
 
 public:
     explicit KvQmlController(QObject *parent = nullptr);
@@ -114,6 +129,47 @@ public:
     Q_INVOKABLE void readSettings();
     Q_INVOKABLE void writeSettings();
 
+    // Folders.
+    QString lastOpenPath() const { return m_lastOpenPath; }
+    void setLastOpenPath(const QString &folder);
+    // The folder of the given file becomes the start of the next Open dialog.
+    void rememberOpenFolder(const QString &path);
+
+    // Clipboards. The frame clipboard text starts with this prefix.
+    static bool isClipboardFormat(const QString &text);
+    bool canPaste() const { return m_canPaste; }
+    bool canPasteTags() const { return m_canPasteTags; }
+    bool canPasteArtworkTag() const override { return m_canPasteArtworkTag; }
+    // True when the clipboard text is a tag record and was read into
+    // `record` (the MP3-only fields only for MP3 documents).
+    bool tagInfoFromClipboardXml(KvTagInfo &record) const;
+
+    // The current track's artwork as artwork text (URL-safe Base64, no "=").
+    QString curTrackArtworkData() const override { return m_curTrackArtworkData; }
+    void setCurTrackArtworkData(const QString &text) override;
+    Q_INVOKABLE void copyArtworkDataTag() override;
+    Q_INVOKABLE void pasteArtworkDataTag() override;
+    Q_INVOKABLE void actionOpenImage() override;
+    Q_INVOKABLE void actionImportImage();
+    // The image-or-audio open dialog; a choice goes to importArtworkImage.
+    void actionImportImages(bool import);
+    // Takes the cover of the first file (an audio file's embedded picture or
+    // a JPEG/PNG image). On failure the artwork is cleared and false returned.
+    bool importArtworkImage(const QStringList &files, bool &removeAfter);
+
+    // Painting.
+    int checkPainterPixelRatio(QPainter *painter) override;
+    static double devicePixelRatioFor(KvQmlController *controller);
+    double devicePixelRatio() override { return devicePixelRatioFor(this); }
+    double screenDevicePixelRatio() const { return m_screenDevicePixelRatio; }
+
+    // KvTagEditContext
+    QObject *tagEditNotifier() override { return this; }
+    KvPaintMetrics *paintMetrics() override { return this; }
+
+public slots:
+    void ClipboardChanged(QClipboard::Mode mode) override;
+
 signals:
     void modelChanged(KvQmlModel *model);
     void scrollFrameChanged(double scrollFrame);
@@ -136,12 +192,26 @@ signals:
     void numTracksChanged(int numTracks);
     void audioTypeChanged(QString audioType);
     void currentPosFileNameChanged(QString currentPosFileName);
+    void lastOpenPathChanged(QString lastOpenPath);
+    void canPasteChanged(bool canPaste);
+    void canPasteTagsChanged(bool canPasteTags);
+    void canPasteArtworkTagChanged(bool canPasteArtworkTag);
+    void curTrackArtworkDataChanged(QString curTrackArtworkData);
+    void screenDevicePixelRatioChanged(double screenDevicePixelRatio);
     void selectionChanged();
     void TrackInfoUpdated();
     void calcViews();
     void updateWidget();
 
+protected:
+    // Asks for files to open; tests answer without a dialog.
+    virtual QStringList chooseOpenFileNames(const QString &title, const QString &filter);
+    // The parent of the controller's dialogs: the modal dialog in front, else
+    // the main window.
+    QWidget *dialogParent() const;
+
 private:
+    void setScreenDevicePixelRatio(double ratio);
     qint64 documentFrames() const;
     // What a track action at the current position is tested against.
     qint64 trackCapabilityPosition() const;
@@ -175,4 +245,13 @@ private:
     QString m_audioType;
     QString m_currentPosFileName;
     QString m_suspendedFile;
+    QString m_lastOpenPath;
+
+    bool m_canPaste = false;
+    bool m_canPasteTags = false;
+    bool m_canPasteArtworkTag = false;
+    QString m_curTrackArtworkData;
+
+    int m_painterPixelRatio = 1;
+    double m_screenDevicePixelRatio = 0.0;
 };

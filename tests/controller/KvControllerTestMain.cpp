@@ -1,8 +1,8 @@
-// Runs the controller tests inside a GUI application (offscreen) with the
-// settings in a private folder.
+// Runs the controller tests inside an application with widgets (offscreen)
+// with the settings in a private folder.
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QTemporaryDir>
 
 int main(int argc, char **argv)
@@ -10,7 +10,7 @@ int main(int argc, char **argv)
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     QCoreApplication::setOrganizationName("KvTestOrg");
     QCoreApplication::setApplicationName("KvControllerTest");
     ::testing::InitGoogleTest(&argc, argv);

@@ -1,0 +1,196 @@
+// The tag and frame clipboard state and the current track's artwork.
+#include "KvQmlController.h"
+
+#include <KvArtworkCodec.h>
+#include <KvCoverArt.h>
+#include <KvQmlModel.h>
+#include <KvTagInfo.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QMimeData>
+#include <QMutexLocker>
+
+#include <exception>
+
+namespace {
+
+const char kFrameMimeType[] = "application/x-mp3morvelta-clip-mime";
+const char kFrameClipboardPrefix[] = "22 serialization::archive 17 0 1 25 mp3Morvelta.clipboard.fmt";
+static_assert(sizeof(kFrameClipboardPrefix) - 1 == 61, "archive header and format name");
+
+QClipboard *clipboard()
+{
+    return qobject_cast<QGuiApplication *>(QCoreApplication::instance()) ? QGuiApplication::clipboard()
+                                                                         : nullptr;
+}
+
+} // namespace
+
+bool KvQmlController::isClipboardFormat(const QString &text)
+{
+    return text.startsWith(QLatin1String(kFrameClipboardPrefix));
+}
+
+void KvQmlController::ClipboardChanged(QClipboard::Mode mode)
+{
+    if (mode != QClipboard::Clipboard)
+        return;
+    QClipboard *board = clipboard();
+    if (!board)
+        return;
+
+    bool frames = false;
+    if (const QMimeData *mime = board->mimeData()) {
+        const QByteArray data = mime->data(QLatin1String(kFrameMimeType));
+        frames = !data.isEmpty() && isClipboardFormat(QString::fromUtf8(data));
+    }
+    if (frames != m_canPaste) {
+        m_canPaste = frames;
+        emit canPasteChanged(frames);
+    }
+
+    KvTagInfo scratch;
+    const bool tags = tagInfoFromClipboardXml(scratch);
+    if (tags != m_canPasteTags) {
+        m_canPasteTags = tags;
+        emit canPasteTagsChanged(tags);
+    }
+
+    const bool image = !board->image().isNull();
+    if (image != m_canPasteArtworkTag) {
+        m_canPasteArtworkTag = image;
+        emit canPasteArtworkTagChanged(image);
+    }
+}
+
+bool KvQmlController::tagInfoFromClipboardXml(KvTagInfo &record) const
+{
+    QClipboard *board = clipboard();
+    const QString text = board ? board->text() : QString();
+    if (text.isEmpty() || !KvTagInfo::hasXmlPrefix(text))
+        return false;
+    try {
+        record.fromXml(text, m_audioType == QLatin1String("mp3"));
+    } catch (const std::exception &) {
+        return false;
+    }
+    return true;
+}
+
+void KvQmlController::setCurTrackArtworkData(const QString &text)
+{
+    if (text == m_curTrackArtworkData)
+        return;
+    m_curTrackArtworkData = text;
+    emit curTrackArtworkDataChanged(text);
+}
+
+void KvQmlController::copyArtworkDataTag()
+{
+    QClipboard *board = clipboard();
+    if (!board)
+        return;
+    KvTagInfo record;
+    record.artwork = artworkFromText(m_curTrackArtworkData);
+    board->setText(record.toXml());
+}
+
+void KvQmlController::pasteArtworkDataTag()
+{
+    KvTagInfo record;
+    if (tagInfoFromClipboardXml(record)) {
+        setCurTrackArtworkData(artworkToText(record.artwork));
+        return;
+    }
+    QClipboard *board = clipboard();
+    if (!board)
+        return;
+    const QByteArray bytes = encodeArtworkImage(board->image());
+    if (!bytes.isEmpty())
+        setCurTrackArtworkData(artworkToText(bytes));
+}
+
+void KvQmlController::actionOpenImage()
+{
+    QMutexLocker lock(m_model ? &m_model->mutex() : nullptr);
+    actionImportImages(false);
+}
+
+void KvQmlController::actionImportImage()
+{
+    QMutexLocker lock(m_model ? &m_model->mutex() : nullptr);
+    actionImportImages(true);
+}
+
+void KvQmlController::actionImportImages(bool)
+{
+    const QStringList files =
+        chooseOpenFileNames(tr("Open image or audio files"),
+                            tr("Audio Files and Images (*.m4a *.m4b *.m4r *.mp3 *.jpg *.jpeg *.png)"));
+    if (files.isEmpty())
+        return;
+    bool removeAfter = false;
+    if (importArtworkImage(files, removeAfter))
+        rememberOpenFolder(files.first());
+}
+
+bool KvQmlController::importArtworkImage(const QStringList &files, bool &removeAfter)
+{
+    removeAfter = false;
+    const auto fail = [this] {
+        setCurTrackArtworkData(QString());
+        return false;
+    };
+    if (files.isEmpty())
+        return fail();
+    const QString path = QDir::toNativeSeparators(files.first());
+
+    QByteArray bytes;
+    if (readCoverArtFile(path, bytes)) {
+        setCurTrackArtworkData(artworkToText(bytes));
+        return true;
+    }
+
+    const QString lower = path.toLower();
+    if (!lower.endsWith(".jpg") && !lower.endsWith(".jpeg") && !lower.endsWith(".png"))
+        return fail();
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    const QImage image = reader.read();
+    if (image.isNull())
+        return fail();
+    if (image.width() <= kArtworkMaxSide && image.height() <= kArtworkMaxSide) {
+        // Small enough: keep the file's own bytes, whatever their format.
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return fail();
+        bytes = file.readAll();
+    } else {
+        bytes = encodeArtworkImage(image);
+    }
+    if (bytes.isEmpty())
+        return fail();
+    setCurTrackArtworkData(artworkToText(bytes));
+    return true;
+}
+
+QWidget *KvQmlController::dialogParent() const
+{
+    const bool widgets = qobject_cast<QApplication *>(QCoreApplication::instance());
+    if (QWidget *modal = widgets ? QApplication::activeModalWidget() : nullptr)
+        return modal;
+    if (parent() && parent()->isWidgetType())
+        return static_cast<QWidget *>(parent());
+    return widgets ? QApplication::activeWindow() : nullptr;
+}
+
+QStringList KvQmlController::chooseOpenFileNames(const QString &title, const QString &filter)
+{
+    return QFileDialog::getOpenFileNames(dialogParent(), title, m_lastOpenPath, filter);
+}
