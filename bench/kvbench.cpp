@@ -9,6 +9,7 @@
 #include <map>
 
 int cmdScan(const QStringList &args);
+int cmdEdits(const QStringList &args);
 
 namespace {
 
@@ -17,7 +18,9 @@ int usage()
     std::fprintf(stderr,
                  "usage: kvbench COMMAND ARGS...\n"
                  "commands:\n"
-                 "  scan [--csv] FILE      index a source file and print its frames\n");
+                 "  scan [--csv] FILE      index a source file and print its frames\n"
+                 "  edits [--ops N] [--seeks N] [--seed S] FILE\n"
+                 "                         random cut/paste edits and cursor seeks, cost per operation\n");
     return 2;
 }
 
@@ -33,6 +36,7 @@ int main(int argc, char **argv)
     const QString cmd = args.takeFirst();
     const std::map<QString, std::function<int(const QStringList &)>> commands = {
         {QStringLiteral("scan"), cmdScan},
+        {QStringLiteral("edits"), cmdEdits},
     };
     const auto it = commands.find(cmd);
     if (it == commands.end())

@@ -10,41 +10,31 @@ qint64 KvAudioFragmentList::totalFrames() const
 
 qint16 KvAudioFragmentList::frameLevelAt(qint64 position) const
 {
-    if (!m_document || position < 0)
+    KvRepackInfoPtrList::Location where;
+    if (!m_document || !m_document->locate(position, where))
         return -1;
-    for (const KvRepackInfoPtr &f : *m_document->list()) {
-        const qint64 n = f->frameCount();
-        if (position < n)
-            return f->frameLevel(position);
-        position -= n;
-    }
-    return -1;
+    return (*where.fragment)->frameLevel(where.local);
 }
 
 qint16 KvAudioFragmentList::seekFrame(qint64 position, bool *isFirst)
 {
     m_valid = false;
     m_current.reset();
+    m_cursorList.reset();
     if (isFirst)
         *isFirst = false;
-    if (!m_document || position < 0)
+    KvRepackInfoPtrList::Location where;
+    if (!m_document || !m_document->locate(position, where))
         return -1;
     m_cursorList = m_document->list();
-    qint64 local = position;
-    for (m_cursor = m_cursorList->begin(); m_cursor != m_cursorList->end(); ++m_cursor) {
-        m_count = (*m_cursor)->frameCount();
-        if (local < m_count) {
-            m_valid = true;
-            m_local = local;
-            m_current = *m_cursor;
-            if (isFirst)
-                *isFirst = local == 0;
-            return m_current->frameLevel(local);
-        }
-        local -= m_count;
-    }
-    m_cursorList.reset();
-    return -1;
+    m_cursor = where.fragment;
+    m_current = *m_cursor;
+    m_count = m_current->frameCount();
+    m_local = where.local;
+    m_valid = true;
+    if (isFirst)
+        *isFirst = m_local == 0;
+    return m_current->frameLevel(m_local);
 }
 
 qint16 KvAudioFragmentList::nextFrameLevel(bool *isFirst)
@@ -72,29 +62,20 @@ qint16 KvAudioFragmentList::nextFrameLevel(bool *isFirst)
 
 qint64 KvAudioFragmentList::fragmentEnd(qint64 position) const
 {
-    if (!m_document || position < 0)
+    KvRepackInfoPtrList::Location where;
+    if (!m_document || !m_document->locate(position, where))
         return -1;
-    qint64 s = 0;
-    for (const KvRepackInfoPtr &f : *m_document->list()) {
-        s += f->frameCount();
-        if (s > position)
-            return s;
-    }
-    return -1;
+    return where.start + (*where.fragment)->frameCount();
 }
 
 qint64 KvAudioFragmentList::fragmentStart(qint64 position) const
 {
-    if (!m_document || position <= 0)
+    // The fragment ending at or after position is the one holding the frame
+    // before it: a position on a boundary gives the start of the fragment before.
+    KvRepackInfoPtrList::Location where;
+    if (!m_document || position <= 0 || !m_document->locate(position - 1, where))
         return -1;
-    qint64 s = 0;
-    for (const KvRepackInfoPtr &f : *m_document->list()) {
-        const qint64 end = s + f->frameCount();
-        if (end >= position)
-            return s;
-        s = end;
-    }
-    return -1;
+    return where.start;
 }
 
 boost::shared_ptr<KvFrameSizeInfo> KvAudioFragmentList::formatInfo() const
@@ -121,23 +102,15 @@ KvRepackInfoPtr KvAudioFragmentList::fragmentAt(qint64 position, qint64 *local, 
         *index = m_cachedIndex;
         return m_cached;
     }
-    if (m_document && position >= 0) {
-        qint64 s = 0;
-        qint64 number = 1;
-        for (const KvRepackInfoPtr &f : *m_document->list()) {
-            const qint64 n = f->frameCount();
-            if (position < s + n) {
-                m_cached = f;
-                m_cachedStart = s;
-                m_cachedIndex = number;
-                if (local)
-                    *local = position - s;
-                *index = number;
-                return f;
-            }
-            s += n;
-            ++number;
-        }
+    KvRepackInfoPtrList::Location where;
+    if (m_document && m_document->locate(position, where)) {
+        m_cached = *where.fragment;
+        m_cachedStart = where.start;
+        m_cachedIndex = where.index + 1;
+        if (local)
+            *local = where.local;
+        *index = m_cachedIndex;
+        return m_cached;
     }
     resetCache();
     return KvRepackInfoPtr();

@@ -257,6 +257,31 @@ boost::shared_ptr<KvRepackInfo> KvMP3RepackInfo::clone() const
     return makeCopy();
 }
 
+boost::shared_ptr<KvRepackInfo> KvMP3RepackInfo::cloneRange(qint64 first, qint64 count) const
+{
+    if (first == m_first && count == m_count)
+        return clone();
+    const bool silent = isSilent();
+    // Silence always starts at 0: `first` is then the offset into the run.
+    const qint64 offset = silent ? first : first - m_first;
+    if (m_packed || !m_records || count < 0 || offset < 0 || offset + count > m_count)
+        return KvRepackInfo::cloneRange(first, count);
+    const qint64 margin = silent ? 0 : std::min(kMargin, first);
+    // Record of source frame first - margin in this table; the margin never
+    // reaches before this fragment's own margin.
+    const qint64 from = m_gainRecordBase + offset - margin;
+    boost::shared_ptr<KvMP3RepackInfo> copy(new KvMP3RepackInfo);
+    copy->m_source = m_source;
+    copy->m_first = silent ? 0 : first;
+    copy->m_gainRecordBase = margin;
+    copy->m_count = count;
+    copy->m_lastRecord = margin + count;
+    copy->m_records.reset(new KvMP3GainChangeInfo[size_t(margin + count) + 1]);
+    std::memcpy(copy->m_records.get(), m_records.get() + from, sizeof(KvMP3GainChangeInfo) * size_t(margin + count));
+    copy->m_records[margin + count] = KvMP3GainChangeInfo{};
+    return copy;
+}
+
 boost::shared_ptr<KvMP3RepackInfo> KvMP3RepackInfo::makeCopy() const
 {
     boost::shared_ptr<KvMP3RepackInfo> copy(new KvMP3RepackInfo);

@@ -46,6 +46,7 @@ public:
     using KvRepackInfo::setRange;
     void setRange(qint64 first, qint64 count, const boost::shared_ptr<KvRepackInfo> &following) override;
     boost::shared_ptr<KvRepackInfo> clone() const override;
+    boost::shared_ptr<KvRepackInfo> cloneRange(qint64 first, qint64 count) const override;
 
     virtual boost::shared_ptr<KvMP3RepackInfo> makeCopy() const;
     // The source's frame records (frameCount + 1 of them), null when the
@@ -80,14 +81,16 @@ private:
     KvMP3GainChangeInfo *record(qint64 i);
     void unpack();
 
+    // The range first: list walks read it, and it shares a cache line with
+    // the object's start.
+    qint64 m_first = 0;
+    qint64 m_count = 0;
+    qint64 m_gainRecordBase = 0;
+    qint64 m_lastRecord = 0;
     boost::shared_array<KvMP3GainChangeInfo> m_records;
     bool m_packed = false;
     QByteArray m_packedText;
     boost::shared_ptr<KvFrameRepacker> m_source;
-    qint64 m_gainRecordBase = 0;
-    qint64 m_first = 0;
-    qint64 m_count = 0;
-    qint64 m_lastRecord = 0;
 };
 
 typedef boost::shared_ptr<KvMP3RepackInfo> KvMP3RepackInfoPtr;

@@ -5,6 +5,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <array>
+#include <memory>
 
 class KvFrameRepacker;
 class KvFrameSizeInfo;
@@ -50,8 +51,13 @@ public:
     virtual void clearCounters();
     virtual qint64 counter(int bin) const;
     virtual int counterCount() const { return kCounterCount; }
-    // bin must be 0..255.
-    virtual void incrementCounter(int bin) { ++m_counters[size_t(bin)]; }
+    // Bins outside 0..255 are ignored.
+    virtual void incrementCounter(int bin);
+
+    // A new fragment over source frames first .. first+count-1 of this one
+    // (inside its range), as clone() followed by setRange(first, count), but
+    // copying only the records it keeps.
+    virtual boost::shared_ptr<KvRepackInfo> cloneRange(qint64 first, qint64 count) const;
 
 protected:
     KvRepackInfo();
@@ -59,7 +65,9 @@ protected:
     KvRepackInfo &operator=(const KvRepackInfo &) = delete;
 
 private:
-    std::array<qint64, kCounterCount> m_counters{};
+    // Allocated on the first count: most fragments never have one, and lists
+    // of thousands of fragments are walked often.
+    std::unique_ptr<std::array<qint64, kCounterCount>> m_counters;
 };
 
 typedef boost::shared_ptr<KvRepackInfo> KvRepackInfoPtr;

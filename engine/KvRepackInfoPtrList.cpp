@@ -3,12 +3,10 @@
 #include "KvEngineFactories.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace {
 
-// The fragments of a list as they are now, so that a list can be inserted
-// into itself.
+// The fragments of a list as they are now.
 std::vector<KvRepackInfoPtr> snapshot(const KvRepackInfoPtrList::Ptr &other)
 {
     std::vector<KvRepackInfoPtr> items;
@@ -30,20 +28,104 @@ KvRepackInfoPtrList::Ptr KvRepackInfoPtrList::createEmptyLike() const
     return createRepackInfoPtrList(this);
 }
 
-KvRepackInfoPtrList::List::iterator KvRepackInfoPtrList::findFragment(qint64 position, qint64 &local) const
+const std::vector<KvRepackInfoPtrList::IndexEntry> &KvRepackInfoPtrList::index() const
+{
+    if (!m_indexValid || m_index.size() != m_list->size()) {
+        m_index.clear();
+        m_index.reserve(m_list->size());
+        for (List::iterator it = m_list->begin(); it != m_list->end(); ++it)
+            m_index.push_back(IndexEntry{it, (*it)->frameCount()});
+        m_indexValid = true;
+    }
+    return m_index;
+}
+
+KvRepackInfoPtrList::List::iterator KvRepackInfoPtrList::insertAt(size_t k, List::iterator before,
+                                                                  const KvRepackInfoPtr &fragment)
+{
+    const bool valid = m_indexValid && m_index.size() == m_list->size();
+    const List::iterator it = m_list->insert(before, fragment);
+    if (valid)
+        m_index.insert(m_index.begin() + std::ptrdiff_t(k), IndexEntry{it, fragment->frameCount()});
+    else
+        invalidateIndex();
+    return it;
+}
+
+void KvRepackInfoPtrList::insertAllAt(size_t k, List::iterator before, const std::vector<KvRepackInfoPtr> &fragments)
+{
+    const bool valid = m_indexValid && m_index.size() == m_list->size();
+    std::vector<IndexEntry> entries;
+    if (valid)
+        entries.reserve(fragments.size());
+    for (const KvRepackInfoPtr &f : fragments) {
+        const List::iterator it = m_list->insert(before, f);
+        if (valid)
+            entries.push_back(IndexEntry{it, f->frameCount()});
+    }
+    if (valid)
+        m_index.insert(m_index.begin() + std::ptrdiff_t(k), entries.begin(), entries.end());
+    else
+        invalidateIndex();
+}
+
+KvRepackInfoPtrList::List::iterator KvRepackInfoPtrList::eraseRun(size_t k, List::iterator it, size_t n)
+{
+    const bool valid = m_indexValid && m_index.size() == m_list->size();
+    for (size_t i = 0; i < n; ++i)
+        it = m_list->erase(it);
+    if (valid)
+        m_index.erase(m_index.begin() + std::ptrdiff_t(k), m_index.begin() + std::ptrdiff_t(k + n));
+    else
+        invalidateIndex();
+    return it;
+}
+
+KvRepackInfoPtrList::List::iterator KvRepackInfoPtrList::eraseAt(size_t k, List::iterator it)
+{
+    const bool valid = m_indexValid && m_index.size() == m_list->size();
+    if (valid)
+        m_index.erase(m_index.begin() + std::ptrdiff_t(k));
+    else
+        invalidateIndex();
+    return m_list->erase(it);
+}
+
+void KvRepackInfoPtrList::recount(size_t k, List::iterator it)
+{
+    if (m_indexValid && k < m_index.size() && m_index[k].fragment == it)
+        m_index[k].count = (*it)->frameCount();
+    else
+        invalidateIndex();
+}
+
+bool KvRepackInfoPtrList::locate(qint64 position, Location &where) const
 {
     if (position < 0)
-        return m_list->end();
+        return false;
+    const std::vector<IndexEntry> &entries = index();
     qint64 s = 0;
-    for (List::iterator it = m_list->begin(); it != m_list->end(); ++it) {
-        const qint64 n = (*it)->frameCount();
+    for (size_t k = 0; k < entries.size(); ++k) {
+        const qint64 n = entries[k].count;
         if (position < s + n) {
-            local = position - s;
-            return it;
+            where.fragment = entries[k].fragment;
+            where.local = position - s;
+            where.index = qint64(k);
+            where.start = s;
+            return true;
         }
         s += n;
     }
-    return m_list->end();
+    return false;
+}
+
+KvRepackInfoPtrList::List::iterator KvRepackInfoPtrList::findFragment(qint64 position, qint64 &local) const
+{
+    Location where;
+    if (!locate(position, where))
+        return m_list->end();
+    local = where.local;
+    return where.fragment;
 }
 
 void KvRepackInfoPtrList::appendList(const Ptr &other)
@@ -54,36 +136,50 @@ void KvRepackInfoPtrList::appendList(const Ptr &other)
 
 void KvRepackInfoPtrList::appendFragment(const KvRepackInfoPtr &fragment)
 {
-    if (fragment && fragment->frameCount() > 0)
-        m_list->push_back(fragment->clone());
+    if (!fragment || fragment->frameCount() <= 0)
+        return;
+    if (m_merged && !m_list->empty() && continues(*m_list->back(), *fragment))
+        m_merged = false;
+    insertAt(m_list->size(), m_list->end(), fragment->clone());
 }
 
 void KvRepackInfoPtrList::insertList(qint64 position, const Ptr &other)
 {
     // Inserting a list into itself cuts a fragment of the list being inserted:
     // take a copy of it first.
-    const std::vector<KvRepackInfoPtr> items = snapshot(other.get() == this ? copyRange(0, -1) : other);
-    qint64 local = 0;
-    const List::iterator at = findFragment(std::max<qint64>(0, position), local);
-    if (at == m_list->end()) {
-        for (const KvRepackInfoPtr &f : items)
-            appendFragment(f);
-    } else {
+    std::vector<KvRepackInfoPtr> items;
+    for (const KvRepackInfoPtr &f : snapshot(other.get() == this ? copyRange(0, -1) : other)) {
+        if (f && f->frameCount() > 0)
+            items.push_back(f->clone());
+    }
+    Location where;
+    if (!locate(std::max<qint64>(0, position), where)) {
+        const size_t last = m_list->size();
+        insertAllAt(last, m_list->end(), items);
+        if (last > 0)
+            mergeAround(last - 1, std::prev(m_list->end(), std::ptrdiff_t(m_list->size() - last + 1)), m_list->end());
+        else if (!m_merged)
+            mergeAdjacent();
+        return;
+    }
+    List::iterator at = where.fragment;
+    size_t k = size_t(where.index);
+    // The fragment before the first new seam (at itself at the list's start).
+    const bool atStart = k == 0;
+    const List::iterator before = atStart ? at : std::prev(at);
+    if (where.local > 0) {
         const KvRepackInfoPtr fragment = *at;
         const qint64 first = fragment->firstFrame();
         const qint64 count = fragment->frameCount();
-        if (local > 0) {
-            const KvRepackInfoPtr head = fragment->clone();
-            head->setRange(first, local);
-            m_list->insert(at, head);
-            fragment->setRange(first + local, count - local);
-        }
-        for (const KvRepackInfoPtr &f : items) {
-            if (f && f->frameCount() > 0)
-                m_list->insert(at, f->clone());
-        }
+        insertAt(k++, at, fragment->cloneRange(first, where.local));
+        fragment->setRange(first + where.local, count - where.local);
+        recount(k, at);
     }
-    mergeAdjacent();
+    insertAllAt(k, at, items);
+    if (atStart)
+        mergeAround(0, m_list->begin(), at);
+    else
+        mergeAround(size_t(where.index) - 1, before, at);
 }
 
 void KvRepackInfoPtrList::insertFragment(qint64 position, const KvRepackInfoPtr &fragment)
@@ -97,65 +193,116 @@ void KvRepackInfoPtrList::insertFragment(qint64 position, const KvRepackInfoPtr 
 
 void KvRepackInfoPtrList::deleteRange(qint64 position, qint64 count)
 {
-    qint64 local = 0;
-    List::iterator it = (position >= 0 && count > 0) ? findFragment(position, local) : m_list->end();
-    if (it != m_list->end()) {
+    Location where;
+    if (position >= 0 && count > 0 && locate(position, where)) {
+        List::iterator it = where.fragment;
+        size_t k = size_t(where.index);
         qint64 remaining = count;
-        if (local > 0) {
+        if (where.local > 0) {
             // The head stays in a clone; the fragment itself loses it with the range.
             const KvRepackInfoPtr fragment = *it;
-            const KvRepackInfoPtr head = fragment->clone();
-            head->setRange(fragment->firstFrame(), local);
-            m_list->insert(it, head);
-            remaining += local;
+            insertAt(k++, it, fragment->cloneRange(fragment->firstFrame(), where.local));
+            remaining += where.local;
         }
-        while (remaining > 0 && it != m_list->end()) {
+        // Whole fragments go in one run; the last one may only lose its start.
+        List::iterator end = it;
+        size_t whole = 0;
+        while (remaining > 0 && end != m_list->end() && (*end)->frameCount() <= remaining) {
+            remaining -= (*end)->frameCount();
+            ++end;
+            ++whole;
+        }
+        it = eraseRun(k, it, whole);
+        if (remaining > 0 && it != m_list->end()) {
             const KvRepackInfoPtr fragment = *it;
             const qint64 n = fragment->frameCount();
-            if (n <= remaining) {
-                it = m_list->erase(it);
-                remaining -= n;
-            } else {
-                fragment->setRange(fragment->firstFrame() + remaining, n - remaining);
-                remaining = 0;
-            }
+            fragment->setRange(fragment->firstFrame() + remaining, n - remaining);
+            recount(k, it);
         }
+        // The one new seam: before the first fragment after the deleted frames.
+        if (k > 0)
+            mergeAround(k - 1, std::prev(it), it);
+        else if (!m_merged)
+            mergeAdjacent();
+        return;
     }
-    mergeAdjacent();
+    if (!m_merged)
+        mergeAdjacent();
+}
+
+bool KvRepackInfoPtrList::continues(const KvRepackInfo &prev, const KvRepackInfo &c)
+{
+    const qint64 cFirst = c.firstFrame();
+    const bool adjacent = prev.firstFrame() + prev.frameCount() == cFirst;
+    // Only adjacent frames or silence (which always starts at 0) can join:
+    // the paths are compared only then.
+    if (!adjacent && cFirst != 0)
+        return false;
+    const QString pPath = prev.sourcePath();
+    const QString cPath = c.sourcePath();
+    if (pPath.isEmpty())
+        return cPath.isEmpty();
+    return adjacent && !cPath.isEmpty() && (prev.source() == c.source() || pPath == cPath);
+}
+
+bool KvRepackInfoPtrList::join(const KvRepackInfoPtr &prev, const KvRepackInfoPtr &c)
+{
+    const qint64 total = prev->frameCount() + c->frameCount();
+    prev->setRange(prev->firstFrame(), total, c);
+    // A join the fragment refused (fragments of another kind) keeps both.
+    return prev->frameCount() == total;
 }
 
 bool KvRepackInfoPtrList::mergeAdjacent()
 {
     bool merged = false;
     List::iterator it = m_list->begin();
-    if (it == m_list->end())
-        return false;
-    List::iterator p = it++;
-    QString pPath = (*p)->sourcePath();
-    while (it != m_list->end()) {
-        const KvRepackInfoPtr &c = *it;
-        const QString cPath = c->sourcePath();
-        const KvRepackInfoPtr &prev = *p;
-        bool join;
-        if (pPath.isEmpty())
-            join = cPath.isEmpty();
-        else
-            join = !cPath.isEmpty() && prev->firstFrame() + prev->frameCount() == c->firstFrame() && pPath == cPath;
-        if (join) {
-            const qint64 total = prev->frameCount() + c->frameCount();
-            prev->setRange(prev->firstFrame(), total, c);
-            // A join the fragment refused (fragments of another kind) keeps both.
-            if (prev->frameCount() == total) {
+    if (it != m_list->end()) {
+        List::iterator p = it++;
+        while (it != m_list->end()) {
+            if (continues(**p, **it) && join(*p, *it)) {
                 it = m_list->erase(it);
                 merged = true;
                 continue;
             }
+            p = it;
+            ++it;
         }
-        p = it;
-        pPath = cPath;
-        ++it;
     }
+    m_merged = true;
+    invalidateIndex();
     return merged;
+}
+
+// Merges neighbours from `from` (fragment number k) on, up to and including
+// the seam after `last` (end: to the end of the list). Edits only create
+// joinable seams where they cut or insert, so in a list known to be merged
+// elsewhere only those seams are looked at; otherwise the whole list is merged.
+void KvRepackInfoPtrList::mergeAround(size_t k, List::iterator from, List::iterator last)
+{
+    if (!m_merged) {
+        mergeAdjacent();
+        return;
+    }
+    if (from == m_list->end())
+        return;
+    List::iterator p = from;
+    for (;;) {
+        const List::iterator c = std::next(p);
+        if (c == m_list->end())
+            break;
+        if (continues(**p, **c) && join(*p, *c)) {
+            if (c == last)
+                last = p;
+            eraseAt(k + 1, c);
+            recount(k, p);
+            continue;
+        }
+        if (p == last)
+            break;
+        p = c;
+        ++k;
+    }
 }
 
 KvRepackInfoPtrList::Ptr KvRepackInfoPtrList::copyRange(qint64 start, qint64 count)
@@ -163,13 +310,18 @@ KvRepackInfoPtrList::Ptr KvRepackInfoPtrList::copyRange(qint64 start, qint64 cou
     const Ptr result = createEmptyLike();
     if (!result || count < -1 || m_list->empty())
         return result;
+    result->m_merged = m_merged;
     start = std::max<qint64>(0, start);
     const bool hasEnd = count != -1;
     const qint64 end = start + count;
-    qint64 s = 0;
-    for (const KvRepackInfoPtr &f : *m_list) {
+    Location where;
+    if (!locate(start, where))
+        return result;
+    qint64 s = where.start;
+    for (List::iterator it = where.fragment; it != m_list->end(); ++it) {
         if (hasEnd && s >= end)
             break;
+        const KvRepackInfoPtr &f = *it;
         const qint64 n = f->frameCount();
         if (s + n > start && n > 0) {
             const qint64 o = std::max<qint64>(0, start - s);
@@ -178,9 +330,7 @@ KvRepackInfoPtrList::Ptr KvRepackInfoPtrList::copyRange(qint64 start, qint64 cou
                 k = end - s - o;
             if (k <= 0)
                 break;
-            const KvRepackInfoPtr piece = f->clone();
-            piece->setRange(f->firstFrame() + o, k);
-            result->m_list->push_back(piece);
+            result->m_list->push_back(f->cloneRange(f->firstFrame() + o, k));
         }
         s += n;
     }
@@ -196,8 +346,8 @@ void KvRepackInfoPtrList::compressAll()
 qint64 KvRepackInfoPtrList::totalFrames() const
 {
     qint64 total = 0;
-    for (const KvRepackInfoPtr &f : *m_list)
-        total += f->frameCount();
+    for (const IndexEntry &e : index())
+        total += e.count;
     return total;
 }
 

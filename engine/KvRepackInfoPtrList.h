@@ -7,6 +7,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <list>
+#include <vector>
 
 class KvFrameSizeInfo;
 
@@ -17,7 +18,9 @@ class KvFrameSizeInfo;
 // Operations that bring fragments in from elsewhere insert clones; an
 // operation that cuts a fragment puts a new clone in for the part before the
 // cut and re-cuts the fragment itself in place for the part after it. Fragments
-// without frames are never taken in.
+// without frames are never taken in. Inserting and deleting merge neighbours
+// where they cut and insert, and the whole list when appends left joinable
+// neighbours; fragments re-cut from outside are merged by mergeAdjacent().
 class KvRepackInfoPtrList {
 public:
     typedef std::list<KvRepackInfoPtr> List;
@@ -40,6 +43,8 @@ public:
     // source path and the next source frame, or both silence). True when any
     // were joined.
     virtual bool mergeAdjacent();
+    // Whether c continues prev (mergeAdjacent would join them).
+    static bool continues(const KvRepackInfo &prev, const KvRepackInfo &c);
     // A deep copy of frames [start, start+count) as a new list of this kind;
     // count -1 means to the end, below -1 gives an empty list.
     virtual Ptr copyRange(qint64 start, qint64 count);
@@ -56,8 +61,18 @@ public:
     // Format of the first fragment's source; empty for an empty list.
     virtual boost::shared_ptr<KvFrameSizeInfo> firstSourceInfo() const;
 
-    // The fragment holding document frame `position` and the frame's index in
-    // it; end() when no fragment holds it (negative, or at or past the end).
+    // Where a document frame lies: its fragment, the frame's index in it, the
+    // fragment's number in the list (from 0) and the document frame the
+    // fragment starts at.
+    struct Location {
+        List::iterator fragment;
+        qint64 local = 0;
+        qint64 index = 0;
+        qint64 start = 0;
+    };
+    // False when no fragment holds position (negative, or at or past the end).
+    bool locate(qint64 position, Location &where) const;
+    // The fragment holding position and the frame's index in it; end() when none.
     List::iterator findFragment(qint64 position, qint64 &local) const;
     qint64 fragmentCount() const { return qint64(m_list->size()); }
 
@@ -68,8 +83,38 @@ protected:
 
     // A new, empty list of this list's own kind.
     Ptr createEmptyLike() const;
+    // Joins c into prev; false (nothing changed) when prev refuses it.
+    static bool join(const KvRepackInfoPtr &prev, const KvRepackInfoPtr &c);
 
     ListPtr m_list;
+    // No two neighbours are joinable, as far as this list's own operations
+    // know (appends may leave joinable neighbours; full merges clear them).
+    bool m_merged = true;
+
+private:
+    // Frame counts of the fragments in list order, beside the list, so that
+    // positions are found by scanning an array instead of chasing the list.
+    // Kept in step by this class's operations; rebuilt when the list's size
+    // no longer matches (fragments added or removed through list()) and by
+    // mergeAdjacent(), which also re-reads fragments re-cut through list().
+    struct IndexEntry {
+        List::iterator fragment;
+        qint64 count;
+    };
+    const std::vector<IndexEntry> &index() const;
+    void invalidateIndex() { m_indexValid = false; }
+    // List and index together.
+    List::iterator insertAt(size_t k, List::iterator before, const KvRepackInfoPtr &fragment);
+    // Inserts the fragments in order before `before` (fragment number k).
+    void insertAllAt(size_t k, List::iterator before, const std::vector<KvRepackInfoPtr> &fragments);
+    List::iterator eraseAt(size_t k, List::iterator it);
+    // Erases n fragments from `it` (fragment number k); returns the one after them.
+    List::iterator eraseRun(size_t k, List::iterator it, size_t n);
+    void recount(size_t k, List::iterator it);
+    void mergeAround(size_t k, List::iterator from, List::iterator last);
+
+    mutable std::vector<IndexEntry> m_index;
+    mutable bool m_indexValid = false;
 };
 
 typedef boost::shared_ptr<KvRepackInfoPtrList> KvRepackInfoPtrListPtr;

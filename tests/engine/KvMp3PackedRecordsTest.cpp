@@ -113,7 +113,8 @@ TEST_F(Packing, ThePackedTextIsAOneFragmentListOfRuns)
                                             " 100 6 0 0 0 0 1 0 0 0 0 0 0 0 0 -4 -4 1 0 0 0 0\n");
     const KvMP3RepackInfoPtr s = silenceLike(file, 4);
     s->compressFrameTable();
-    // Silence stores its format (an empty path is its length 0 and no bytes) (MPEG-1, 44.1 kHz, joint stereo) instead of a path.
+    // Silence has an empty path (length 0, no bytes) and stores its format:
+    // MPEG-1, 44.1 kHz, joint stereo.
     EXPECT_EQ(inflate(s->packedText()), "22 serialization::archive 17 1 0 1 0  0 4 0 0 1 1 0 0 3\n");
 }
 
