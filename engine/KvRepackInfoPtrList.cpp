@@ -108,6 +108,11 @@ bool KvRepackInfoPtrList::locate(qint64 position, Location &where) const
     for (size_t k = 0; k < entries.size(); ++k) {
         const qint64 n = entries[k].count;
         if (position < s + n) {
+            // A fragment re-cut from outside: count again from the list itself.
+            if ((*entries[k].fragment)->frameCount() != n) {
+                m_indexValid = false;
+                return locate(position, where);
+            }
             where.fragment = entries[k].fragment;
             where.local = position - s;
             where.index = qint64(k);

@@ -341,6 +341,23 @@ TEST_F(Lists, FragmentsForAKnownSource)
     EXPECT_FALSE(doc->createFragmentForSource(path + "x", 5, 20));
 }
 
+TEST_F(Lists, ChangesMadeThroughTheListItself)
+{
+    const KvRepackInfoPtrListPtr doc = documentOf({fragmentOf(file, 0, 100), fragmentOf(file, 200, 50)});
+    EXPECT_EQ(doc->totalFrames(), 150);
+    // Fragments added and re-cut from outside count from then on.
+    doc->list()->push_back(fragmentOf(file, 300, 10));
+    EXPECT_EQ(doc->totalFrames(), 160);
+    doc->list()->front()->setRange(0, 40);
+    doc->mergeAdjacent();
+    EXPECT_EQ(doc->totalFrames(), 100);
+    qint64 local = 0;
+    EXPECT_EQ(doc->findFragment(45, local), std::next(doc->list()->begin()));
+    EXPECT_EQ(local, 5);
+    doc->deleteRange(35, 10);
+    EXPECT_EQ(rangesOf(doc), (Ranges{{0, 35}, {205, 45}, {300, 10}}));
+}
+
 TEST_F(Lists, FragmentsWithoutFramesAreNotTakenIn)
 {
     const KvRepackInfoPtrListPtr doc(new KvMP3RepackInfoPtrList);
