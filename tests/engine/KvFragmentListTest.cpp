@@ -35,9 +35,9 @@ TEST_F(Fragments, MarginHoldsUpToTenSourceFramesBeforeTheFirst)
         for (qint64 r = 0; r < f->lastRecord(); ++r) {
             const KvMP3GainFrameInfo &s = src[c.first - c.second + r];
             EXPECT_EQ(t[r].bitrateIndex(), s.bitrateIndex());
-            EXPECT_EQ(t[r].mainDataBegin, int(s.mainDataBegin));
-            EXPECT_EQ(t[r].capacity, s.capacity);
-            EXPECT_EQ(t[r].gain[0], 0);
+            EXPECT_EQ(int(t[r].mainDataBegin), int(s.mainDataBegin));
+            EXPECT_EQ(int(t[r].capacity), int(s.capacity));
+            EXPECT_EQ(int(t[r].gain[0]), 0);
         }
         EXPECT_TRUE(sameRecord(t[f->lastRecord()], KvMP3GainChangeInfo{}));
     }
@@ -66,8 +66,8 @@ TEST_F(Fragments, SilenceRecordsAreSilencedLowestBitrateFrames)
     for (int i = 0; i < 4; ++i) {
         const KvMP3GainChangeInfo &r = f->frameTable()[i];
         EXPECT_EQ(r.flags, KvMp3EditFlag::Silenced | (1 << 3));
-        EXPECT_EQ(r.capacity, 68);
-        EXPECT_EQ(r.mainDataBegin, 0);
+        EXPECT_EQ(int(r.capacity), 68);
+        EXPECT_EQ(int(r.mainDataBegin), 0);
         EXPECT_EQ(f->frameLevel(i), -3);
     }
     EXPECT_TRUE(sameRecord(f->frameTable()[4], KvMP3GainChangeInfo{}));
@@ -123,7 +123,7 @@ TEST_F(Fragments, ShrinkingKeepsEditsWithTheirFrames)
     for (int i = 0; i < 12; ++i)
         EXPECT_EQ(f->frameGain(i), 8 + i);
     // The margin now holds the edited frames 48..57 as they were.
-    EXPECT_EQ(f->frameTable()[9].gain[0], 7);
+    EXPECT_EQ(int(f->frameTable()[9].gain[0]), 7);
     // The clone kept its own table.
     EXPECT_EQ(other->frameGain(0), 0);
     EXPECT_EQ(other->frameCount(), 30);

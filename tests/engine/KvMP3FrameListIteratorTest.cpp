@@ -164,8 +164,8 @@ TEST_F(Iterator, AtASeamTheSourceSideStaysInTheSameSource)
     EXPECT_TRUE(it.isSilenced());
     // Silence reads as 32 kbit/s frames carrying 68 bytes of main data.
     EXPECT_EQ(q.sourceRecord->bitrateIndex(), 1);
-    EXPECT_EQ(q.sourceRecord->capacity, 68);
-    EXPECT_EQ(q.nextSourceRecord->capacity, 68);
+    EXPECT_EQ(int(q.sourceRecord->capacity), 68);
+    EXPECT_EQ(int(q.nextSourceRecord->capacity), 68);
     EXPECT_EQ(q.gap, 68);
     ASSERT_TRUE(it.next());
     EXPECT_EQ(it.context().nextEditRecord, s->frameTable() + 2);
@@ -182,8 +182,8 @@ TEST_F(Iterator, GainsSilenceAndAudibility)
     e->gain[1] = 2;
     EXPECT_EQ(it.gain(), 0);
     it.addGain(5);
-    EXPECT_EQ(e->gain[0], 2);
-    EXPECT_EQ(e->gain[1], 7);
+    EXPECT_EQ(int(e->gain[0]), 2);
+    EXPECT_EQ(int(e->gain[1]), 7);
     EXPECT_EQ(it.gain(), 4);
     it.setSilenced(true);
     EXPECT_TRUE(it.isSilenced());
@@ -197,7 +197,7 @@ TEST_F(Iterator, GainsSilenceAndAudibility)
     EXPECT_FALSE(it.isAudible());
     it.addGain(INT32_MAX);
     it.addGain(INT32_MAX);
-    EXPECT_EQ(it.context().editRecord->gain[0], INT32_MAX);
+    EXPECT_EQ(int(it.context().editRecord->gain[0]), INT32_MAX);
 }
 
 TEST_F(Iterator, SteppingBack)
