@@ -103,6 +103,7 @@ bool KvRepackInfoPtrList::locate(qint64 position, Location &where) const
 {
     if (position < 0)
         return false;
+    std::unique_lock<std::mutex> lock(m_indexMutex);
     const std::vector<IndexEntry> &entries = index();
     qint64 s = 0;
     for (size_t k = 0; k < entries.size(); ++k) {
@@ -111,6 +112,7 @@ bool KvRepackInfoPtrList::locate(qint64 position, Location &where) const
             // A fragment re-cut from outside: count again from the list itself.
             if ((*entries[k].fragment)->frameCount() != n) {
                 m_indexValid = false;
+                lock.unlock();
                 return locate(position, where);
             }
             where.fragment = entries[k].fragment;
@@ -350,6 +352,7 @@ void KvRepackInfoPtrList::compressAll()
 
 qint64 KvRepackInfoPtrList::totalFrames() const
 {
+    const std::lock_guard<std::mutex> lock(m_indexMutex);
     qint64 total = 0;
     for (const IndexEntry &e : index())
         total += e.count;

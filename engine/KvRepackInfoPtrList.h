@@ -7,6 +7,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <list>
+#include <mutex>
 #include <vector>
 
 class KvFrameSizeInfo;
@@ -115,6 +116,9 @@ private:
 
     mutable std::vector<IndexEntry> m_index;
     mutable bool m_indexValid = false;
+    // Readers on two threads (drawing and a streaming thread taking its copy)
+    // may both find the index stale; they rebuild it one at a time.
+    mutable std::mutex m_indexMutex;
 };
 
 typedef boost::shared_ptr<KvRepackInfoPtrList> KvRepackInfoPtrListPtr;
