@@ -15,7 +15,13 @@ const char kKvArchiveHeader[] = "22 serialization::archive 17";
 
 void saveFragmentList(const boost::shared_ptr<KvRepackInfoPtrList> &document, boost::archive::text_oarchive &ar)
 {
-    const int32_t n = document ? int32_t(document->list()->size()) : 0;
+    // Only fragments with frames are written, so only they are counted: a
+    // reader expects exactly N fragment records.
+    int32_t n = 0;
+    if (document) {
+        for (const boost::shared_ptr<KvRepackInfo> &f : *document->list())
+            n += f->frameCount() > 0 ? 1 : 0;
+    }
     ar << n;
     const boost::shared_ptr<KvFrameListIterator> it = createFrameListIterator(document);
     if (!it || !it->next())

@@ -18,6 +18,6 @@ class KvRepackInfoPtrList;
 // newer library version than our files use).
 extern const char kKvArchiveHeader[];
 
-// Writes the document at the archive's current position. The document must
-// not hold fragments without frames.
+// Writes the document at the archive's current position. Fragments without
+// frames are left out (and not counted).
 void saveFragmentList(const boost::shared_ptr<KvRepackInfoPtrList> &document, boost::archive::text_oarchive &ar);

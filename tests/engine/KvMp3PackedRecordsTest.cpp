@@ -134,6 +134,24 @@ TEST_F(Packing, TheListWriterFollowsTheArchiveLayout)
                             path.toStdString() + " 100 3 0 0 0 0 1 0 0 0 0 0 0 0 0  0 4 0 0 1 1 0 0 3\n");
 }
 
+TEST_F(Packing, TheListWriterLeavesOutFragmentsWithoutFrames)
+{
+    const KvRepackInfoPtrListPtr doc = documentOf({fragmentOf(file, 100, 0), fragmentOf(file, 7, 2)});
+    std::ostringstream os;
+    {
+        boost::archive::text_oarchive ar(os, boost::archive::no_header);
+        saveFragmentList(doc, ar);
+    }
+    const QString path = file->repacker()->path();
+    EXPECT_EQ(os.str(), "1 0 1 " + std::to_string(path.toUtf8().size()) + " " + path.toStdString() + " 7 2 0 0 0 1\n");
+    std::ostringstream empty;
+    {
+        boost::archive::text_oarchive ar(empty, boost::archive::no_header);
+        saveFragmentList(documentOf({}), ar);
+    }
+    EXPECT_EQ(empty.str(), "0\n");
+}
+
 TEST_F(Packing, PackingTwicePacksOnceAndUnpackingIsQuietWhenNotPacked)
 {
     const KvMP3RepackInfoPtr f = fragmentOf(file, 10, 50);
