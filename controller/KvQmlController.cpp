@@ -46,6 +46,10 @@ KvQmlController::KvQmlController(QObject *parent) : QObject(parent)
     qRegisterMetaType<KvQmlModel *>("KvQmlModel*");
     readSettings();
     g_controller = this;
+    if (qGuiApp) {
+        connect(qGuiApp, SIGNAL(paletteChanged(QPalette)), this, SLOT(CheckIsDarkMode(QPalette)));
+        loadPaletteColors(m_uiWindowColor, m_uiTextColor);
+    }
 }
 
 KvQmlController::~KvQmlController()
@@ -353,6 +357,8 @@ void KvQmlController::clearSuspendedProject(QSettings &settings)
 void KvQmlController::readSettings()
 {
     QSettings settings;
+    setLastOpenPath(settings.value("Settings/lastOpenPath", defaultFilesPath()).toString());
+    setIsDarkModeOption(settings.value("Settings/IsDarkModeOption", m_isDarkModeOption).toBool());
     setUseAutoTrackNum(settings.value("Settings/AutoTrackNum", m_useAutoTrackNum).toBool());
     setTrackNameFormat(settings.value("Settings/TrackNameFormat", m_trackNameFormat).toString());
 }
@@ -360,6 +366,8 @@ void KvQmlController::readSettings()
 void KvQmlController::writeSettings()
 {
     QSettings settings;
+    settings.setValue("Settings/lastOpenPath", m_lastOpenPath);
+    settings.setValue("Settings/IsDarkModeOption", m_isDarkModeOption);
     settings.setValue("Settings/AutoTrackNum", m_useAutoTrackNum);
     settings.setValue("Settings/TrackNameFormat", m_trackNameFormat);
 }

@@ -1,11 +1,15 @@
 #pragma once
 #include <KvEditContext.h>
 
+#include <QColor>
 #include <QObject>
 #include <QString>
+#include <QUrl>
 
 class KvQmlModel;
+class QPalette;
 class QSettings;
+class QWidget;
 
 namespace boost {
 namespace archive {
@@ -41,6 +45,13 @@ class KvQmlController : public QObject, public KvEditContext
     Q_PROPERTY(int numTracks READ numTracks NOTIFY numTracksChanged)
     Q_PROPERTY(QString audioType READ audioType NOTIFY audioTypeChanged)
     Q_PROPERTY(QString currentPosFileName READ currentPosFileName NOTIFY currentPosFileNameChanged)
+    Q_PROPERTY(QString lastOpenPath READ lastOpenPath WRITE setLastOpenPath NOTIFY lastOpenPathChanged)
+    Q_PROPERTY(QUrl lastOpenPathUrl READ lastOpenPathUrl WRITE setLastOpenPathUrl NOTIFY lastOpenPathUrlChanged)
+    Q_PROPERTY(QColor uiWindowColor READ uiWindowColor WRITE setUiWindowColor NOTIFY uiWindowColorChanged)
+    Q_PROPERTY(QColor uiTextColor READ uiTextColor WRITE setUiTextColor NOTIFY uiTextColorChanged)
+    Q_PROPERTY(bool isDarkModeOption READ isDarkModeOption WRITE setIsDarkModeOption NOTIFY isDarkModeOptionChanged)
+    Q_PROPERTY(bool isDarkMode READ isDarkMode NOTIFY isDarkModeChanged)
+    Q_PROPERTY(QString dmDir READ dmDir NOTIFY dmDirChanged)
 
 public:
     explicit KvQmlController(QObject *parent = nullptr);
@@ -114,6 +125,42 @@ public:
     Q_INVOKABLE void readSettings();
     Q_INVOKABLE void writeSettings();
 
+    // Folders and file dialogs.
+    QString lastOpenPath() const { return m_lastOpenPath; }
+    void setLastOpenPath(const QString &path);
+    QUrl lastOpenPathUrl() const;
+    void setLastOpenPathUrl(const QUrl &url);
+    // Where the user's audio files are expected: Music, else Documents, else empty.
+    static QString defaultFilesPath();
+    Q_INVOKABLE QString defaultFilesDirectory() const;
+    // The save dialog of export, project save-as, recording and conversion; format is
+    // the output word ("mp3", "m4a", "aac", "adts", "wav", "kvlproj"). Empty = cancelled.
+    static QString getAudioSaveFileName(QWidget *parent, const QString &caption,
+                                        const QString &dir, const QString &format);
+
+    // Time texts: milliseconds as "h:mm:ss.zzz" or, when allowed, the short forms
+    // "ss.zzz" / "mm:ss.zzz"; not exact rounds to hundredths.
+    static QString timeToString(qint64 ms, bool allowShort, bool exact);
+
+    // Appearance.
+    QColor uiWindowColor() const { return m_uiWindowColor; }
+    void setUiWindowColor(const QColor &color);
+    QColor uiTextColor() const { return m_uiTextColor; }
+    void setUiTextColor(const QColor &color);
+    bool isDarkModeOption() const { return m_isDarkModeOption; }
+    void setIsDarkModeOption(bool on);
+    bool isDarkMode() const { return m_isDarkMode; }
+    QString dmDir() const;
+    void loadPaletteColors(QColor &windowColor, QColor &textColor) const;
+    // The colour to draw for value in the current mode (lightness mirrored when dark).
+    Q_INVOKABLE QColor darkModeColor(QColor value) const;
+    // The same through the registered controller; value unchanged when there is none.
+    static QColor registeredDarkModeColor(const QColor &value);
+    static bool registeredIsDarkMode();
+
+public slots:
+    void CheckIsDarkMode(const QPalette &pal);
+
 signals:
     void modelChanged(KvQmlModel *model);
     void scrollFrameChanged(double scrollFrame);
@@ -136,6 +183,13 @@ signals:
     void numTracksChanged(int numTracks);
     void audioTypeChanged(QString audioType);
     void currentPosFileNameChanged(QString currentPosFileName);
+    void lastOpenPathChanged(QString lastOpenPath);
+    void lastOpenPathUrlChanged(QUrl lastOpenPathUrl);
+    void uiWindowColorChanged(QColor uiWindowColor);
+    void uiTextColorChanged(QColor uiTextColor);
+    void isDarkModeOptionChanged(bool isDarkModeOption);
+    void isDarkModeChanged(bool isDarkMode);
+    void dmDirChanged(QString dmDir);
     void selectionChanged();
     void TrackInfoUpdated();
     void calcViews();
@@ -175,4 +229,9 @@ private:
     QString m_audioType;
     QString m_currentPosFileName;
     QString m_suspendedFile;
+    QString m_lastOpenPath;
+    QColor m_uiWindowColor;
+    QColor m_uiTextColor;
+    bool m_isDarkModeOption = false;
+    bool m_isDarkMode = false;
 };
