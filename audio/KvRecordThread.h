@@ -49,12 +49,12 @@ private slots:
 
 protected:
     void run() override;
+    AudioInfo *sink() const;
 
 private:
     void setErrorText(const QString &text);
     // Asks the input to stop on the thread that owns it.
     void requestInputStop();
-    AudioInfo *sink() const;
 
     mutable QMutex m_lock;  // sink and input pointers, error text
     AudioInfo *m_sink = nullptr;
