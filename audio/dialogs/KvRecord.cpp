@@ -222,6 +222,8 @@ bool KvRecord::startThread(const KvCaptureDevice &device, const KvAudioLibPtr &e
     m_thread->start(QThread::HighPriority);
     const QString error = m_thread->errorText();
     if (!error.isEmpty()) {
+        // Told here already; the thread's end must not tell it a second time.
+        stopRecordThread();
         if (relayAll)
             criticalMessageBox(this, applicationTitle(), error, QMessageBox::Ok);
         return false;

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 
 #include <cstring>
@@ -159,12 +161,22 @@ void ModalResponder::poll()
         return;
     }
     if (auto *dialog = qobject_cast<QFileDialog *>(w)) {
-        fileCaptions << dialog->windowTitle();
-        const QString name = m_files.isEmpty() ? QString() : m_files.takeFirst();
-        if (name.isEmpty()) {
+        // A dialog still up from the last poll has not taken its answer yet (its folder may
+        // still be loading): give it the same answer again.
+        if (dialog != m_fileDialog) {
+            m_fileDialog = dialog;
+            fileCaptions << dialog->windowTitle();
+            m_fileAnswer = m_files.isEmpty() ? QString() : m_files.takeFirst();
+        }
+        if (m_fileAnswer.isEmpty()) {
             dialog->reject();
         } else {
-            dialog->selectFile(name);
+            const QFileInfo info(m_fileAnswer);
+            dialog->setDirectory(info.absolutePath());
+            dialog->selectFile(info.fileName());
+            // selectFile leaves a focused name field alone: type the name there.
+            if (auto *edit = dialog->findChild<QLineEdit *>("fileNameEdit"))
+                edit->setText(info.fileName());
             static_cast<QDialog *>(dialog)->accept();
         }
         return;

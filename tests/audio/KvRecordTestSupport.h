@@ -6,6 +6,7 @@
 #include <audio_lib.h>
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 
@@ -80,6 +81,8 @@ private:
     QTimer m_timer;
     QList<int> m_buttons;
     QStringList m_files;
+    QPointer<QWidget> m_fileDialog;
+    QString m_fileAnswer;
 };
 
 } // namespace kvrectest
