@@ -4,7 +4,11 @@
 #include "KvTestSupport.h"
 #include "Mp3ExportSupport.h"
 
+#include "KvEngineFactories.h"
+#include "KvFrameSizeInfo.h"
+#include "KvMP3FrameListIterator.h"
 #include "KvMP3RepackInfoPtrList.h"
+#include "KvMp3Records.h"
 #include "KvRepackInfoPtrList.h"
 
 #include <gtest/gtest.h>
@@ -134,3 +138,76 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Kind> &info) {
         return QString(info.param.name).remove(".mp3").toStdString();
     });
+
+// Plans carry over from one planning to the next, and fragments come back from
+// the clipboard and the undo history with whatever their records held. Any
+// starting plan must end in a sound stream.
+TEST(Mp3ScrambledPlans, AnyStartingPlanEndsInASoundStream)
+{
+    const Kind kinds[] = {{"vbr_v2.mp3", nullptr}, {"mpeg2_vbr_quiet_22k.mp3", nullptr},
+                          {"mpeg25_stereo_11k.mp3", nullptr}, {"cbr128_crc.mp3", nullptr}};
+    TempDir dir;
+    int k = 0;
+    qint64 repaired = 0, bounded = 0;
+    for (const Kind &kind : kinds) {
+        const qint64 frames = framesOf(fixture(kind.name));
+        std::mt19937 rng(7u + uint32_t(k));
+        for (int round = 0; round < 4; ++round) {
+            const QString list = randomEditList(rng, kind, frames, 0);
+            SCOPED_TRACE(list.toStdString());
+            KvEditListDocument d;
+            QString error;
+            ASSERT_TRUE(kvBuildEditList(list, d, error)) << error.toStdString();
+            const int limit = d.document->firstSourceInfo()->versionCode() == 0 ? 511 : 255;
+            KvMP3FrameListIterator it(d.document, false);
+            while (it.next()) {
+                KvMP3GainChangeInfo &e = *it.context().editRecord;
+                e.mainDataBegin = int16_t(std::uniform_int_distribution<int>(0, limit)(rng));
+                e.setBitrateIndex(std::uniform_int_distribution<int>(1, 14)(rng));
+                if (std::uniform_int_distribution<int>(0, 9)(rng) == 0)
+                    e.flags |= KvMp3EditFlag::Dropped;
+            }
+            KvPrepareRepack(d.document);
+            const KvMP3RepackInfoPtrList::PlanReport report = KvMP3RepackInfoPtrList::lastPlanReport();
+            repaired += report.repaired;
+            bounded += report.bounded ? 1 : 0;
+            const QString out = dir.file(QString("scrambled%1.mp3").arg(++k));
+            error = saveDocumentFile(d.document, out);
+            ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+            const Judged j = judge(out, -1);
+            EXPECT_EQ(qint64(j.report.frames.size()), d.document->totalFrames() + 1);
+        }
+    }
+    RecordProperty("repaired", int(repaired));
+    RecordProperty("bounded", int(bounded));
+}
+
+// Where the walk gives up at its bound, the closing forward pass alone still
+// plans a sound stream.
+TEST(Mp3ScrambledPlans, WalkCutShortStillEndsInASoundStream)
+{
+    const Kind kinds[] = {{"vbr_v0_long.mp3", nullptr}, {"mpeg2_vbr_16k.mp3", nullptr}, {"cbr96_32k.mp3", nullptr}};
+    TempDir dir;
+    int k = 0;
+    for (const Kind &kind : kinds) {
+        const qint64 frames = framesOf(fixture(kind.name));
+        std::mt19937 rng(99u + uint32_t(k));
+        for (const qint64 limit : {0, 5, 60}) {
+            const QString list = randomEditList(rng, kind, frames, 0);
+            SCOPED_TRACE(list.toStdString());
+            KvEditListDocument d;
+            QString error;
+            ASSERT_TRUE(kvBuildEditList(list, d, error)) << error.toStdString();
+            KvMP3RepackInfoPtrList::setPlanWalkLimit(limit);
+            KvPrepareRepack(d.document);
+            KvMP3RepackInfoPtrList::setPlanWalkLimit(-1);
+            const KvMP3RepackInfoPtrList::PlanReport report = KvMP3RepackInfoPtrList::lastPlanReport();
+            EXPECT_TRUE(report.bounded || d.document->totalFrames() * 16 + 1024 <= limit);
+            const QString out = dir.file(QString("short%1.mp3").arg(++k));
+            error = saveDocumentFile(d.document, out);
+            ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+            const Judged j = judge(out, -1);
+            EXPECT_EQ(qint64(j.report.frames.size()), d.document->totalFrames() + 1);
+        }
+    }
+}
