@@ -361,6 +361,8 @@ void KvQmlController::readSettings()
     setUseAutoTrackNum(settings.value("Settings/AutoTrackNum", m_useAutoTrackNum).toBool());
     setTrackNameFormat(settings.value("Settings/TrackNameFormat", m_trackNameFormat).toString());
     setLastOpenPath(settings.value("Settings/lastOpenPath", m_lastOpenPath).toString());
+    setVolumeIncDec(settings.value("Settings/VolumeIncDec", m_volumeIncDec).toInt());
+    setVolumeFade(settings.value("Settings/VolumeFade", m_volumeFade).toInt());
 }
 
 void KvQmlController::writeSettings()
@@ -369,6 +371,8 @@ void KvQmlController::writeSettings()
     settings.setValue("Settings/lastOpenPath", m_lastOpenPath);
     settings.setValue("Settings/AutoTrackNum", m_useAutoTrackNum);
     settings.setValue("Settings/TrackNameFormat", m_trackNameFormat);
+    settings.setValue("Settings/VolumeIncDec", m_volumeIncDec);
+    settings.setValue("Settings/VolumeFade", m_volumeFade);
 }
 
 void KvQmlController::setLastOpenPath(const QString &folder)
