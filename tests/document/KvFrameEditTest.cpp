@@ -40,17 +40,9 @@ Bounds boundsOf(const KvFileProperties &tracks)
     return b;
 }
 
-// The gain a ramp from a to b over [s, e), n times, gives frame i: one step
-// beyond the plain difference, spread evenly, truncated toward zero, counted
-// from the end whose volume is larger in magnitude.
 qint64 ramp(int a, int b, qint64 s, qint64 e, int n, qint64 i)
 {
-    qint64 step = qint64(b - a) * n;
-    step += step > 0 ? 1 : step < 0 ? -1 : 0;
-    const double d = double(step) / double(e - s);
-    if (std::abs(a) >= std::abs(b))
-        return qint64(a) * n + qint64(std::trunc(double(i - s) * d));
-    return qint64(b) * n - qint64(std::trunc(double(e - 1 - i) * d));
+    return expectedRamp(a, b, s, e, n, i);
 }
 
 struct Env {

@@ -16,6 +16,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cmath>
+#include <cstdlib>
 #include <ostream>
 #include <vector>
 
@@ -30,7 +32,11 @@ inline boost::shared_ptr<KvMP3AudioFile> openEditSource(const QString &name)
 }
 
 // One fragment as it stands: source, range and the whole record table
-// (margin, frames and terminator).
+// (margin, frames and terminator). The margin records describe the source
+// frames before the fragment, which only refill the reservoir: a cut keeps
+// there the gain and silence edits those frames had where they were cut
+// from, so that part of them depends on the way the document came about and
+// is left out (set to 0).
 struct FragmentShot {
     QString path;
     qint64 first = 0;
@@ -63,9 +69,15 @@ inline DocumentShot shotOf(const KvRepackInfoPtrListPtr &doc)
         s.first = f->firstFrame();
         s.count = f->frameCount();
         s.base = f->gainRecordBase();
-        if (mp3 && mp3->frameTable())
-            s.records = QByteArray(reinterpret_cast<const char *>(mp3->frameTable()),
-                                   int(sizeof(KvMP3GainChangeInfo) * size_t(mp3->lastRecord() + 1)));
+        if (mp3 && mp3->frameTable()) {
+            std::vector<KvMP3GainChangeInfo> table(mp3->frameTable(), mp3->frameTable() + mp3->lastRecord() + 1);
+            for (qint64 r = 0; r < s.base; ++r) {
+                table[size_t(r)].gain[0] = table[size_t(r)].gain[1] = 0;
+                table[size_t(r)].flags &= uint8_t(~KvMp3EditFlag::Silenced);
+            }
+            s.records = QByteArray(reinterpret_cast<const char *>(table.data()),
+                                   int(sizeof(KvMP3GainChangeInfo) * table.size()));
+        }
         shot.push_back(s);
     }
     return shot;
@@ -131,6 +143,19 @@ inline void modelErase(FrameModel &m, qint64 start, qint64 count)
 inline void modelInsert(FrameModel &m, qint64 at, const FrameModel &frames)
 {
     m.insert(m.begin() + at, frames.begin(), frames.end());
+}
+
+// The gain a ramp from a to b steps over [s, e), repeated n times, gives
+// frame i: one step beyond the plain difference, spread evenly, truncated
+// toward zero, counted from the end whose volume is larger in magnitude.
+inline qint64 expectedRamp(int a, int b, qint64 s, qint64 e, int n, qint64 i)
+{
+    qint64 step = qint64(b - a) * n;
+    step += step > 0 ? 1 : step < 0 ? -1 : 0;
+    const double d = double(step) / double(e - s);
+    if (std::abs(a) >= std::abs(b))
+        return qint64(a) * n + qint64(std::trunc(double(i - s) * d));
+    return qint64(b) * n - qint64(std::trunc(double(e - 1 - i) * d));
 }
 
 // A document of pieces of two sources and silence, merged: about 430
