@@ -87,3 +87,60 @@ boost::shared_ptr<KvAudioFile> createAudioFileLike(const boost::shared_ptr<KvFra
     }
     return boost::shared_ptr<KvAudioFile>();
 }
+
+KvAudioListFileIO *createAudioListFileIO(const boost::shared_ptr<KvRepackInfoPtrList> &document)
+{
+    Q_UNUSED(document);
+    return nullptr;
+}
+
+boost::shared_ptr<KvFrameSizeInfo> createFrameSizeInfo(int version, int rateCode, int modeCode, const KvAACInfo *aacInfo)
+{
+    Q_UNUSED(aacInfo);
+    const qint16 v = qint16(version);
+    if (v < 0 || v >= 10)
+        return boost::shared_ptr<KvFrameSizeInfo>();
+    return boost::shared_ptr<KvFrameSizeInfo>(new KvMP3FrameSizeInfo(v, qint16(rateCode), qint16(modeCode)));
+}
+
+QString documentFileSuffix(const boost::shared_ptr<KvRepackInfoPtrList> &document)
+{
+    if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
+        return QStringLiteral("mp3");
+    return QString();
+}
+
+QString fileInfoText(const boost::shared_ptr<KvAudioFragmentList> &fragmentList)
+{
+    Q_UNUSED(fragmentList);
+    return QString();
+}
+
+QString saveDocumentFile(const boost::shared_ptr<KvRepackInfoPtrList> &document, const QString &path)
+{
+    Q_UNUSED(document);
+    Q_UNUSED(path);
+    return QString();
+}
+
+void KvPrepareRepack(const boost::shared_ptr<KvRepackInfoPtrList> &document)
+{
+    Q_UNUSED(document);
+}
+
+int KvPrepareRepackFlagged(const boost::shared_ptr<KvRepackInfoPtrList> &document, bool startAtMax)
+{
+    Q_UNUSED(document);
+    Q_UNUSED(startAtMax);
+    return 0;
+}
+
+void KvPrepareRepackDispatch(const boost::shared_ptr<KvRepackInfoPtrList> &document)
+{
+    KvPrepareRepack(document);
+}
+
+int KvPrepareRepackDispatchFlagged(const boost::shared_ptr<KvRepackInfoPtrList> &document, bool startAtMax)
+{
+    return KvPrepareRepackFlagged(document, startAtMax);
+}
