@@ -4,9 +4,11 @@
 #include <KvTagEditContext.h>
 
 #include <QClipboard>
+#include <QColor>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 class KvInsertSilence;
 class KvQmlModel;
@@ -14,6 +16,7 @@ class KvTagInfo;
 class KvVolumeFade;
 class KvVolumeSilence;
 class QUndoCommand;
+class QPalette;
 class QSettings;
 class QWidget;
 
@@ -62,6 +65,12 @@ class KvQmlController : public QObject,
     Q_PROPERTY(double screenDevicePixelRatio READ screenDevicePixelRatio NOTIFY screenDevicePixelRatioChanged)
     Q_PROPERTY(int volumeIncDec READ volumeIncDec WRITE setVolumeIncDec NOTIFY volumeIncDecChanged)
     Q_PROPERTY(int volumeFade READ volumeFade WRITE setVolumeFade NOTIFY volumeFadeChanged)
+    Q_PROPERTY(QUrl lastOpenPathUrl READ lastOpenPathUrl WRITE setLastOpenPathUrl NOTIFY lastOpenPathUrlChanged)
+    Q_PROPERTY(QColor uiWindowColor READ uiWindowColor WRITE setUiWindowColor NOTIFY uiWindowColorChanged)
+    Q_PROPERTY(QColor uiTextColor READ uiTextColor WRITE setUiTextColor NOTIFY uiTextColorChanged)
+    Q_PROPERTY(bool isDarkModeOption READ isDarkModeOption WRITE setIsDarkModeOption NOTIFY isDarkModeOptionChanged)
+    Q_PROPERTY(bool isDarkMode READ isDarkMode NOTIFY isDarkModeChanged)
+    Q_PROPERTY(QString dmDir READ dmDir NOTIFY dmDirChanged)
 
 public:
     explicit KvQmlController(QObject *parent = nullptr);
@@ -201,6 +210,37 @@ public:
     QObject *tagEditNotifier() override { return this; }
     KvPaintMetrics *paintMetrics() override { return this; }
 
+    // File dialogs.
+    QUrl lastOpenPathUrl() const;
+    void setLastOpenPathUrl(const QUrl &url);
+    // Where the user's audio files are expected: Music, else Documents, else empty.
+    static QString defaultFilesPath();
+    Q_INVOKABLE QString defaultFilesDirectory() const;
+    // The save dialog of export, project save-as, recording and conversion; format is
+    // the output word ("mp3", "m4a", "aac", "adts", "wav", "kvlproj"). Empty = cancelled.
+    static QString getAudioSaveFileName(QWidget *parent, const QString &caption,
+                                        const QString &dir, const QString &format);
+
+    // Time texts: milliseconds as "h:mm:ss.zzz" or, when allowed, the short forms
+    // "ss.zzz" / "mm:ss.zzz"; not exact rounds to hundredths.
+    static QString timeToString(qint64 ms, bool allowShort, bool exact);
+
+    // Appearance.
+    QColor uiWindowColor() const { return m_uiWindowColor; }
+    void setUiWindowColor(const QColor &color);
+    QColor uiTextColor() const { return m_uiTextColor; }
+    void setUiTextColor(const QColor &color);
+    bool isDarkModeOption() const { return m_isDarkModeOption; }
+    void setIsDarkModeOption(bool on);
+    bool isDarkMode() const { return m_isDarkMode; }
+    QString dmDir() const;
+    void loadPaletteColors(QColor &windowColor, QColor &textColor) const;
+    // The colour to draw for value in the current mode (lightness mirrored when dark).
+    Q_INVOKABLE QColor darkModeColor(QColor value) const;
+    // The same through the registered controller; value unchanged when there is none.
+    static QColor registeredDarkModeColor(const QColor &value);
+    static bool registeredIsDarkMode();
+
 public slots:
     void ClipboardChanged(QClipboard::Mode mode) override;
     // Dialog completions, run under the lock their actions hold: the frame
@@ -208,6 +248,7 @@ public slots:
     // steps with its text in dB (0 when cancelled).
     void stateActionInsertSilenceDlg_Finished(qint64 frames);
     void stateActionNormalizeDlg_Finished(int steps, const QString &dbText);
+    void CheckIsDarkMode(const QPalette &pal);
 
 signals:
     void modelChanged(KvQmlModel *model);
@@ -239,6 +280,12 @@ signals:
     void screenDevicePixelRatioChanged(double screenDevicePixelRatio);
     void volumeIncDecChanged(int volumeIncDec);
     void volumeFadeChanged(int volumeFade);
+    void lastOpenPathUrlChanged(QUrl lastOpenPathUrl);
+    void uiWindowColorChanged(QColor uiWindowColor);
+    void uiTextColorChanged(QColor uiTextColor);
+    void isDarkModeOptionChanged(bool isDarkModeOption);
+    void isDarkModeChanged(bool isDarkMode);
+    void dmDirChanged(QString dmDir);
     void selectionChanged();
     void TrackInfoUpdated();
     void calcViews();
@@ -303,4 +350,8 @@ private:
 
     int m_painterPixelRatio = 1;
     double m_screenDevicePixelRatio = 0.0;
+    QColor m_uiWindowColor;
+    QColor m_uiTextColor;
+    bool m_isDarkModeOption = false;
+    bool m_isDarkMode = false;
 };
