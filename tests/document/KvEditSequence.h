@@ -123,7 +123,8 @@ private:
     {
         const qint64 n = doc->totalFrames();
         const qint64 s = rng.bounded(5) == 0 ? 0 : in(0, n);
-        qint64 e = rng.bounded(5) == 0 ? n : in(s, std::min(n, s + 120));
+        // Short ranges mostly, so that the document keeps a few hundred frames.
+        qint64 e = rng.bounded(8) == 0 ? n : in(s, std::min(n, s + 10 + n / 5));
         return {s, e};
     }
 
@@ -132,7 +133,7 @@ private:
         KvRepackInfoPtrListPtr c(new KvMP3RepackInfoPtrList);
         switch (rng.bounded(3)) {
         case 0:
-            c->appendFragment((rng.bounded(2) ? sources.a : sources.b)->createRepackInfo(in(0, 400), in(1, 40)));
+            c->appendFragment((rng.bounded(2) ? sources.a : sources.b)->createRepackInfo(in(0, 300), in(1, 150)));
             break;
         case 1:
             c->appendFragment(sources.silence(in(1, 15)));
@@ -231,7 +232,7 @@ private:
             break;
         }
         case 6:
-            if (n > 80 && e - s >= 40) {
+            if (n > 300 && e - s >= n / 2) {
                 m = modelSlice(m, s, e - s);
                 push(new KvUndoCrop(&tracks, doc, s, e, &ctx), m, "crop");
             }
