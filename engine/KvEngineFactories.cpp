@@ -1,5 +1,12 @@
 #include "KvEngineFactories.h"
 
+#include "KvAACAudioFile.h"
+#include "KvAACAudioFragmentList.h"
+#include "KvAACFrameListIterator.h"
+#include "KvAACFrameSizeInfo.h"
+#include "KvAACRepackInfo.h"
+#include "KvAACRepackInfoPtrList.h"
+#include "KvFrameRepacker.h"
 #include "KvMP3AudioFile.h"
 #include "KvMP3AudioFragmentList.h"
 #include "KvMP3FrameListIterator.h"
@@ -17,6 +24,22 @@ boost::shared_ptr<KvAudioFile> createAudioFileByExtension(const QString &path, b
         error = file->open(path);
         return file;
     }
+    static const char *const aacExtensions[] = {".m4a", ".m4b", ".m4r", ".mp4", ".aac"};
+    for (const char *ext : aacExtensions) {
+        if (!path.endsWith(QLatin1String(ext), Qt::CaseInsensitive))
+            continue;
+        boost::shared_ptr<KvAudioFile> file(new KvAACAudioFile);
+        error = file->open(path);
+        if (error.isEmpty() && file->frameCount() >= 1 && file->repacker()) {
+            const KvAACFrameSizeInfo *format = dynamic_cast<KvAACFrameSizeInfo *>(file->repacker()->sizeInfo().get());
+            if (format) {
+                const int32_t *f = format->aacInfo()->field;
+                const bool heType = f[KV_AAC_OBJECT_TYPE] == 2 || f[KV_AAC_OBJECT_TYPE] == 5;
+                heAac = heType && (f[KV_AAC_SBR] == 1 || f[KV_AAC_PS] == 1);
+            }
+        }
+        return file;
+    }
     error = QObject::tr("Internal error: unsupported file extension");
     return boost::shared_ptr<KvAudioFile>();
 }
@@ -25,6 +48,8 @@ boost::shared_ptr<KvAudioFragmentList> createFragmentListFor(const boost::shared
 {
     if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
         return boost::shared_ptr<KvAudioFragmentList>(new KvMP3AudioFragmentList);
+    if (dynamic_cast<KvAACRepackInfoPtrList *>(document.get()))
+        return boost::shared_ptr<KvAudioFragmentList>(new KvAACAudioFragmentList);
     return boost::shared_ptr<KvAudioFragmentList>();
 }
 
@@ -32,6 +57,8 @@ boost::shared_ptr<KvAudioFragmentList> createFragmentListForFile(const boost::sh
 {
     if (dynamic_cast<KvMP3RepackInfo *>(fragment.get()))
         return boost::shared_ptr<KvAudioFragmentList>(new KvMP3AudioFragmentList);
+    if (dynamic_cast<KvAACRepackInfo *>(fragment.get()))
+        return boost::shared_ptr<KvAudioFragmentList>(new KvAACAudioFragmentList);
     return boost::shared_ptr<KvAudioFragmentList>();
 }
 
@@ -39,6 +66,8 @@ boost::shared_ptr<KvAudioFragmentList> createFragmentListByFormat(const QString 
 {
     if (format.isEmpty() || format == QLatin1String("mp3"))
         return boost::shared_ptr<KvAudioFragmentList>(new KvMP3AudioFragmentList);
+    if (format == QLatin1String("aac") || format == QLatin1String("m4a"))
+        return boost::shared_ptr<KvAudioFragmentList>(new KvAACAudioFragmentList);
     return boost::shared_ptr<KvAudioFragmentList>();
 }
 
@@ -47,6 +76,8 @@ boost::shared_ptr<KvFrameListIterator> createFrameListIterator(const boost::shar
 {
     if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
         return boost::shared_ptr<KvFrameListIterator>(new KvMP3FrameListIterator(document, preRoll));
+    if (dynamic_cast<KvAACRepackInfoPtrList *>(document.get()))
+        return boost::shared_ptr<KvFrameListIterator>(new KvAACFrameListIterator(document, 0));
     return boost::shared_ptr<KvFrameListIterator>();
 }
 
@@ -54,6 +85,8 @@ boost::shared_ptr<KvRepackInfoPtrList> createRepackInfoPtrList(const KvRepackInf
 {
     if (dynamic_cast<const KvMP3RepackInfoPtrList *>(document))
         return boost::shared_ptr<KvRepackInfoPtrList>(new KvMP3RepackInfoPtrList);
+    if (dynamic_cast<const KvAACRepackInfoPtrList *>(document))
+        return boost::shared_ptr<KvRepackInfoPtrList>(new KvAACRepackInfoPtrList);
     return boost::shared_ptr<KvRepackInfoPtrList>();
 }
 
@@ -67,6 +100,8 @@ boost::shared_ptr<KvRepackInfoPtrList> createRepackInfoPtrListForFragmentList(
 {
     if (dynamic_cast<KvMP3AudioFragmentList *>(fragmentList.get()))
         return boost::shared_ptr<KvRepackInfoPtrList>(new KvMP3RepackInfoPtrList);
+    if (dynamic_cast<KvAACAudioFragmentList *>(fragmentList.get()))
+        return boost::shared_ptr<KvRepackInfoPtrList>(new KvAACRepackInfoPtrList);
     return boost::shared_ptr<KvRepackInfoPtrList>();
 }
 
@@ -74,6 +109,8 @@ boost::shared_ptr<KvRepackInfoPtrList> createRepackInfoPtrListForFragment(const 
 {
     if (dynamic_cast<KvMP3RepackInfo *>(fragment.get()))
         return boost::shared_ptr<KvRepackInfoPtrList>(new KvMP3RepackInfoPtrList);
+    if (dynamic_cast<KvAACRepackInfo *>(fragment.get()))
+        return boost::shared_ptr<KvRepackInfoPtrList>(new KvAACRepackInfoPtrList);
     return boost::shared_ptr<KvRepackInfoPtrList>();
 }
 
@@ -85,5 +122,16 @@ boost::shared_ptr<KvAudioFile> createAudioFileLike(const boost::shared_ptr<KvFra
         file->attachRepacker(format);
         return file;
     }
+    if (dynamic_cast<KvAACFrameSizeInfo *>(format.get())) {
+        boost::shared_ptr<KvAudioFile> file(new KvAACAudioFile);
+        file->attachRepacker(format);
+        return file;
+    }
     return boost::shared_ptr<KvAudioFile>();
+}
+
+const KvAACInfo *castAacSizeInfo(const boost::shared_ptr<KvFrameSizeInfo> &format)
+{
+    const KvAACFrameSizeInfo *aac = dynamic_cast<KvAACFrameSizeInfo *>(format.get());
+    return aac ? aac->aacInfo() : nullptr;
 }

@@ -14,7 +14,8 @@ class KvFrameSizeInfo;
 class KvRepackInfo;
 class KvRepackInfoPtrList;
 
-// Opens a source by its file name extension (".mp3", any case). Returns the
+// Opens a source by its file name extension (".mp3"; ".m4a", ".m4b", ".m4r",
+// ".mp4", ".aac"; any case). Returns the
 // file also when its open failed (error is then set); null with "Internal
 // error: unsupported file extension" for any other extension. heAac is set
 // for HE-AAC sources.
@@ -24,7 +25,7 @@ boost::shared_ptr<KvAudioFile> createAudioFileByExtension(const QString &path, b
 boost::shared_ptr<KvAudioFragmentList> createFragmentListFor(const boost::shared_ptr<KvRepackInfoPtrList> &document);
 // A new cursor of the fragment's kind.
 boost::shared_ptr<KvAudioFragmentList> createFragmentListForFile(const boost::shared_ptr<KvRepackInfo> &fragment);
-// The empty name or "mp3" (exactly): an MP3 cursor.
+// The empty name or "mp3" (exactly): an MP3 cursor; "aac" or "m4a": an AAC cursor.
 boost::shared_ptr<KvAudioFragmentList> createFragmentListByFormat(const QString &format);
 // An iterator over the document, with or without pre-roll.
 boost::shared_ptr<KvFrameListIterator> createFrameListIterator(const boost::shared_ptr<KvRepackInfoPtrList> &document,
@@ -37,3 +38,7 @@ boost::shared_ptr<KvRepackInfoPtrList> createRepackInfoPtrListForFragmentList(
 boost::shared_ptr<KvRepackInfoPtrList> createRepackInfoPtrListForFragment(const boost::shared_ptr<KvRepackInfo> &fragment);
 // A silent source file of that format and frame count n.
 boost::shared_ptr<KvAudioFile> createAudioFileLike(const boost::shared_ptr<KvFrameSizeInfo> &format, qint64 n);
+
+struct KvAACInfo;
+// The AAC configuration block of an AAC format (valid while the format lives); null otherwise.
+const KvAACInfo *castAacSizeInfo(const boost::shared_ptr<KvFrameSizeInfo> &format);
