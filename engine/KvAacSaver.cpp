@@ -77,7 +77,8 @@ QString KvAACRepackInfoPtrList::writeAacFrames(const boost::shared_ptr<KvRepackI
             const KvAACFrameRepacker *source = fragment->aacRepacker();
             const KvAacHandle handle = source ? source->handle() : 0;
             // The first run opens a writer of its own; later runs are appended to it.
-            const KvAacHandle w = lib->initAacWriteNextFileFrames(writer.get(), handle, out.constData(),
+            const KvAacHandle w = lib->initAacWriteNextFileFrames(writer.get() ? writer.get() : handle, handle,
+                                                                  out.constData(),
                                                                   fragment->firstFrame(), fragment->frameCount(),
                                                                   0, format);
             if (!w)

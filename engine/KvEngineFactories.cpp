@@ -1,11 +1,13 @@
 #include "KvEngineFactories.h"
 
 #include "KvAACAudioFile.h"
+#include "KvAACAudioListFileIO.h"
 #include "KvAACAudioFragmentList.h"
 #include "KvAACFrameListIterator.h"
 #include "KvAACFrameSizeInfo.h"
 #include "KvAACRepackInfo.h"
 #include "KvAACRepackInfoPtrList.h"
+#include "KvAacFileInfoText.h"
 #include "KvFrameRepacker.h"
 #include "KvMP3AudioFile.h"
 #include "KvMP3AudioFragmentList.h"
@@ -134,4 +136,80 @@ const KvAACInfo *castAacSizeInfo(const boost::shared_ptr<KvFrameSizeInfo> &forma
 {
     const KvAACFrameSizeInfo *aac = dynamic_cast<KvAACFrameSizeInfo *>(format.get());
     return aac ? aac->aacInfo() : nullptr;
+}
+
+KvAudioListFileIO *createAudioListFileIO(const boost::shared_ptr<KvRepackInfoPtrList> &document)
+{
+    if (dynamic_cast<KvAACRepackInfoPtrList *>(document.get()))
+        return new KvAACAudioListFileIO;
+    Q_UNUSED(document);
+    return nullptr;
+}
+
+boost::shared_ptr<KvFrameSizeInfo> createFrameSizeInfo(int version, int rateCode, int modeCode, const KvAACInfo *aacInfo)
+{
+    const qint16 v = qint16(version);
+    if (v >= 10) {
+        if (!aacInfo)
+            return boost::shared_ptr<KvFrameSizeInfo>();
+        return boost::shared_ptr<KvFrameSizeInfo>(new KvAACFrameSizeInfo(*aacInfo));
+    }
+    if (v < 0 || v >= 10)
+        return boost::shared_ptr<KvFrameSizeInfo>();
+    return boost::shared_ptr<KvFrameSizeInfo>(new KvMP3FrameSizeInfo(v, qint16(rateCode), qint16(modeCode)));
+}
+
+QString documentFileSuffix(const boost::shared_ptr<KvRepackInfoPtrList> &document)
+{
+    if (dynamic_cast<KvAACRepackInfoPtrList *>(document.get())) {
+        // ADTS cannot signal SBR or PS explicitly: HE-AAC goes into MP4.
+        for (const KvRepackInfoPtr &f : *document->list()) {
+            const KvAACFrameSizeInfo *format = dynamic_cast<KvAACFrameSizeInfo *>(f->sizeInfo().get());
+            if (format && format->isHeAac())
+                return QStringLiteral("m4a");
+        }
+        return QStringLiteral("aac");
+    }
+    if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
+        return QStringLiteral("mp3");
+    return QString();
+}
+
+QString fileInfoText(const boost::shared_ptr<KvAudioFragmentList> &fragmentList)
+{
+    if (dynamic_cast<KvAACAudioFragmentList *>(fragmentList.get()))
+        return KvAACFileInfoText(fragmentList);
+    Q_UNUSED(fragmentList);
+    return QString();
+}
+
+QString saveDocumentFile(const boost::shared_ptr<KvRepackInfoPtrList> &document, const QString &path)
+{
+    if (dynamic_cast<KvAACRepackInfoPtrList *>(document.get()))
+        return KvAACRepackInfoPtrList::writeAacFrames(document, path);
+    Q_UNUSED(document);
+    Q_UNUSED(path);
+    return QString();
+}
+
+void KvPrepareRepack(const boost::shared_ptr<KvRepackInfoPtrList> &document)
+{
+    Q_UNUSED(document);
+}
+
+int KvPrepareRepackFlagged(const boost::shared_ptr<KvRepackInfoPtrList> &document, bool startAtMax)
+{
+    Q_UNUSED(document);
+    Q_UNUSED(startAtMax);
+    return 0;
+}
+
+void KvPrepareRepackDispatch(const boost::shared_ptr<KvRepackInfoPtrList> &document)
+{
+    KvPrepareRepack(document);
+}
+
+int KvPrepareRepackDispatchFlagged(const boost::shared_ptr<KvRepackInfoPtrList> &document, bool startAtMax)
+{
+    return KvPrepareRepackFlagged(document, startAtMax);
 }

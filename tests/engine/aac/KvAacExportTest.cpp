@@ -6,6 +6,7 @@
 
 #include "KvAACFrameListIterator.h"
 #include "KvAACFrameRepacker.h"
+#include "KvAACFrameSizeInfo.h"
 #include "KvEngineFactories.h"
 #include "KvFrameSizeInfo.h"
 
@@ -110,7 +111,7 @@ TEST_P(AacExport, CutJoinGainAndSilenceEditsGiveTheExpectedFrames)
 
     kvtest::TempDir tmp;
     const QString out = tmp.file(QStringLiteral("out") + QLatin1String(c.ext));
-    const QString error = KvAACRepackInfoPtrList::writeAacFrames(doc, out);
+    const QString error = saveDocumentFile(doc, out);
     ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     // Nothing left beside the output.
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(out).fileName()});
@@ -197,7 +198,7 @@ TEST(AacSave, FirstFragmentSilentAndEmptyDocument)
     kvtest::TempDir tmp;
     const KvRepackInfoPtrListPtr doc = documentOf({silenceLike(file, 10), fragmentOf(file, 30, 50)});
     const QString out = tmp.file("silent-first.aac");
-    ASSERT_TRUE(KvAACRepackInfoPtrList::writeAacFrames(doc, out).isEmpty());
+    ASSERT_TRUE(saveDocumentFile(doc, out).isEmpty());
     EXPECT_EQ(countPackets(out), 60);
     const std::vector<int16_t> pcm = decodeUntrimmed(out);
     EXPECT_LE(peakOf(pcm, 2, 0, 10), 1);
@@ -206,7 +207,7 @@ TEST(AacSave, FirstFragmentSilentAndEmptyDocument)
 
     // An empty document writes an empty file and succeeds.
     const QString empty = tmp.file("empty.m4a");
-    EXPECT_TRUE(KvAACRepackInfoPtrList::writeAacFrames(KvRepackInfoPtrListPtr(new KvAACRepackInfoPtrList), empty).isEmpty());
+    EXPECT_TRUE(saveDocumentFile(KvRepackInfoPtrListPtr(new KvAACRepackInfoPtrList), empty).isEmpty());
     EXPECT_TRUE(QFileInfo::exists(empty));
     EXPECT_EQ(QFileInfo(empty).size(), 0);
 }
@@ -219,7 +220,7 @@ TEST(AacSave, RefusesToWriteOverItsOwnSource)
     const QByteArray before = kvtest::readFile(path);
     const boost::shared_ptr<KvAACAudioFile> file = openAac(path);
     const KvRepackInfoPtrListPtr doc = documentOf({fragmentOf(file, 10, 20)});
-    EXPECT_EQ(KvAACRepackInfoPtrList::writeAacFrames(doc, path), QStringLiteral("The file is already in use and cannot be overwritten."));
+    EXPECT_EQ(saveDocumentFile(doc, path), QStringLiteral("The file is already in use and cannot be overwritten."));
     EXPECT_EQ(kvtest::readFile(path), before);
     EXPECT_FALSE(KvAACRepackInfoPtrList::saveAacFile(path, path).isEmpty());
     EXPECT_EQ(kvtest::readFile(path), before);
@@ -235,7 +236,24 @@ TEST(AacSave, FailedWriteLeavesTheTargetAsItWas)
     kvtest::TempDir tmp;
     const QString out = tmp.file("keep.aac");
     ASSERT_TRUE(kvtest::writeFile(out, "old contents"));
-    EXPECT_EQ(KvAACRepackInfoPtrList::writeAacFrames(doc, out), QStringLiteral("failed to write aac frame"));
+    EXPECT_EQ(saveDocumentFile(doc, out), QStringLiteral("failed to write aac frame"));
     EXPECT_EQ(kvtest::readFile(out), QByteArray("old contents"));
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.aac"});
+}
+
+TEST(AacSave, SuffixFollowsTheDocumentsConfiguration)
+{
+    const boost::shared_ptr<KvAACAudioFile> file = openAac("aac_lc_stereo.aac");
+    KvAACInfo he = *file->aacRepacker()->aacSizeInfo()->aacInfo();
+    he.field[KV_AAC_PS] = 1;
+    const boost::shared_ptr<KvFrameSizeInfo> heFormat = createFrameSizeInfo(12, 0, 0, &he);
+    ASSERT_TRUE(castAacSizeInfo(heFormat));
+    const KvRepackInfoPtrListPtr doc = documentOf({fragmentOf(file, 0, 5), fragmentOf(file, 9, 5)});
+    EXPECT_EQ(documentFileSuffix(doc), QStringLiteral("aac"));
+    doc->list()->push_back(KvRepackInfoPtr(new KvAACRepackInfo(heFormat, 3)));
+    EXPECT_EQ(documentFileSuffix(doc), QStringLiteral("m4a"));
+    EXPECT_EQ(documentFileSuffix(KvRepackInfoPtrListPtr(new KvAACRepackInfoPtrList)), QStringLiteral("aac"));
+    // The version code is cut to 16 bits; an AAC code needs its block.
+    EXPECT_EQ(createFrameSizeInfo(65536 + 12, 0, 0, &he)->versionCode(), 12);
+    EXPECT_FALSE(createFrameSizeInfo(12, 0, 0, nullptr));
 }

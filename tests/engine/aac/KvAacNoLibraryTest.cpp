@@ -3,6 +3,7 @@
 #include "KvAacTestUtil.h"
 
 #include "KvAACFrameSizeInfo.h"
+#include "KvAudioStream.h"
 #include "KvEngineFactories.h"
 #include "KvLibavLoad.h"
 
@@ -10,6 +11,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+
+#include <memory>
 
 namespace {
 // The library "renamed away": the loader is pointed at a name that is not there.
@@ -72,4 +75,24 @@ TEST(AacWithoutLibrary, SavesFailWithATextAndWriteNothing)
     EXPECT_EQ(KvAACRepackInfoPtrList::saveAacFile(source, tmp.file("copy.m4a")),
               QStringLiteral("Failed to open source AAC file: %1, Error: ").arg(source));
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.aac"});
+}
+
+TEST(AacWithoutLibrary, StreamEndsWithAReasonInsteadOfWaiting)
+{
+    KvAACInfo info{};
+    info.field[KV_AAC_OBJECT_TYPE] = 2;
+    info.field[KV_AAC_SAMPLE_RATE] = 48000;
+    info.field[KV_AAC_SAMPLING_INDEX] = 3;
+    info.field[KV_AAC_CHANNELS] = 1;
+    info.field[KV_AAC_SAMPLES_PER_FRAME] = 1024;
+    const boost::shared_ptr<KvAudioFile> silent =
+        createAudioFileLike(boost::shared_ptr<KvFrameSizeInfo>(new KvAACFrameSizeInfo(info)), 0);
+    const KvRepackInfoPtrListPtr doc = aacengine::documentOf({silent->createRepackInfoFrom(20)});
+    std::unique_ptr<KvAudioListFileIO> device(createAudioListFileIO(doc));
+    ASSERT_TRUE(device);
+    ASSERT_TRUE(device->setSource(doc, 0, 0));
+    char buffer[4096];
+    EXPECT_EQ(device->readData(buffer, sizeof buffer), 0);
+    EXPECT_TRUE(device->finished());
+    EXPECT_FALSE(device->errorText().isEmpty());
 }

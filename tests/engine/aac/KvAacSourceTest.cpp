@@ -14,7 +14,9 @@
 
 #include <QByteArray>
 
+#include <cctype>
 #include <cstring>
+#include <string>
 
 using namespace aacengine;
 
@@ -93,7 +95,15 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, AacSource,
                                            SourceCase{"aac_lc_48k.m4a", 48000, 2, 1},
                                            SourceCase{"aac_lc_stereo.aac", 44100, 2, 2},
                                            SourceCase{"aac_lc_mono.aac", 44100, 1, 2},
-                                           SourceCase{"aac/clicks_mono_48k.aac", 48000, 1, 2}));
+                                           SourceCase{"aac/clicks_mono_48k.aac", 48000, 1, 2}),
+                         [](const ::testing::TestParamInfo<SourceCase> &info) {
+                             std::string name = info.param.name;
+                             for (char &ch : name) {
+                                 if (!std::isalnum(static_cast<unsigned char>(ch)))
+                                     ch = '_';
+                             }
+                             return name;
+                         });
 
 TEST(AacSourceOpen, ByExtensionAnyCase)
 {
