@@ -10,6 +10,7 @@
 #include "KvAacFileInfoText.h"
 #include "KvFrameRepacker.h"
 #include "KvMP3AudioFile.h"
+#include "KvMP3AudioListFileIO.h"
 #include "KvMP3AudioFragmentList.h"
 #include "KvMP3FrameListIterator.h"
 #include "KvMP3FrameSizeInfo.h"
@@ -142,7 +143,8 @@ KvAudioListFileIO *createAudioListFileIO(const boost::shared_ptr<KvRepackInfoPtr
 {
     if (dynamic_cast<KvAACRepackInfoPtrList *>(document.get()))
         return new KvAACAudioListFileIO;
-    Q_UNUSED(document);
+    if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
+        return new KvMP3AudioListFileIO;
     return nullptr;
 }
 
@@ -154,7 +156,7 @@ boost::shared_ptr<KvFrameSizeInfo> createFrameSizeInfo(int version, int rateCode
             return boost::shared_ptr<KvFrameSizeInfo>();
         return boost::shared_ptr<KvFrameSizeInfo>(new KvAACFrameSizeInfo(*aacInfo));
     }
-    if (v < 0 || v >= 10)
+    if (v < 0)
         return boost::shared_ptr<KvFrameSizeInfo>();
     return boost::shared_ptr<KvFrameSizeInfo>(new KvMP3FrameSizeInfo(v, qint16(rateCode), qint16(modeCode)));
 }
@@ -179,7 +181,8 @@ QString fileInfoText(const boost::shared_ptr<KvAudioFragmentList> &fragmentList)
 {
     if (dynamic_cast<KvAACAudioFragmentList *>(fragmentList.get()))
         return KvAACFileInfoText(fragmentList);
-    Q_UNUSED(fragmentList);
+    if (dynamic_cast<KvMP3AudioFragmentList *>(fragmentList.get()))
+        return KvMP3FileInfoText(fragmentList);
     return QString();
 }
 
@@ -187,20 +190,21 @@ QString saveDocumentFile(const boost::shared_ptr<KvRepackInfoPtrList> &document,
 {
     if (dynamic_cast<KvAACRepackInfoPtrList *>(document.get()))
         return KvAACRepackInfoPtrList::writeAacFrames(document, path);
-    Q_UNUSED(document);
-    Q_UNUSED(path);
+    if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
+        return KvMP3RepackInfoPtrList::saveMp3File(document, path);
     return QString();
 }
 
 void KvPrepareRepack(const boost::shared_ptr<KvRepackInfoPtrList> &document)
 {
-    Q_UNUSED(document);
+    if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
+        KvMP3RepackInfoPtrList::planReservoir(document, false);
 }
 
 int KvPrepareRepackFlagged(const boost::shared_ptr<KvRepackInfoPtrList> &document, bool startAtMax)
 {
-    Q_UNUSED(document);
-    Q_UNUSED(startAtMax);
+    if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
+        return KvMP3RepackInfoPtrList::planReservoir(document, startAtMax);
     return 0;
 }
 
