@@ -136,3 +136,23 @@ TEST(AacStream, EndsAndEdges)
         EXPECT_EQ(KvAudioStreamClose(handle), 0);
     }
 }
+
+TEST(AacStream, ThroughTheStreamFunctions)
+{
+    const boost::shared_ptr<KvAACAudioFile> file = openAac("aac_lc_mono.m4a");
+    const KvRepackInfoPtrListPtr doc = documentOf({fragmentOf(file, 5, 30), silenceLike(file, 4)});
+    QIODevice *handle = KvAudioStreamOpen("rb", doc, 0);
+    ASSERT_TRUE(dynamic_cast<KvAACAudioListFileIO *>(handle));
+    std::vector<char> buffer(32768);
+    int frames = 0;
+    while (!KvAudioStreamEof(handle)) {
+        const int n = KvAudioStreamRead(buffer.data(), 1, int(buffer.size()), handle);
+        if (n > 0)
+            ++frames;
+    }
+    EXPECT_EQ(frames, 34);
+    EXPECT_EQ(KvAudioStreamRead(buffer.data(), 1, int(buffer.size()), handle), 0);
+    EXPECT_EQ(KvAudioStreamClose(handle), 0);
+    EXPECT_FALSE(KvAudioStreamOpen("w", doc, 0));
+    EXPECT_FALSE(KvAudioStreamOpen("rb", KvRepackInfoPtrListPtr(new KvAACRepackInfoPtrList), 0));
+}
