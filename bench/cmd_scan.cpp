@@ -1,5 +1,5 @@
-// kvbench scan [--csv] FILE: opens a source file as the editor does and prints
-// what its frame index holds.
+// kvbench scan [--csv] FILE: opens a source file (MP3 or AAC) as the editor
+// does and prints what its frame index holds.
 #include "KvAudioFile.h"
 #include "KvEngineFactories.h"
 #include "KvFile.h"
@@ -13,6 +13,8 @@
 
 #include <cstdio>
 #include <vector>
+
+int printAacScan(const boost::shared_ptr<KvAudioFile> &source, bool csv, bool heAac, qint64 nsecs);
 
 namespace {
 
@@ -78,11 +80,14 @@ int cmdScan(const QStringList &args)
         std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
         return 1;
     }
+    const int aacResult = printAacScan(source, csv, heAac, nsecs);
+    if (aacResult >= 0)
+        return aacResult;
     const auto *mp3 = dynamic_cast<const KvMP3AudioFile *>(source.get());
     const KvMP3FrameRepacker *index = mp3 ? mp3->mp3Repacker() : nullptr;
     const KvMP3FrameSizeInfo *format = index ? index->mp3SizeInfo() : nullptr;
     if (!format) {
-        std::fprintf(stderr, "not an MP3 source\n");
+        std::fprintf(stderr, "not an MP3 or AAC source\n");
         return 1;
     }
     if (csv)

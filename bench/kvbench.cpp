@@ -19,7 +19,7 @@ int usage()
     std::fprintf(stderr,
                  "usage: kvbench COMMAND ARGS...\n"
                  "commands:\n"
-                 "  scan [--csv] FILE      index a source file and print its frames\n"
+                 "  scan [--csv] FILE      index a source file (MP3 or AAC) and print its frames\n"
                  "  edits [--ops N] [--seeks N] [--seed S] FILE\n"
                  "                         random cut/paste edits and cursor seeks, cost per operation\n"
                  "  export OUT EDITLIST    build a document from an edit list (- for stdin) and save it\n");

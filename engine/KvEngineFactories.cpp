@@ -1,5 +1,14 @@
 #include "KvEngineFactories.h"
 
+#include "KvAACAudioFile.h"
+#include "KvAACAudioListFileIO.h"
+#include "KvAACAudioFragmentList.h"
+#include "KvAACFrameListIterator.h"
+#include "KvAACFrameSizeInfo.h"
+#include "KvAACRepackInfo.h"
+#include "KvAACRepackInfoPtrList.h"
+#include "KvAacFileInfoText.h"
+#include "KvFrameRepacker.h"
 #include "KvMP3AudioFile.h"
 #include "KvMP3AudioListFileIO.h"
 #include "KvMP3AudioFragmentList.h"
@@ -18,6 +27,22 @@ boost::shared_ptr<KvAudioFile> createAudioFileByExtension(const QString &path, b
         error = file->open(path);
         return file;
     }
+    static const char *const aacExtensions[] = {".m4a", ".m4b", ".m4r", ".mp4", ".aac"};
+    for (const char *ext : aacExtensions) {
+        if (!path.endsWith(QLatin1String(ext), Qt::CaseInsensitive))
+            continue;
+        boost::shared_ptr<KvAudioFile> file(new KvAACAudioFile);
+        error = file->open(path);
+        if (error.isEmpty() && file->frameCount() >= 1 && file->repacker()) {
+            const KvAACFrameSizeInfo *format = dynamic_cast<KvAACFrameSizeInfo *>(file->repacker()->sizeInfo().get());
+            if (format) {
+                const int32_t *f = format->aacInfo()->field;
+                const bool heType = f[KV_AAC_OBJECT_TYPE] == 2 || f[KV_AAC_OBJECT_TYPE] == 5;
+                heAac = heType && (f[KV_AAC_SBR] == 1 || f[KV_AAC_PS] == 1);
+            }
+        }
+        return file;
+    }
     error = QObject::tr("Internal error: unsupported file extension");
     return boost::shared_ptr<KvAudioFile>();
 }
@@ -26,6 +51,8 @@ boost::shared_ptr<KvAudioFragmentList> createFragmentListFor(const boost::shared
 {
     if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
         return boost::shared_ptr<KvAudioFragmentList>(new KvMP3AudioFragmentList);
+    if (dynamic_cast<KvAACRepackInfoPtrList *>(document.get()))
+        return boost::shared_ptr<KvAudioFragmentList>(new KvAACAudioFragmentList);
     return boost::shared_ptr<KvAudioFragmentList>();
 }
 
@@ -33,6 +60,8 @@ boost::shared_ptr<KvAudioFragmentList> createFragmentListForFile(const boost::sh
 {
     if (dynamic_cast<KvMP3RepackInfo *>(fragment.get()))
         return boost::shared_ptr<KvAudioFragmentList>(new KvMP3AudioFragmentList);
+    if (dynamic_cast<KvAACRepackInfo *>(fragment.get()))
+        return boost::shared_ptr<KvAudioFragmentList>(new KvAACAudioFragmentList);
     return boost::shared_ptr<KvAudioFragmentList>();
 }
 
@@ -40,6 +69,8 @@ boost::shared_ptr<KvAudioFragmentList> createFragmentListByFormat(const QString 
 {
     if (format.isEmpty() || format == QLatin1String("mp3"))
         return boost::shared_ptr<KvAudioFragmentList>(new KvMP3AudioFragmentList);
+    if (format == QLatin1String("aac") || format == QLatin1String("m4a"))
+        return boost::shared_ptr<KvAudioFragmentList>(new KvAACAudioFragmentList);
     return boost::shared_ptr<KvAudioFragmentList>();
 }
 
@@ -48,6 +79,8 @@ boost::shared_ptr<KvFrameListIterator> createFrameListIterator(const boost::shar
 {
     if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
         return boost::shared_ptr<KvFrameListIterator>(new KvMP3FrameListIterator(document, preRoll));
+    if (dynamic_cast<KvAACRepackInfoPtrList *>(document.get()))
+        return boost::shared_ptr<KvFrameListIterator>(new KvAACFrameListIterator(document, 0));
     return boost::shared_ptr<KvFrameListIterator>();
 }
 
@@ -55,6 +88,8 @@ boost::shared_ptr<KvRepackInfoPtrList> createRepackInfoPtrList(const KvRepackInf
 {
     if (dynamic_cast<const KvMP3RepackInfoPtrList *>(document))
         return boost::shared_ptr<KvRepackInfoPtrList>(new KvMP3RepackInfoPtrList);
+    if (dynamic_cast<const KvAACRepackInfoPtrList *>(document))
+        return boost::shared_ptr<KvRepackInfoPtrList>(new KvAACRepackInfoPtrList);
     return boost::shared_ptr<KvRepackInfoPtrList>();
 }
 
@@ -68,6 +103,8 @@ boost::shared_ptr<KvRepackInfoPtrList> createRepackInfoPtrListForFragmentList(
 {
     if (dynamic_cast<KvMP3AudioFragmentList *>(fragmentList.get()))
         return boost::shared_ptr<KvRepackInfoPtrList>(new KvMP3RepackInfoPtrList);
+    if (dynamic_cast<KvAACAudioFragmentList *>(fragmentList.get()))
+        return boost::shared_ptr<KvRepackInfoPtrList>(new KvAACRepackInfoPtrList);
     return boost::shared_ptr<KvRepackInfoPtrList>();
 }
 
@@ -75,6 +112,8 @@ boost::shared_ptr<KvRepackInfoPtrList> createRepackInfoPtrListForFragment(const 
 {
     if (dynamic_cast<KvMP3RepackInfo *>(fragment.get()))
         return boost::shared_ptr<KvRepackInfoPtrList>(new KvMP3RepackInfoPtrList);
+    if (dynamic_cast<KvAACRepackInfo *>(fragment.get()))
+        return boost::shared_ptr<KvRepackInfoPtrList>(new KvAACRepackInfoPtrList);
     return boost::shared_ptr<KvRepackInfoPtrList>();
 }
 
@@ -86,11 +125,24 @@ boost::shared_ptr<KvAudioFile> createAudioFileLike(const boost::shared_ptr<KvFra
         file->attachRepacker(format);
         return file;
     }
+    if (dynamic_cast<KvAACFrameSizeInfo *>(format.get())) {
+        boost::shared_ptr<KvAudioFile> file(new KvAACAudioFile);
+        file->attachRepacker(format);
+        return file;
+    }
     return boost::shared_ptr<KvAudioFile>();
+}
+
+const KvAACInfo *castAacSizeInfo(const boost::shared_ptr<KvFrameSizeInfo> &format)
+{
+    const KvAACFrameSizeInfo *aac = dynamic_cast<KvAACFrameSizeInfo *>(format.get());
+    return aac ? aac->aacInfo() : nullptr;
 }
 
 KvAudioListFileIO *createAudioListFileIO(const boost::shared_ptr<KvRepackInfoPtrList> &document)
 {
+    if (dynamic_cast<KvAACRepackInfoPtrList *>(document.get()))
+        return new KvAACAudioListFileIO;
     if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
         return new KvMP3AudioListFileIO;
     return nullptr;
@@ -98,15 +150,28 @@ KvAudioListFileIO *createAudioListFileIO(const boost::shared_ptr<KvRepackInfoPtr
 
 boost::shared_ptr<KvFrameSizeInfo> createFrameSizeInfo(int version, int rateCode, int modeCode, const KvAACInfo *aacInfo)
 {
-    Q_UNUSED(aacInfo);
     const qint16 v = qint16(version);
-    if (v < 0 || v >= 10)
+    if (v >= 10) {
+        if (!aacInfo)
+            return boost::shared_ptr<KvFrameSizeInfo>();
+        return boost::shared_ptr<KvFrameSizeInfo>(new KvAACFrameSizeInfo(*aacInfo));
+    }
+    if (v < 0)
         return boost::shared_ptr<KvFrameSizeInfo>();
     return boost::shared_ptr<KvFrameSizeInfo>(new KvMP3FrameSizeInfo(v, qint16(rateCode), qint16(modeCode)));
 }
 
 QString documentFileSuffix(const boost::shared_ptr<KvRepackInfoPtrList> &document)
 {
+    if (dynamic_cast<KvAACRepackInfoPtrList *>(document.get())) {
+        // ADTS cannot signal SBR or PS explicitly: HE-AAC goes into MP4.
+        for (const KvRepackInfoPtr &f : *document->list()) {
+            const KvAACFrameSizeInfo *format = dynamic_cast<KvAACFrameSizeInfo *>(f->sizeInfo().get());
+            if (format && format->isHeAac())
+                return QStringLiteral("m4a");
+        }
+        return QStringLiteral("aac");
+    }
     if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
         return QStringLiteral("mp3");
     return QString();
@@ -114,6 +179,8 @@ QString documentFileSuffix(const boost::shared_ptr<KvRepackInfoPtrList> &documen
 
 QString fileInfoText(const boost::shared_ptr<KvAudioFragmentList> &fragmentList)
 {
+    if (dynamic_cast<KvAACAudioFragmentList *>(fragmentList.get()))
+        return KvAACFileInfoText(fragmentList);
     if (dynamic_cast<KvMP3AudioFragmentList *>(fragmentList.get()))
         return KvMP3FileInfoText(fragmentList);
     return QString();
@@ -121,6 +188,8 @@ QString fileInfoText(const boost::shared_ptr<KvAudioFragmentList> &fragmentList)
 
 QString saveDocumentFile(const boost::shared_ptr<KvRepackInfoPtrList> &document, const QString &path)
 {
+    if (dynamic_cast<KvAACRepackInfoPtrList *>(document.get()))
+        return KvAACRepackInfoPtrList::writeAacFrames(document, path);
     if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
         return KvMP3RepackInfoPtrList::saveMp3File(document, path);
     return QString();

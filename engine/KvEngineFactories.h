@@ -14,7 +14,8 @@ class KvFrameSizeInfo;
 class KvRepackInfo;
 class KvRepackInfoPtrList;
 
-// Opens a source by its file name extension (".mp3", any case). Returns the
+// Opens a source by its file name extension (".mp3"; ".m4a", ".m4b", ".m4r",
+// ".mp4", ".aac"; any case). Returns the
 // file also when its open failed (error is then set); null with "Internal
 // error: unsupported file extension" for any other extension. heAac is set
 // for HE-AAC sources.
@@ -24,7 +25,7 @@ boost::shared_ptr<KvAudioFile> createAudioFileByExtension(const QString &path, b
 boost::shared_ptr<KvAudioFragmentList> createFragmentListFor(const boost::shared_ptr<KvRepackInfoPtrList> &document);
 // A new cursor of the fragment's kind.
 boost::shared_ptr<KvAudioFragmentList> createFragmentListForFile(const boost::shared_ptr<KvRepackInfo> &fragment);
-// The empty name or "mp3" (exactly): an MP3 cursor.
+// The empty name or "mp3" (exactly): an MP3 cursor; "aac" or "m4a": an AAC cursor.
 boost::shared_ptr<KvAudioFragmentList> createFragmentListByFormat(const QString &format);
 // An iterator over the document, with or without pre-roll.
 boost::shared_ptr<KvFrameListIterator> createFrameListIterator(const boost::shared_ptr<KvRepackInfoPtrList> &document,
@@ -44,9 +45,10 @@ struct KvAACInfo;
 // A new stream device of the document's kind, owned by the caller; null otherwise.
 KvAudioListFileIO *createAudioListFileIO(const boost::shared_ptr<KvRepackInfoPtrList> &document);
 // Format facts from codes (taken as 16-bit): version below 0 gives null,
-// 0..9 MP3 facts; AAC facts (10 and above) come with the AAC engine.
+// 0..9 MP3 facts, 10 and above AAC facts holding a copy of the block.
 boost::shared_ptr<KvFrameSizeInfo> createFrameSizeInfo(int version, int rateCode, int modeCode, const KvAACInfo *aacInfo);
-// "mp3" for an MP3 document, empty for none.
+// "mp3" for an MP3 document; for an AAC document "m4a" when a fragment is
+// HE-AAC (SBR or PS), else "aac"; empty for none.
 QString documentFileSuffix(const boost::shared_ptr<KvRepackInfoPtrList> &document);
 // The one-line technical description of the cursor's document; empty for none.
 QString fileInfoText(const boost::shared_ptr<KvAudioFragmentList> &fragmentList);
@@ -62,3 +64,5 @@ int KvPrepareRepackFlagged(const boost::shared_ptr<KvRepackInfoPtrList> &documen
 // Dispatch rows under their table names.
 void KvPrepareRepackDispatch(const boost::shared_ptr<KvRepackInfoPtrList> &document);
 int KvPrepareRepackDispatchFlagged(const boost::shared_ptr<KvRepackInfoPtrList> &document, bool startAtMax);
+// The AAC configuration block of an AAC format (valid while the format lives); null otherwise.
+const KvAACInfo *castAacSizeInfo(const boost::shared_ptr<KvFrameSizeInfo> &format);

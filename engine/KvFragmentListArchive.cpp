@@ -1,5 +1,6 @@
 #include "KvFragmentListArchive.h"
 
+#include "KvAacWrap.h"
 #include "KvEngineFactories.h"
 #include "KvFrameListIterator.h"
 #include "KvFrameSizeInfo.h"
@@ -51,6 +52,12 @@ void saveFragmentList(const boost::shared_ptr<KvRepackInfoPtrList> &document, bo
                     const int32_t rate = format->rateCode();
                     const int32_t mode = format->modeCode();
                     ar << rate << mode;
+                } else if (const KvAACInfo *aac = castAacSizeInfo(format)) {
+                    // The object type travels in the version code; field 12 is not stored.
+                    for (int k = 1; k <= 11; ++k) {
+                        const int32_t field = aac->field[k];
+                        ar << field;
+                    }
                 }
             }
             havePrevious = false;

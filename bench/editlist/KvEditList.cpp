@@ -196,7 +196,7 @@ QString kvExportEditList(const QString &text, const QString &outPath, KvEditList
     const QString suffix = QFileInfo(outPath).suffix().toLower();
     const QString own = documentFileSuffix(d.document);
     const QStringList aacFamily = {QStringLiteral("aac"), QStringLiteral("m4a"), QStringLiteral("m4b"),
-                                   QStringLiteral("mp4")};
+                                   QStringLiteral("m4r"), QStringLiteral("mp4")};
     const bool fits = suffix == own || (aacFamily.contains(suffix) && aacFamily.contains(own));
     if (!fits)
         return QStringLiteral("cannot save a %1 document as .%2").arg(own.isEmpty() ? QStringLiteral("?") : own, suffix);
