@@ -1,17 +1,33 @@
 #include "KvFragmentListArchive.h"
 
+#include "KvArchiveUi.h"
+#include "KvAudioFile.h"
 #include "KvEngineFactories.h"
+#include "KvFile.h"
 #include "KvFrameListIterator.h"
 #include "KvFrameSizeInfo.h"
+#include "KvMP3FrameSizeInfo.h"
 #include "KvQStringArchive.h"
+#include "KvRelativeSource.h"
 #include "KvRepackInfo.h"
 #include "KvRepackInfoPtrList.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QObject>
+#include <QStringList>
+
+#include <boost/archive/archive_exception.hpp>
+#include <boost/archive/text_iarchive.hpp>
 #include <boost/archive/text_oarchive.hpp>
+#include <boost/serialization/throw_exception.hpp>
 
 #include <cstdint>
+#include <limits>
+#include <sstream>
 
 const char kKvArchiveHeader[] = "22 serialization::archive 17";
+const char kKvClipboardFormatName[] = "mp3Morvelta.clipboard.fmt";
 
 void saveFragmentList(const boost::shared_ptr<KvRepackInfoPtrList> &document, boost::archive::text_oarchive &ar)
 {
@@ -74,4 +90,289 @@ void saveFragmentList(const boost::shared_ptr<KvRepackInfoPtrList> &document, bo
         }
     } while (it->next());
     ar << repeat;
+}
+
+QString saveFragmentListToString(const boost::shared_ptr<KvRepackInfoPtrList> &document, qint64 start, qint64 count)
+{
+    const boost::shared_ptr<KvRepackInfoPtrList> range =
+        document ? document->copyRange(start, count) : boost::shared_ptr<KvRepackInfoPtrList>();
+    std::ostringstream os;
+    os << kKvArchiveHeader << ' ';
+    {
+        boost::archive::text_oarchive ar(os, boost::archive::no_header);
+        const QString format = QString::fromLatin1(kKvClipboardFormatName);
+        ar << format;
+        saveFragmentList(range, ar);
+    }
+    const std::string text = os.str();
+    return QString::fromUtf8(text.data(), int(text.size()));
+}
+
+namespace {
+
+[[noreturn]] void malformed()
+{
+    boost::serialization::throw_exception(
+        boost::archive::archive_exception(boost::archive::archive_exception::input_stream_error));
+}
+
+// The wait cursor of one read, taken off again however the read ends.
+class WaitCursor {
+public:
+    explicit WaitCursor(bool enabled) : m_enabled(enabled) {}
+    ~WaitCursor() { restore(); }
+    void show()
+    {
+        if (m_enabled && !m_shown && kvArchiveUi().showWaitCursor) {
+            kvArchiveUi().showWaitCursor();
+            m_shown = true;
+        }
+    }
+    void restore()
+    {
+        if (m_shown) {
+            m_shown = false;
+            if (kvArchiveUi().restoreCursor)
+                kvArchiveUi().restoreCursor();
+        }
+    }
+
+private:
+    bool m_enabled;
+    bool m_shown = false;
+};
+
+QString errorLine(const QString &message, const QString &path)
+{
+    return QStringLiteral("%1: %2\n").arg(message, QDir::toNativeSeparators(path));
+}
+
+// Reads the runs that cover count frames and, when there is a fragment,
+// gives its frames their values. A negative run or one that reaches past the
+// fragment is damage.
+void readRuns(boost::archive::text_iarchive &ar, qint64 count, KvRepackInfo *fragment)
+{
+    qint64 j = 0;
+    while (j < count) {
+        bool silenced = false;
+        int32_t g1 = 0, g2 = 0, repeat = 0;
+        ar >> silenced >> g1 >> g2 >> repeat;
+        if (repeat < 0 || repeat > count - j - 1)
+            malformed();
+        // Fragments take gains as 16-bit values.
+        const qint16 gain = qint16((int64_t(g1) + int64_t(g2)) / 2);
+        const qint64 end = j + qint64(repeat) + 1;
+        if (!fragment) {
+            j = end;
+            continue;
+        }
+        for (; j < end; ++j) {
+            fragment->setFrameSilenced(j, silenced);
+            fragment->setFrameGain(j, gain);
+        }
+    }
+}
+
+bool inRange(int32_t v, int32_t lo, int32_t hi)
+{
+    return v >= lo && v <= hi;
+}
+
+// The stored format of a silent fragment. Codes no writer makes are damage;
+// a sound format this engine cannot build gives null.
+boost::shared_ptr<KvFrameSizeInfo> readSilentFormat(boost::archive::text_iarchive &ar)
+{
+    int32_t version = 0;
+    ar >> version;
+    if (uint32_t(version) <= 9) {
+        int32_t rate = 0, mode = 0;
+        ar >> rate >> mode;
+        if (!inRange(version, 0, 2) || !inRange(rate, 0, 2) || !inRange(mode, 0, 3))
+            malformed();
+        return boost::shared_ptr<KvFrameSizeInfo>(new KvMP3FrameSizeInfo(version, rate, mode));
+    }
+    int32_t field[13] = {};
+    field[0] = int32_t(int64_t(version) - 10);
+    for (int i = 1; i <= 11; ++i)
+        ar >> field[i];
+    const bool sound = inRange(field[0], 1, 45) && (inRange(field[1], 0, 12) || field[1] == 15) &&
+                       inRange(field[2], 1, 192000) && inRange(field[3], 0, 7) && inRange(field[4], -1, 1) &&
+                       inRange(field[5], 0, 45) && inRange(field[6], 0, 1) && inRange(field[7], 0, 192000) &&
+                       inRange(field[9], 1, 8) && inRange(field[10], -1, 1) && inRange(field[11], 1, 2048);
+    if (!sound)
+        malformed();
+    // No AAC format class in this engine yet: such a fragment cannot be built.
+    return boost::shared_ptr<KvFrameSizeInfo>();
+}
+
+KvRepackInfoPtrListPtr valueOf(const KvRepackInfoPtrListPtr *list)
+{
+    return list ? *list : KvRepackInfoPtrListPtr();
+}
+
+} // namespace
+
+boost::shared_ptr<KvRepackInfo> reopenSandboxedFile(QWidget *parent, const QString &path, qint64 first, qint64 count,
+                                                    QString &errors, bool *heAac)
+{
+    Q_UNUSED(parent);
+    boost::shared_ptr<KvRepackInfo> fragment;
+    if (!QFileInfo::exists(path))
+        return fragment;
+    WaitCursor cursor(true);
+    cursor.show();
+    bool he = false;
+    QString openError;
+    const boost::shared_ptr<KvAudioFile> file = createAudioFileByExtension(path, he, openError);
+    if (heAac)
+        *heAac = he;
+    if (file && openError.isEmpty() && file->frameCount() > 0) {
+        const qint64 n = file->frameCount();
+        if (first >= 0 && count > 0 && first < n && count <= n - first)
+            fragment = file->createRepackInfo(first, count);
+        if (!fragment)
+            errors += errorLine(
+                QObject::tr("The file has changed since it was last referenced and is no longer usable"), path);
+    } else {
+        errors += errorLine(openError.isEmpty()
+                                ? QObject::tr("The file has changed since it was last referenced and is no longer usable")
+                                : openError,
+                            path);
+    }
+    return fragment;
+}
+
+QString loadFragmentList(int options, QUndoStack *undoStack, KvRepackInfoPtrListPtr *lookup,
+                         const QString &savedProjectPath, const QString &currentProjectPath,
+                         KvRepackInfoPtrListPtr *output, KvRepackInfoPtrListPtr *reference,
+                         const KvRepackInfoPtrListPtr &extraLookup, boost::archive::text_iarchive &ar,
+                         bool *relocated, QWidget *parent)
+{
+    const KvArchiveUi &ui = kvArchiveUi();
+    const bool interactive = (options & KvLoadOption::Interactive) != 0;
+    const bool attach = (options & (KvLoadOption::Attach | KvLoadOption::Append)) != 0;
+    const bool append = (options & KvLoadOption::Append) != 0;
+    KvRepackInfoPtrListPtr localOutput, localReference;
+    KvRepackInfoPtrListPtr &out = output ? *output : localOutput;
+    KvRepackInfoPtrListPtr &ref = reference ? *reference : localReference;
+
+    QString errors;
+    QStringList approved;
+    int lastAnswer = KvArchiveButton::NoButton;
+    WaitCursor cursor(interactive);
+    cursor.show();
+
+    int32_t n = 0;
+    ar >> n;
+    if (n < 0)
+        malformed();
+    qint64 totalFrames = 0;
+    for (int32_t k = 0; k < n; ++k) {
+        QString path;
+        int64_t first = 0, count = 0;
+        ar >> path >> first >> count;
+        if (count > 0) {
+            if (count > kKvArchiveMaxFrames - totalFrames)
+                malformed();
+            totalFrames += count;
+        }
+
+        if (path.isEmpty() || first < 0 || count <= 0) {
+            // Silence: its format, then runs whose values a new silent
+            // fragment does not take.
+            const boost::shared_ptr<KvFrameSizeInfo> format = readSilentFormat(ar);
+            if (count <= 0)
+                malformed();
+            readRuns(ar, count, nullptr);
+            const boost::shared_ptr<KvAudioFile> file = format ? createAudioFileLike(format, count)
+                                                               : boost::shared_ptr<KvAudioFile>();
+            const boost::shared_ptr<KvRepackInfo> fragment =
+                file ? file->createRepackInfoFrom(count) : boost::shared_ptr<KvRepackInfo>();
+            if (fragment) {
+                if (!ref)
+                    ref = createRepackInfoPtrListForFragment(fragment);
+                if (!out)
+                    out = createRepackInfoPtrListForFragment(fragment);
+            }
+            if (!fragment || !ref || !out || !ref->isCompatible(format) || !out->isCompatible(format)) {
+                errors += QObject::tr("Incompatible silent fragment cannot be loaded into project.");
+                break;
+            }
+            if (append)
+                out->appendFragment(fragment);
+            continue;
+        }
+
+        if (first > std::numeric_limits<int64_t>::max() - count)
+            malformed();
+
+        // A source that is not where it was: look beside the moved project.
+        if (!QFileInfo::exists(path) && !savedProjectPath.isEmpty() && !currentProjectPath.isEmpty() &&
+            savedProjectPath != currentProjectPath) {
+            bool search = true;
+            if (interactive && lastAnswer != KvArchiveButton::YesToAll && !approved.contains(path) && ui.warning) {
+                cursor.restore();
+                lastAnswer = ui.warning(
+                    parent, QStringLiteral("mp3Morvelta"),
+                    QObject::tr("file fragment  %1 not found!\nDo you wish to search using a relative path?")
+                        .arg(QDir::toNativeSeparators(path)),
+                    KvArchiveButton::Yes | KvArchiveButton::YesToAll | KvArchiveButton::No, KvArchiveButton::YesToAll);
+                cursor.show();
+                search = lastAnswer == KvArchiveButton::Yes || lastAnswer == KvArchiveButton::YesToAll;
+            }
+            if (interactive && !approved.contains(path))
+                approved << path;
+            if (search) {
+                const QString found = findRelativeSource(savedProjectPath, currentProjectPath, path);
+                if (!found.isEmpty()) {
+                    path = normalizeLongPath(found);
+                    if (relocated)
+                        *relocated = true;
+                }
+            }
+        }
+
+        if (!QFileInfo::exists(path)) {
+            errors += errorLine(QObject::tr("Missing file fragment cannot be loaded into project."), path);
+            break;
+        }
+
+        // A source already open in one of the lists or the undo history is shared.
+        boost::shared_ptr<KvRepackInfo> fragment;
+        for (const KvRepackInfoPtrListPtr &list : {valueOf(lookup), extraLookup, ref, out}) {
+            if (list && (fragment = list->createFragmentForSource(path, first, count)))
+                break;
+        }
+        if (!fragment && ui.findInUndoStack)
+            fragment = ui.findInUndoStack(undoStack, path, first, count);
+
+        if (attach) {
+            if (!fragment) {
+                bool heAac = false;
+                fragment = reopenSandboxedFile(parent, path, first, count, errors, &heAac);
+                if (!fragment)
+                    break;
+            }
+            if (!ref)
+                ref = createRepackInfoPtrListForFragment(fragment);
+            if (!out)
+                out = createRepackInfoPtrListForFragment(fragment);
+            if (fragment->frameCount() != count || !ref || !out || !ref->isCompatible(fragment->sizeInfo()) ||
+                !out->isCompatible(fragment->sizeInfo())) {
+                errors += errorLine(QObject::tr("Incompatible file fragment cannot be loaded into project."), path);
+                break;
+            }
+        } else if (fragment && fragment->frameCount() != count) {
+            fragment.reset();
+        }
+
+        readRuns(ar, count, fragment.get());
+        if (append)
+            out->appendFragment(fragment);
+    }
+
+    cursor.restore();
+    if (options != KvLoadOption::Interactive && lookup)
+        *lookup = out;
+    return errors;
 }
