@@ -3,8 +3,9 @@
 // The plain Boost text archive trusts the class ids and object references it
 // reads: an id past the known classes makes it write out of bounds, and a
 // reference to an object of another class hands back that object as the
-// wrong type. This archive refuses both with an archive exception. Use it
-// wherever a text_iarchive is expected.
+// wrong type; and the header's signature string is allocated at whatever
+// length the text claims. This archive refuses all three with an archive
+// exception. Use it wherever a text_iarchive is expected.
 #include <boost/archive/archive_exception.hpp>
 #include <boost/archive/text_iarchive.hpp>
 #include <boost/serialization/throw_exception.hpp>
@@ -20,8 +21,10 @@ class KvTextIArchive : public boost::archive::text_iarchive
 {
 public:
     explicit KvTextIArchive(std::istream &is, unsigned int flags = 0)
-        : boost::archive::text_iarchive(is, flags)
+        : boost::archive::text_iarchive(is, flags | boost::archive::no_header)
     {
+        if ((flags & boost::archive::no_header) == 0)
+            readHeader();
     }
 
     // Names the type of the pointer about to be read. A class id seen for a
@@ -49,6 +52,36 @@ public:
 
 private:
     boost::archive::text_iarchive &plain() { return *this; }
+
+    // The header as the library reads it, but with the signature read as a
+    // bounded string: the library's own read takes any length the text
+    // claims and allocates it.
+    void readHeader()
+    {
+        std::size_t size = 0;
+        plain() >> size;
+        const std::string expected = boost::archive::BOOST_ARCHIVE_SIGNATURE();
+        if (size != expected.size())
+            invalidSignature();
+        std::string signature;
+        is.get(); // the blank after the length
+        signature.resize(size);
+        is.read(&signature[0], std::streamsize(size));
+        if (std::size_t(is.gcount()) != size || signature != expected)
+            invalidSignature();
+        boost::serialization::library_version_type version;
+        plain() >> version;
+        set_library_version(version);
+        if (boost::archive::BOOST_ARCHIVE_VERSION() < version)
+            boost::serialization::throw_exception(
+                boost::archive::archive_exception(boost::archive::archive_exception::unsupported_version));
+    }
+
+    [[noreturn]] static void invalidSignature()
+    {
+        boost::serialization::throw_exception(
+            boost::archive::archive_exception(boost::archive::archive_exception::invalid_signature));
+    }
 
     [[noreturn]] static void refuse()
     {

@@ -405,3 +405,34 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Relative> &info) { return std::string(info.param.name); });
 
 } // namespace
+
+namespace {
+
+// The header: any library version up to the installed library's is read;
+// a damaged header is refused before anything is allocated for it.
+TEST_F(ArchiveTest, HeaderVersionsUpToTheLibrarysOwnAreRead)
+{
+    for (const char *version : {"16", "17", "18"}) {
+        const std::string text = std::string("22 serialization::archive ") + version + " 1 0 1 " + item(path) +
+                                 " 0 2 0 0 0 1";
+        std::istringstream is(text);
+        KvTextIArchive ar(is);
+        KvRepackInfoPtrListPtr out;
+        EXPECT_TRUE(loadFragmentList(KvLoadOption::Append, nullptr, nullptr, QString(), QString(), &out, nullptr,
+                                     KvRepackInfoPtrListPtr(), ar, nullptr, nullptr)
+                        .isEmpty());
+        EXPECT_EQ(rangesOf(out), (Ranges{{0, 2}})) << version;
+    }
+}
+
+TEST(ArchiveHeader, DamagedHeadersAreRefused)
+{
+    for (const char *header : {"99999999999999999 serialization::archive 17 0", "18446744073709551615 x",
+                               "22 serialization::archivX 17 0", "21 serialization::archive 17 0",
+                               "22 serialization::archive 19 0", "22 serialization::archive", "", "x"}) {
+        std::istringstream is(header);
+        EXPECT_THROW(KvTextIArchive ar(is), boost::archive::archive_exception) << header;
+    }
+}
+
+} // namespace
