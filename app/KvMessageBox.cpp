@@ -41,7 +41,7 @@ int showMessageBox(QWidget *parent, QMessageBox::Icon icon, const QString &title
 int criticalMessage(const QString &text, QMessageBox::StandardButtons buttons,
                     QMessageBox::StandardButton defaultButton)
 {
-    return showMessageBox(messageBoxParent(), QMessageBox::Critical, messageBoxTitle(), text, buttons, defaultButton);
+    return showMessageBox(messageBoxParent(), QMessageBox::Critical, applicationTitle(), text, buttons, defaultButton);
 }
 
 int criticalMessageBox(QWidget *parent, const QString &title, const QString &text,
@@ -53,7 +53,7 @@ int criticalMessageBox(QWidget *parent, const QString &title, const QString &tex
 int informationMessage(const QString &text, QMessageBox::StandardButtons buttons,
                        QMessageBox::StandardButton defaultButton)
 {
-    return showMessageBox(messageBoxParent(), QMessageBox::Information, messageBoxTitle(), text, buttons,
+    return showMessageBox(messageBoxParent(), QMessageBox::Information, applicationTitle(), text, buttons,
                           defaultButton);
 }
 
@@ -66,7 +66,7 @@ int informationMessageBox(QWidget *parent, const QString &title, const QString &
 int questionMessage(const QString &text, QMessageBox::StandardButtons buttons,
                     QMessageBox::StandardButton defaultButton)
 {
-    return showMessageBox(messageBoxParent(), QMessageBox::Question, messageBoxTitle(), text, buttons, defaultButton);
+    return showMessageBox(messageBoxParent(), QMessageBox::Question, applicationTitle(), text, buttons, defaultButton);
 }
 
 int questionMessageBox(QWidget *parent, const QString &title, const QString &text,
@@ -78,7 +78,7 @@ int questionMessageBox(QWidget *parent, const QString &title, const QString &tex
 int warningMessage(const QString &text, QMessageBox::StandardButtons buttons,
                    QMessageBox::StandardButton defaultButton)
 {
-    return showMessageBox(messageBoxParent(), QMessageBox::Warning, messageBoxTitle(), text, buttons, defaultButton);
+    return showMessageBox(messageBoxParent(), QMessageBox::Warning, applicationTitle(), text, buttons, defaultButton);
 }
 
 int warningMessageBox(QWidget *parent, const QString &title, const QString &text,
@@ -87,7 +87,7 @@ int warningMessageBox(QWidget *parent, const QString &title, const QString &text
     return showMessageBox(parent, QMessageBox::Warning, title, text, buttons, defaultButton);
 }
 
-QString messageBoxTitle()
+QString applicationTitle()
 {
     return QCoreApplication::applicationName();
 }

@@ -34,8 +34,8 @@ int warningMessageBox(QWidget *parent, const QString &title, const QString &text
                       QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                       QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
-// The title of the short wrappers' boxes: the application name.
-QString messageBoxTitle();
+// The application's name, the title of the program's boxes.
+QString applicationTitle();
 // The parent of the short wrappers' boxes: the controller registers its
 // parent widget here when it is made (null until then; held weakly).
 void setMessageBoxParent(QWidget *parent);
