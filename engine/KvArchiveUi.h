@@ -41,6 +41,7 @@ struct KvArchiveUi {
     std::function<void()> restoreCursor;
 };
 
-// Installs the hooks (a copy); returns the ones installed before.
+// Installs the hooks (a copy); returns the ones installed before. Install
+// them before any read runs: reads on other threads use them unlocked.
 KvArchiveUi setKvArchiveUi(const KvArchiveUi &ui);
 const KvArchiveUi &kvArchiveUi();

@@ -264,7 +264,8 @@ QString loadFragmentList(int options, QUndoStack *undoStack, KvRepackInfoPtrList
 
     int32_t n = 0;
     ar >> n;
-    if (n < 0)
+    // Every fragment holds at least one frame.
+    if (n < 0 || n > kKvArchiveMaxFrames)
         malformed();
     qint64 totalFrames = 0;
     for (int32_t k = 0; k < n; ++k) {

@@ -298,6 +298,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, HostileText,
     ::testing::Values(
         Hostile{"negative count of fragments", "-1"},
+        Hostile{"more fragments than frames a read accepts", "16777217"},
         Hostile{"more fragments than the text holds", "3 0 1 PATH 0 2 0 0 0 1"},
         Hostile{"not a number", "1 0 1 PATH zero 2 0 0 0 1"},
         Hostile{"run past the fragment", "1 0 1 PATH 0 4 0 0 0 4"},

@@ -23,7 +23,9 @@
 
 namespace {
 
-KvRepackInfoPtrListPtr g_open;
+// Never destroyed: the open source must outlive the registry of open files,
+// a static that goes away at exit.
+KvRepackInfoPtrListPtr &g_open = *new KvRepackInfoPtrListPtr;
 int g_answer = KvArchiveButton::Yes;
 
 } // namespace
