@@ -11,6 +11,7 @@
 #include "KvRelativeSource.h"
 #include "KvRepackInfo.h"
 #include "KvRepackInfoPtrList.h"
+#include "KvTextOArchive.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,6 +30,40 @@
 const char kKvArchiveHeader[] = "22 serialization::archive 17";
 const char kKvClipboardFormatName[] = "mp3Morvelta.clipboard.fmt";
 
+namespace {
+
+// Integer tokens through the archive, or, when it is one of ours, gathered
+// and written straight into its stream. flush() before anything else is
+// written through the archive.
+class TokenWriter {
+public:
+    explicit TokenWriter(boost::archive::text_oarchive &ar) : m_ar(ar), m_fast(dynamic_cast<KvTextOArchive *>(&ar)) {}
+    void operator()(int64_t value)
+    {
+        if (!m_fast) {
+            m_ar << value;
+            return;
+        }
+        KvTextOArchive::appendToken(m_pending, value);
+        if (m_pending.size() >= 1 << 16)
+            flush();
+    }
+    void flush()
+    {
+        if (m_fast && !m_pending.empty()) {
+            m_fast->saveTokens(m_pending);
+            m_pending.clear();
+        }
+    }
+
+private:
+    boost::archive::text_oarchive &m_ar;
+    KvTextOArchive *m_fast;
+    std::string m_pending;
+};
+
+} // namespace
+
 void saveFragmentList(const boost::shared_ptr<KvRepackInfoPtrList> &document, boost::archive::text_oarchive &ar)
 {
     // Only fragments with frames are written, so only they are counted: a
@@ -39,6 +74,7 @@ void saveFragmentList(const boost::shared_ptr<KvRepackInfoPtrList> &document, bo
             n += f->frameCount() > 0 ? 1 : 0;
     }
     ar << n;
+    TokenWriter put(ar);
     const boost::shared_ptr<KvFrameListIterator> it = createFrameListIterator(document);
     if (!it || !it->next())
         return;
@@ -52,21 +88,23 @@ void saveFragmentList(const boost::shared_ptr<KvRepackInfoPtrList> &document, bo
     do {
         if (it->enteredNewFragment()) {
             if (!first)
-                ar << repeat;
+                put(repeat);
             first = false;
             const boost::shared_ptr<KvRepackInfo> fragment = it->currentFragment();
             const QString path = fragment->sourcePath();
             const int64_t firstFrame = fragment->firstFrame();
             const int64_t count = fragment->frameCount();
-            ar << path << firstFrame << count;
+            put.flush();
+            ar << path;
+            put(firstFrame);
+            put(count);
             if (path.isEmpty()) {
                 const boost::shared_ptr<KvFrameSizeInfo> format = fragment->sizeInfo();
                 const int32_t version = format ? format->versionCode() : 0;
-                ar << version;
+                put(version);
                 if (format && version >= 0 && version <= 9) {
-                    const int32_t rate = format->rateCode();
-                    const int32_t mode = format->modeCode();
-                    ar << rate << mode;
+                    put(format->rateCode());
+                    put(format->modeCode());
                 }
             }
             havePrevious = false;
@@ -79,27 +117,31 @@ void saveFragmentList(const boost::shared_ptr<KvRepackInfoPtrList> &document, bo
             ++repeat;
         } else {
             if (runOpen) {
-                ar << repeat;
+                put(repeat);
                 repeat = 0;
             }
-            ar << s << g << g;
+            put(s ? 1 : 0);
+            put(g);
+            put(g);
             previousGain = g;
             previousSilenced = s;
             havePrevious = true;
             runOpen = true;
         }
     } while (it->next());
-    ar << repeat;
+    put(repeat);
+    put.flush();
 }
 
 QString saveFragmentListToString(const boost::shared_ptr<KvRepackInfoPtrList> &document, qint64 start, qint64 count)
 {
-    const boost::shared_ptr<KvRepackInfoPtrList> range =
-        document ? document->copyRange(start, count) : boost::shared_ptr<KvRepackInfoPtrList>();
+    // The writer only reads the list: the whole document needs no copy.
+    boost::shared_ptr<KvRepackInfoPtrList> range = document;
+    if (document && (start != 0 || (count != -1 && count < document->totalFrames())))
+        range = document->copyRange(start, count);
     std::ostringstream os;
-    os << kKvArchiveHeader << ' ';
     {
-        boost::archive::text_oarchive ar(os, boost::archive::no_header);
+        KvTextOArchive ar(os);
         const QString format = QString::fromLatin1(kKvClipboardFormatName);
         ar << format;
         saveFragmentList(range, ar);
@@ -115,6 +157,39 @@ namespace {
     boost::serialization::throw_exception(
         boost::archive::archive_exception(boost::archive::archive_exception::input_stream_error));
 }
+
+// Integer tokens through the archive, or straight from its stream when it
+// is one of ours.
+class TokenReader {
+public:
+    explicit TokenReader(boost::archive::text_iarchive &ar) : m_ar(ar), m_fast(dynamic_cast<KvTextIArchive *>(&ar)) {}
+    template<class Int>
+    Int get()
+    {
+        Int value = 0;
+        if (m_fast)
+            m_fast->loadInteger(value);
+        else
+            m_ar >> value;
+        return value;
+    }
+    bool getBool()
+    {
+        if (!m_fast) {
+            bool value = false;
+            m_ar >> value;
+            return value;
+        }
+        const int value = get<int>();
+        if (value != 0 && value != 1)
+            malformed();
+        return value == 1;
+    }
+
+private:
+    boost::archive::text_iarchive &m_ar;
+    KvTextIArchive *m_fast;
+};
 
 // The wait cursor of one read, taken off again however the read ends.
 class WaitCursor {
@@ -150,13 +225,14 @@ QString errorLine(const QString &message, const QString &path)
 // Reads the runs that cover count frames and, when there is a fragment,
 // gives its frames their values. A negative run or one that reaches past the
 // fragment is damage.
-void readRuns(boost::archive::text_iarchive &ar, qint64 count, KvRepackInfo *fragment)
+void readRuns(TokenReader &in, qint64 count, KvRepackInfo *fragment)
 {
     qint64 j = 0;
     while (j < count) {
-        bool silenced = false;
-        int32_t g1 = 0, g2 = 0, repeat = 0;
-        ar >> silenced >> g1 >> g2 >> repeat;
+        const bool silenced = in.getBool();
+        const int32_t g1 = in.get<int32_t>();
+        const int32_t g2 = in.get<int32_t>();
+        const int32_t repeat = in.get<int32_t>();
         if (repeat < 0 || repeat > count - j - 1)
             malformed();
         // Fragments take gains as 16-bit values.
@@ -180,13 +256,12 @@ bool inRange(int32_t v, int32_t lo, int32_t hi)
 
 // The stored format of a silent fragment. Codes no writer makes are damage;
 // a sound format this engine cannot build gives null.
-boost::shared_ptr<KvFrameSizeInfo> readSilentFormat(boost::archive::text_iarchive &ar)
+boost::shared_ptr<KvFrameSizeInfo> readSilentFormat(TokenReader &in)
 {
-    int32_t version = 0;
-    ar >> version;
+    const int32_t version = in.get<int32_t>();
     if (uint32_t(version) <= 9) {
-        int32_t rate = 0, mode = 0;
-        ar >> rate >> mode;
+        const int32_t rate = in.get<int32_t>();
+        const int32_t mode = in.get<int32_t>();
         if (!inRange(version, 0, 2) || !inRange(rate, 0, 2) || !inRange(mode, 0, 3))
             malformed();
         return boost::shared_ptr<KvFrameSizeInfo>(new KvMP3FrameSizeInfo(version, rate, mode));
@@ -194,7 +269,7 @@ boost::shared_ptr<KvFrameSizeInfo> readSilentFormat(boost::archive::text_iarchiv
     int32_t field[13] = {};
     field[0] = int32_t(int64_t(version) - 10);
     for (int i = 1; i <= 11; ++i)
-        ar >> field[i];
+        field[i] = in.get<int32_t>();
     const bool sound = inRange(field[0], 1, 45) && (inRange(field[1], 0, 12) || field[1] == 15) &&
                        inRange(field[2], 1, 192000) && inRange(field[3], 0, 7) && inRange(field[4], -1, 1) &&
                        inRange(field[5], 0, 45) && inRange(field[6], 0, 1) && inRange(field[7], 0, 192000) &&
@@ -262,16 +337,17 @@ QString loadFragmentList(int options, QUndoStack *undoStack, KvRepackInfoPtrList
     WaitCursor cursor(interactive);
     cursor.show();
 
-    int32_t n = 0;
-    ar >> n;
+    TokenReader in(ar);
+    const int32_t n = in.get<int32_t>();
     // Every fragment holds at least one frame.
     if (n < 0 || n > kKvArchiveMaxFrames)
         malformed();
     qint64 totalFrames = 0;
     for (int32_t k = 0; k < n; ++k) {
         QString path;
-        int64_t first = 0, count = 0;
-        ar >> path >> first >> count;
+        ar >> path;
+        const int64_t first = in.get<int64_t>();
+        const int64_t count = in.get<int64_t>();
         if (count > 0) {
             if (count > kKvArchiveMaxFrames - totalFrames)
                 malformed();
@@ -281,10 +357,10 @@ QString loadFragmentList(int options, QUndoStack *undoStack, KvRepackInfoPtrList
         if (path.isEmpty() || first < 0 || count <= 0) {
             // Silence: its format, then runs whose values a new silent
             // fragment does not take.
-            const boost::shared_ptr<KvFrameSizeInfo> format = readSilentFormat(ar);
+            const boost::shared_ptr<KvFrameSizeInfo> format = readSilentFormat(in);
             if (count <= 0)
                 malformed();
-            readRuns(ar, count, nullptr);
+            readRuns(in, count, nullptr);
             const boost::shared_ptr<KvAudioFile> file = format ? createAudioFileLike(format, count)
                                                                : boost::shared_ptr<KvAudioFile>();
             const boost::shared_ptr<KvRepackInfo> fragment =
@@ -367,7 +443,7 @@ QString loadFragmentList(int options, QUndoStack *undoStack, KvRepackInfoPtrList
             fragment.reset();
         }
 
-        readRuns(ar, count, fragment.get());
+        readRuns(in, count, fragment.get());
         if (append)
             out->appendFragment(fragment);
     }

@@ -11,6 +11,9 @@
 #include <boost/serialization/throw_exception.hpp>
 
 #include <algorithm>
+#include <limits>
+#include <streambuf>
+#include <type_traits>
 #include <istream>
 #include <string>
 #include <typeinfo>
@@ -48,6 +51,39 @@ public:
             if (std::size_t(is.gcount()) != n)
                 refuse();
         }
+    }
+
+    // A decimal integer token, read straight from the stream buffer: what
+    // `*this >> value` accepts for the tokens a text archive writes, at a
+    // fraction of the cost.
+    template<class Int>
+    void loadInteger(Int &value)
+    {
+        static_assert(std::is_integral<Int>::value && std::is_signed<Int>::value, "signed integers");
+        using Magnitude = typename std::make_unsigned<Int>::type;
+        std::streambuf *buffer = is.rdbuf();
+        if (!buffer || !is.good())
+            refuse();
+        int c = buffer->sgetc();
+        while (c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f')
+            c = buffer->snextc();
+        bool negative = false;
+        if (c == '-' || c == '+') {
+            negative = c == '-';
+            c = buffer->snextc();
+        }
+        if (c < '0' || c > '9')
+            refuse();
+        const Magnitude limit = Magnitude(std::numeric_limits<Int>::max()) + (negative ? 1 : 0);
+        Magnitude v = 0;
+        do {
+            const Magnitude digit = Magnitude(c - '0');
+            if (v > (limit - digit) / 10)
+                refuse();
+            v = Magnitude(v * 10 + digit);
+            c = buffer->snextc();
+        } while (c >= '0' && c <= '9');
+        value = negative ? Int(Magnitude(0) - v) : Int(v);
     }
 
 private:

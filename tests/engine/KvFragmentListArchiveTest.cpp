@@ -437,3 +437,64 @@ TEST(ArchiveHeader, DamagedHeadersAreRefused)
 }
 
 } // namespace
+
+namespace {
+
+// The same texts through the library's plain archives: written by a plain
+// text_oarchive and read by a plain text_iarchive, they match ours token for
+// token.
+TEST_F(ArchiveTest, PlainArchivesReadAndWriteTheSameText)
+{
+    QRandomGenerator rng(77);
+    for (int round = 0; round < 20; ++round) {
+        const KvRepackInfoPtrListPtr doc = randomDocument(rng, {file});
+        const std::string ours = saveFragmentListToString(doc, 0, -1).toStdString();
+        const std::string plain = writeArchive([&](boost::archive::text_oarchive &ar) {
+            const QString format = QString::fromLatin1(kKvClipboardFormatName);
+            ar << format;
+            saveFragmentList(doc, ar);
+        });
+        ASSERT_EQ(plain, ours);
+        KvRepackInfoPtrListPtr out;
+        readPlainArchive(ours, [&](boost::archive::text_iarchive &ar) {
+            QString format;
+            ar >> format;
+            KvRepackInfoPtrListPtr lookup = documentOf({fragmentOf(file, 0, 1)});
+            EXPECT_TRUE(loadFragmentList(KvLoadOption::Append, nullptr, &lookup, QString(), QString(), &out, nullptr,
+                                         KvRepackInfoPtrListPtr(), ar, nullptr, nullptr)
+                            .isEmpty());
+        });
+        EXPECT_EQ(rangesOf(out), rangesOf(doc));
+        EXPECT_EQ(frameValues(out), frameValues(doc));
+    }
+}
+
+// Integer tokens read straight from the stream accept what the library's
+// own read accepts, and refuse the rest.
+TEST(ArchiveTokens, IntegersAsTheLibraryReadsThem)
+{
+    const std::string text = listText("0 -7 +12 \n\t 9223372036854775807 -9223372036854775808 2147483647 -2147483648");
+    std::istringstream is(text);
+    KvTextIArchive ar(is);
+    int32_t a = 1, b = 0, c = 0, f = 0, g = 0;
+    int64_t d = 0, e = 0;
+    ar.loadInteger(a);
+    ar.loadInteger(b);
+    ar.loadInteger(c);
+    ar.loadInteger(d);
+    ar.loadInteger(e);
+    ar.loadInteger(f);
+    ar.loadInteger(g);
+    EXPECT_EQ(std::vector<int64_t>({a, b, c, d, e, f, g}),
+              std::vector<int64_t>({0, -7, 12, INT64_MAX, INT64_MIN, INT32_MAX, INT32_MIN}));
+    EXPECT_THROW(ar.loadInteger(a), boost::archive::archive_exception); // end of text
+
+    for (const char *bad : {"2147483648", "-2147483649", "x", "-", "+", "", " ", "--1"}) {
+        std::istringstream bis(listText(bad));
+        KvTextIArchive bar(bis);
+        int32_t v = 0;
+        EXPECT_THROW(bar.loadInteger(v), boost::archive::archive_exception) << bad;
+    }
+}
+
+} // namespace
