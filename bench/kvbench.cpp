@@ -10,6 +10,7 @@
 
 int cmdScan(const QStringList &args);
 int cmdEdits(const QStringList &args);
+int cmdExport(const QStringList &args);
 int cmdArchiveTime(const QStringList &args);
 
 namespace {
@@ -22,6 +23,7 @@ int usage()
                  "  scan [--csv] FILE      index a source file and print its frames\n"
                  "  edits [--ops N] [--seeks N] [--seed S] FILE\n"
                  "                         random cut/paste edits and cursor seeks, cost per operation\n"
+                 "  export OUT EDITLIST    build a document from an edit list (- for stdin) and save it\n"
                  "  archive-time [--runs N] FILE\n"
                  "                         time writing and reading the fragment-list text of FILE\n"
                  "                         with a different gain on every frame\n");
@@ -41,6 +43,7 @@ int main(int argc, char **argv)
     const std::map<QString, std::function<int(const QStringList &)>> commands = {
         {QStringLiteral("scan"), cmdScan},
         {QStringLiteral("edits"), cmdEdits},
+        {QStringLiteral("export"), cmdExport},
         {QStringLiteral("archive-time"), cmdArchiveTime},
     };
     const auto it = commands.find(cmd);

@@ -1,6 +1,7 @@
 #include "KvEngineFactories.h"
 
 #include "KvMP3AudioFile.h"
+#include "KvMP3AudioListFileIO.h"
 #include "KvMP3AudioFragmentList.h"
 #include "KvMP3FrameListIterator.h"
 #include "KvMP3FrameSizeInfo.h"
@@ -86,4 +87,64 @@ boost::shared_ptr<KvAudioFile> createAudioFileLike(const boost::shared_ptr<KvFra
         return file;
     }
     return boost::shared_ptr<KvAudioFile>();
+}
+
+KvAudioListFileIO *createAudioListFileIO(const boost::shared_ptr<KvRepackInfoPtrList> &document)
+{
+    if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
+        return new KvMP3AudioListFileIO;
+    return nullptr;
+}
+
+boost::shared_ptr<KvFrameSizeInfo> createFrameSizeInfo(int version, int rateCode, int modeCode, const KvAACInfo *aacInfo)
+{
+    Q_UNUSED(aacInfo);
+    const qint16 v = qint16(version);
+    if (v < 0 || v >= 10)
+        return boost::shared_ptr<KvFrameSizeInfo>();
+    return boost::shared_ptr<KvFrameSizeInfo>(new KvMP3FrameSizeInfo(v, qint16(rateCode), qint16(modeCode)));
+}
+
+QString documentFileSuffix(const boost::shared_ptr<KvRepackInfoPtrList> &document)
+{
+    if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
+        return QStringLiteral("mp3");
+    return QString();
+}
+
+QString fileInfoText(const boost::shared_ptr<KvAudioFragmentList> &fragmentList)
+{
+    if (dynamic_cast<KvMP3AudioFragmentList *>(fragmentList.get()))
+        return KvMP3FileInfoText(fragmentList);
+    return QString();
+}
+
+QString saveDocumentFile(const boost::shared_ptr<KvRepackInfoPtrList> &document, const QString &path)
+{
+    if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
+        return KvMP3RepackInfoPtrList::saveMp3File(document, path);
+    return QString();
+}
+
+void KvPrepareRepack(const boost::shared_ptr<KvRepackInfoPtrList> &document)
+{
+    if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
+        KvMP3RepackInfoPtrList::planReservoir(document, false);
+}
+
+int KvPrepareRepackFlagged(const boost::shared_ptr<KvRepackInfoPtrList> &document, bool startAtMax)
+{
+    if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
+        return KvMP3RepackInfoPtrList::planReservoir(document, startAtMax);
+    return 0;
+}
+
+void KvPrepareRepackDispatch(const boost::shared_ptr<KvRepackInfoPtrList> &document)
+{
+    KvPrepareRepack(document);
+}
+
+int KvPrepareRepackDispatchFlagged(const boost::shared_ptr<KvRepackInfoPtrList> &document, bool startAtMax)
+{
+    return KvPrepareRepackFlagged(document, startAtMax);
 }

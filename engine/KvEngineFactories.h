@@ -37,3 +37,28 @@ boost::shared_ptr<KvRepackInfoPtrList> createRepackInfoPtrListForFragmentList(
 boost::shared_ptr<KvRepackInfoPtrList> createRepackInfoPtrListForFragment(const boost::shared_ptr<KvRepackInfo> &fragment);
 // A silent source file of that format and frame count n.
 boost::shared_ptr<KvAudioFile> createAudioFileLike(const boost::shared_ptr<KvFrameSizeInfo> &format, qint64 n);
+
+class KvAudioListFileIO;
+struct KvAACInfo;
+
+// A new stream device of the document's kind, owned by the caller; null otherwise.
+KvAudioListFileIO *createAudioListFileIO(const boost::shared_ptr<KvRepackInfoPtrList> &document);
+// Format facts from codes (taken as 16-bit): version below 0 gives null,
+// 0..9 MP3 facts; AAC facts (10 and above) come with the AAC engine.
+boost::shared_ptr<KvFrameSizeInfo> createFrameSizeInfo(int version, int rateCode, int modeCode, const KvAACInfo *aacInfo);
+// "mp3" for an MP3 document, empty for none.
+QString documentFileSuffix(const boost::shared_ptr<KvRepackInfoPtrList> &document);
+// The one-line technical description of the cursor's document; empty for none.
+QString fileInfoText(const boost::shared_ptr<KvAudioFragmentList> &fragmentList);
+// Saves the (prepared) document to path through the saver of its kind; the
+// error text, empty on success (also for a document of no known kind).
+QString saveDocumentFile(const boost::shared_ptr<KvRepackInfoPtrList> &document, const QString &path);
+
+// Prepares a document for saving or streaming: plans the MP3 bit reservoir;
+// nothing for other kinds.
+void KvPrepareRepack(const boost::shared_ptr<KvRepackInfoPtrList> &document);
+// The planner with the start-at-max flag; returns its cut point (0 for other kinds).
+int KvPrepareRepackFlagged(const boost::shared_ptr<KvRepackInfoPtrList> &document, bool startAtMax);
+// Dispatch rows under their table names.
+void KvPrepareRepackDispatch(const boost::shared_ptr<KvRepackInfoPtrList> &document);
+int KvPrepareRepackDispatchFlagged(const boost::shared_ptr<KvRepackInfoPtrList> &document, bool startAtMax);

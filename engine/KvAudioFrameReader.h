@@ -1,0 +1,3 @@
+#pragma once
+// The frame reader lives with the stream functions.
+#include "KvAudioStream.h"
