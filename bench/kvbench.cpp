@@ -11,6 +11,8 @@
 int cmdScan(const QStringList &args);
 int cmdEdits(const QStringList &args);
 int cmdExport(const QStringList &args);
+int cmdArchive(const QStringList &args);
+int cmdLoad(const QStringList &args);
 int cmdArchiveTime(const QStringList &args);
 
 namespace {
@@ -24,6 +26,8 @@ int usage()
                  "  edits [--ops N] [--seeks N] [--seed S] FILE\n"
                  "                         random cut/paste edits and cursor seeks, cost per operation\n"
                  "  export OUT EDITLIST    build a document from an edit list (- for stdin) and save it\n"
+                 "  archive EDITLIST       print the fragment-list text of the edit list's document\n"
+                 "  load TEXTFILE OUT      read a fragment-list text (- for stdin) and save its document\n"
                  "  archive-time [--runs N] FILE\n"
                  "                         time writing and reading the fragment-list text of FILE\n"
                  "                         with a different gain on every frame\n");
@@ -44,6 +48,8 @@ int main(int argc, char **argv)
         {QStringLiteral("scan"), cmdScan},
         {QStringLiteral("edits"), cmdEdits},
         {QStringLiteral("export"), cmdExport},
+        {QStringLiteral("archive"), cmdArchive},
+        {QStringLiteral("load"), cmdLoad},
         {QStringLiteral("archive-time"), cmdArchiveTime},
     };
     const auto it = commands.find(cmd);

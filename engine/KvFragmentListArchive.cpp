@@ -6,12 +6,12 @@
 #include "KvFile.h"
 #include "KvFrameListIterator.h"
 #include "KvFrameSizeInfo.h"
-#include "KvMP3FrameSizeInfo.h"
 #include "KvQStringArchive.h"
 #include "KvRelativeSource.h"
 #include "KvRepackInfo.h"
 #include "KvRepackInfoPtrList.h"
 #include "KvTextOArchive.h"
+#include "aacwrap/KvAacWrap.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -259,25 +259,32 @@ bool inRange(int32_t v, int32_t lo, int32_t hi)
 boost::shared_ptr<KvFrameSizeInfo> readSilentFormat(TokenReader &in)
 {
     const int32_t version = in.get<int32_t>();
+    KvAACInfo block{};
+    int32_t rate = 0, mode = 0;
     if (uint32_t(version) <= 9) {
-        const int32_t rate = in.get<int32_t>();
-        const int32_t mode = in.get<int32_t>();
+        rate = in.get<int32_t>();
+        mode = in.get<int32_t>();
         if (!inRange(version, 0, 2) || !inRange(rate, 0, 2) || !inRange(mode, 0, 3))
             malformed();
-        return boost::shared_ptr<KvFrameSizeInfo>(new KvMP3FrameSizeInfo(version, rate, mode));
+    } else {
+        int32_t *field = block.field;
+        field[KV_AAC_OBJECT_TYPE] = int32_t(int64_t(version) - 10);
+        for (int i = 1; i <= 11; ++i)
+            field[i] = in.get<int32_t>();
+        const bool sound =
+            inRange(field[KV_AAC_OBJECT_TYPE], 1, 45) &&
+            (inRange(field[KV_AAC_SAMPLING_INDEX], 0, 12) || field[KV_AAC_SAMPLING_INDEX] == 15) &&
+            inRange(field[KV_AAC_SAMPLE_RATE], 1, 192000) && inRange(field[KV_AAC_CHANNEL_CONFIG], 0, 7) &&
+            inRange(field[KV_AAC_SBR], -1, 1) && inRange(field[KV_AAC_EXT_OBJECT_TYPE], 0, 45) &&
+            inRange(field[KV_AAC_FRAME_LENGTH_FLAG], 0, 1) && inRange(field[KV_AAC_EXT_SAMPLE_RATE], 0, 192000) &&
+            inRange(field[KV_AAC_CHANNELS], 1, 8) && inRange(field[KV_AAC_PS], -1, 1) &&
+            inRange(field[KV_AAC_SAMPLES_PER_FRAME], 1, 2048);
+        if (!sound)
+            malformed();
+        // The container (field 12) is not stored: silence comes from no file.
+        field[KV_AAC_CONTAINER] = 0;
     }
-    int32_t field[13] = {};
-    field[0] = int32_t(int64_t(version) - 10);
-    for (int i = 1; i <= 11; ++i)
-        field[i] = in.get<int32_t>();
-    const bool sound = inRange(field[0], 1, 45) && (inRange(field[1], 0, 12) || field[1] == 15) &&
-                       inRange(field[2], 1, 192000) && inRange(field[3], 0, 7) && inRange(field[4], -1, 1) &&
-                       inRange(field[5], 0, 45) && inRange(field[6], 0, 1) && inRange(field[7], 0, 192000) &&
-                       inRange(field[9], 1, 8) && inRange(field[10], -1, 1) && inRange(field[11], 1, 2048);
-    if (!sound)
-        malformed();
-    // No AAC format class in this engine yet: such a fragment cannot be built.
-    return boost::shared_ptr<KvFrameSizeInfo>();
+    return createFrameSizeInfo(version, rate, mode, &block);
 }
 
 KvRepackInfoPtrListPtr valueOf(const KvRepackInfoPtrListPtr *list)
