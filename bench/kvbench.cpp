@@ -11,6 +11,9 @@
 int cmdScan(const QStringList &args);
 int cmdEdits(const QStringList &args);
 int cmdExport(const QStringList &args);
+int cmdArchive(const QStringList &args);
+int cmdLoad(const QStringList &args);
+int cmdArchiveTime(const QStringList &args);
 
 namespace {
 
@@ -22,7 +25,12 @@ int usage()
                  "  scan [--csv] FILE      index a source file (MP3 or AAC) and print its frames\n"
                  "  edits [--ops N] [--seeks N] [--seed S] FILE\n"
                  "                         random cut/paste edits and cursor seeks, cost per operation\n"
-                 "  export OUT EDITLIST    build a document from an edit list (- for stdin) and save it\n");
+                 "  export OUT EDITLIST    build a document from an edit list (- for stdin) and save it\n"
+                 "  archive EDITLIST       print the fragment-list text of the edit list's document\n"
+                 "  load TEXTFILE OUT      read a fragment-list text (- for stdin) and save its document\n"
+                 "  archive-time [--runs N] FILE\n"
+                 "                         time writing and reading the fragment-list text of FILE\n"
+                 "                         with a different gain on every frame\n");
     return 2;
 }
 
@@ -40,6 +48,9 @@ int main(int argc, char **argv)
         {QStringLiteral("scan"), cmdScan},
         {QStringLiteral("edits"), cmdEdits},
         {QStringLiteral("export"), cmdExport},
+        {QStringLiteral("archive"), cmdArchive},
+        {QStringLiteral("load"), cmdLoad},
+        {QStringLiteral("archive-time"), cmdArchiveTime},
     };
     const auto it = commands.find(cmd);
     if (it == commands.end())

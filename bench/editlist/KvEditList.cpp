@@ -193,13 +193,18 @@ QString kvExportEditList(const QString &text, const QString &outPath, KvEditList
     QString error;
     if (!kvBuildEditList(text, d, error))
         return error;
+    return kvSaveDocument(d.document, outPath);
+}
+
+QString kvSaveDocument(const boost::shared_ptr<KvRepackInfoPtrList> &document, const QString &outPath)
+{
     const QString suffix = QFileInfo(outPath).suffix().toLower();
-    const QString own = documentFileSuffix(d.document);
+    const QString own = documentFileSuffix(document);
     const QStringList aacFamily = {QStringLiteral("aac"), QStringLiteral("m4a"), QStringLiteral("m4b"),
                                    QStringLiteral("m4r"), QStringLiteral("mp4")};
     const bool fits = suffix == own || (aacFamily.contains(suffix) && aacFamily.contains(own));
     if (!fits)
         return QStringLiteral("cannot save a %1 document as .%2").arg(own.isEmpty() ? QStringLiteral("?") : own, suffix);
-    KvPrepareRepack(d.document);
-    return saveDocumentFile(d.document, outPath);
+    KvPrepareRepack(document);
+    return saveDocumentFile(document, outPath);
 }

@@ -27,3 +27,6 @@ bool kvBuildEditList(const QString &text, KvEditListDocument &out, QString &erro
 // Builds, prepares and saves through the saver of the output's extension.
 // Returns an error text, empty on success.
 QString kvExportEditList(const QString &text, const QString &outPath, KvEditListDocument *keep = nullptr);
+// Prepares and saves a document through the saver of the output's extension,
+// which must be the document's own kind. Returns an error text, empty on success.
+QString kvSaveDocument(const boost::shared_ptr<KvRepackInfoPtrList> &document, const QString &outPath);

@@ -277,10 +277,12 @@ TEST(KvReservoirPlanner, FirstFrameStartsEmptyAndLimitsHold)
         KvPrepareRepack(d.document);
         const std::vector<KvMP3GainChangeInfo> e = editRecords(d.document);
         ASSERT_EQ(e.size(), 100u);
-        EXPECT_EQ(e[0].mainDataBegin, 0) << name;
+        // Packed records: fields are read by value.
+        EXPECT_EQ(int(e[0].mainDataBegin), 0) << name;
         for (const KvMP3GainChangeInfo &r : e) {
-            EXPECT_GE(r.mainDataBegin, 0);
-            EXPECT_LE(r.mainDataBegin, limit);
+            const int begin = r.mainDataBegin;
+            EXPECT_GE(begin, 0);
+            EXPECT_LE(begin, limit);
         }
         const KvMP3RepackInfoPtrList::PlanReport report = KvMP3RepackInfoPtrList::lastPlanReport();
         EXPECT_FALSE(report.bounded) << name;
