@@ -332,13 +332,17 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-// A sound AAC format that this engine cannot build yet is an incompatible
-// silent fragment, not damage.
-TEST_F(ArchiveTest, SoundAacSilenceIsIncompatible)
+// A sound AAC format in a silent fragment loads as AAC silence of that format.
+TEST_F(ArchiveTest, SoundAacSilenceLoadsAsAacSilence)
 {
     const Loaded loaded = loadList(listText("1 0 1 0  0 4 12 4 44100 2 0 0 0 0 0 2 0 1024 1 0 0 3"),
                                    KvLoadOption::Append);
-    EXPECT_EQ(loaded.errors.toStdString(), "Incompatible silent fragment cannot be loaded into project.");
+    EXPECT_EQ(loaded.errors.toStdString(), "");
+    ASSERT_TRUE(loaded.out);
+    EXPECT_EQ(loaded.out->totalFrames(), 4);
+    ASSERT_TRUE(loaded.out->firstSourceInfo());
+    EXPECT_GE(loaded.out->firstSourceInfo()->versionCode(), 10);
+    EXPECT_EQ(loaded.out->firstSourceInfo()->sampleRate(), 44100);
 }
 
 // Every cut of a valid text, short of its closing line break, raises the
