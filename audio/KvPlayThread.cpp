@@ -17,7 +17,9 @@ KvPlayThread::KvPlayThread(const boost::shared_ptr<KvRepackInfoPtrList> &documen
 
 KvPlayThread::~KvPlayThread()
 {
-    // The player never outlives run(); a thread that was never started has none.
+    // Owners stop and wait first; one that did not must not leave the thread running
+    // over freed members. The player never outlives run().
+    StopPlay();
     wait();
 }
 

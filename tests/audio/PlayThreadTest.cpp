@@ -5,6 +5,9 @@
 #include "KvRepackInfoPtrList.h"
 #include "PlaybackTestSupport.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
 using namespace kvplaytest;
@@ -197,4 +200,27 @@ TEST(PlayThread, EveryFailureAndEveryEndFinishesTheThread)
         for (const Position &x : s.positions())
             EXPECT_NE(x.frame, -1.0);
     }
+}
+
+TEST(PlayThread, TheEnvironmentChoosesTheRealTimeNullOutput)
+{
+    ScopedFrameStreams streams;
+    qputenv("KV_AUDIO_OUTPUT", "null");
+    EXPECT_TRUE(std::dynamic_pointer_cast<KvNullAudioDevice>(kvAudioOutputDevice()));
+    const qint64 frames = 12;  // 0.31 s
+    KvPlayThread thread(documentOf("cbr128_joint.mp3", 0, frames), 0, -1, 1.0, 0.0, 0.0);
+    QVector<double> positions;
+    QObject::connect(&thread, &KvPlayThread::PlayFrameQueued, [&](double f, qint16, qint16) { positions.append(f); });
+    thread.start();
+    QElapsedTimer wall;
+    wall.start();
+    while (!thread.isFinished() && wall.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_TRUE(thread.wait(1000));
+    QCoreApplication::processEvents();
+    qunsetenv("KV_AUDIO_OUTPUT");
+    EXPECT_TRUE(thread.errorText().isEmpty());
+    ASSERT_FALSE(positions.isEmpty());
+    EXPECT_EQ(positions.last(), double(frames));
+    EXPECT_FALSE(std::dynamic_pointer_cast<KvNullAudioDevice>(kvAudioOutputDevice()));
 }
