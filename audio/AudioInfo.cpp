@@ -76,11 +76,14 @@ AudioInfo::~AudioInfo()
 
 void AudioInfo::fail(int code, const QString &message)
 {
-    if (m_errorCode != 0)
-        return;
-    m_errorCode = code;
-    m_errorMessage = message;
-    emit reportFatalError(m_errorMessage);
+    {
+        QMutexLocker lock(&m_errorLock);
+        if (m_errorCode != 0)
+            return;
+        m_errorCode = code;
+        m_errorMessage = message;
+    }
+    emit reportFatalError(message);
 }
 
 bool AudioInfo::openWrite() { return QIODevice::open(QIODevice::WriteOnly); }
@@ -91,7 +94,17 @@ void AudioInfo::setPaused(bool paused)
     m_paused = paused;
 }
 
-bool AudioInfo::hasError() const { return m_errorCode != 0 || !m_errorMessage.isEmpty(); }
+bool AudioInfo::hasError() const
+{
+    QMutexLocker lock(&m_errorLock);
+    return m_errorCode != 0 || !m_errorMessage.isEmpty();
+}
+
+QString AudioInfo::errorMessage() const
+{
+    QMutexLocker lock(&m_errorLock);
+    return m_errorMessage;
+}
 
 qint64 AudioInfo::readData(char *, qint64) { return 0; }
 

@@ -10,6 +10,7 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -43,12 +44,14 @@ public:
     void flushLocked();
     bool hasError() const;
 
-    qint64 pcmBytesWritten() const { return m_bytesWritten; }
-    qint64 pcmBytesEncoded() const { return m_bytesEncoded; }
-    qint64 encodedBytes() const { return m_encodedBytes; }
-    double level() const { return m_level; }
+    // Safe to read from another thread while the writer runs.
+    qint64 pcmBytesWritten() const { return m_bytesWritten.load(); }
+    qint64 pcmBytesEncoded() const { return m_bytesEncoded.load(); }
+    qint64 encodedBytes() const { return m_encodedBytes.load(); }
+    double level() const { return m_level.load(); }
     int errorCode() const { return m_errorCode; }
-    QString errorMessage() const { return m_errorMessage; }
+    // Read by other threads only under the sink's lock.
+    QString errorMessage() const;
     KvTempFilePtr tempFile() const { return m_tempFile; }
     int maxAmplitude() const { return m_maxAmplitude; }
 
@@ -73,13 +76,13 @@ private:
     int peakOf(const char *data, qint64 len) const;
     bool appendToTempFile(const char *data, int len, const QString &failureMessage);
 
-    qint64 m_bytesWritten = 0;
-    qint64 m_bytesEncoded = 0;
-    qint64 m_encodedBytes = 0;
+    std::atomic<qint64> m_bytesWritten{0};
+    std::atomic<qint64> m_bytesEncoded{0};
+    std::atomic<qint64> m_encodedBytes{0};
     KvTempFilePtr m_tempFile;
     QAudioFormat m_format;
     int m_maxAmplitude = 0;
-    double m_level = 0.0;
+    std::atomic<double> m_level{0.0};
     int m_errorCode = 0;
     QString m_errorMessage;
     KvAudioLibPtr m_encoder;
@@ -91,5 +94,6 @@ private:
     double m_resampleRatio = 1.0;
     int m_channelsOut = 0;
     QMutex m_mutex;
+    mutable QMutex m_errorLock;  // the error text, read by other threads
     bool m_paused = false;
 };

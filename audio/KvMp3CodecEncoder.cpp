@@ -75,7 +75,8 @@ std::vector<KvMp3CodecFormat> KvMp3CodecEncoder::driverFormats()
     const AVCodec *c = findDriver();
     if (!c || pickSampleFormat(c) == AV_SAMPLE_FMT_NONE)
         return list;
-    const QLocale english(QLocale::English);
+    // Thousands grouped with a dot: the recorder's default format text is "160 kBit/s, 44.100 Hz, Stereo".
+    const auto grouped = [](int v) { return QLocale(QLocale::English).toString(v).replace(QLatin1Char(','), QLatin1Char('.')); };
     for (int rate : kRates) {
         if (!codecHasRate(c, rate))
             continue;
@@ -90,7 +91,7 @@ std::vector<KvMp3CodecFormat> KvMp3CodecEncoder::driverFormats()
                 f.bitrate = kbps * 1000;
                 f.text = QStringLiteral("%1 kBit/s, %2 Hz, %3")
                              .arg(kbps)
-                             .arg(english.toString(rate))
+                             .arg(grouped(rate))
                              .arg(channels == 1 ? QStringLiteral("Mono") : QStringLiteral("Stereo"));
                 list.push_back(f);
             }

@@ -16,7 +16,7 @@ struct KvMp3CodecFormat {
     int sampleRate = 0;
     int channels = 0;
     int bitrate = 0;  // bit/s
-    QString text;     // "128 kBit/s, 44,100 Hz, Stereo"
+    QString text;     // "128 kBit/s, 44.100 Hz, Stereo"
 };
 
 class KvMp3CodecEncoder {

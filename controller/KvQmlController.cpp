@@ -51,6 +51,10 @@ KvQmlController::KvQmlController(QObject *parent) : QObject(parent)
     if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         connect(QGuiApplication::clipboard(), SIGNAL(changed(QClipboard::Mode)), this,
                 SLOT(ClipboardChanged(QClipboard::Mode)));
+    if (qGuiApp) {
+        connect(qGuiApp, SIGNAL(paletteChanged(QPalette)), this, SLOT(CheckIsDarkMode(QPalette)));
+        loadPaletteColors(m_uiWindowColor, m_uiTextColor);
+    }
 }
 
 KvQmlController::~KvQmlController()
@@ -358,25 +362,19 @@ void KvQmlController::clearSuspendedProject(QSettings &settings)
 void KvQmlController::readSettings()
 {
     QSettings settings;
+    setLastOpenPath(settings.value("Settings/lastOpenPath", defaultFilesPath()).toString());
+    setIsDarkModeOption(settings.value("Settings/IsDarkModeOption", m_isDarkModeOption).toBool());
     setUseAutoTrackNum(settings.value("Settings/AutoTrackNum", m_useAutoTrackNum).toBool());
     setTrackNameFormat(settings.value("Settings/TrackNameFormat", m_trackNameFormat).toString());
-    setLastOpenPath(settings.value("Settings/lastOpenPath", m_lastOpenPath).toString());
 }
 
 void KvQmlController::writeSettings()
 {
     QSettings settings;
     settings.setValue("Settings/lastOpenPath", m_lastOpenPath);
+    settings.setValue("Settings/IsDarkModeOption", m_isDarkModeOption);
     settings.setValue("Settings/AutoTrackNum", m_useAutoTrackNum);
     settings.setValue("Settings/TrackNameFormat", m_trackNameFormat);
-}
-
-void KvQmlController::setLastOpenPath(const QString &folder)
-{
-    if (folder == m_lastOpenPath)
-        return;
-    m_lastOpenPath = folder;
-    emit lastOpenPathChanged(folder);
 }
 
 void KvQmlController::rememberOpenFolder(const QString &path)

@@ -4,12 +4,15 @@
 #include <KvTagEditContext.h>
 
 #include <QClipboard>
+#include <QColor>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 class KvQmlModel;
 class KvTagInfo;
+class QPalette;
 class QSettings;
 class QWidget;
 
@@ -56,6 +59,12 @@ class KvQmlController : public QObject,
     Q_PROPERTY(bool canPasteArtworkTag READ canPasteArtworkTag NOTIFY canPasteArtworkTagChanged)
     Q_PROPERTY(QString curTrackArtworkData READ curTrackArtworkData WRITE setCurTrackArtworkData NOTIFY curTrackArtworkDataChanged)
     Q_PROPERTY(double screenDevicePixelRatio READ screenDevicePixelRatio NOTIFY screenDevicePixelRatioChanged)
+    Q_PROPERTY(QUrl lastOpenPathUrl READ lastOpenPathUrl WRITE setLastOpenPathUrl NOTIFY lastOpenPathUrlChanged)
+    Q_PROPERTY(QColor uiWindowColor READ uiWindowColor WRITE setUiWindowColor NOTIFY uiWindowColorChanged)
+    Q_PROPERTY(QColor uiTextColor READ uiTextColor WRITE setUiTextColor NOTIFY uiTextColorChanged)
+    Q_PROPERTY(bool isDarkModeOption READ isDarkModeOption WRITE setIsDarkModeOption NOTIFY isDarkModeOptionChanged)
+    Q_PROPERTY(bool isDarkMode READ isDarkMode NOTIFY isDarkModeChanged)
+    Q_PROPERTY(QString dmDir READ dmDir NOTIFY dmDirChanged)
 
 public:
     explicit KvQmlController(QObject *parent = nullptr);
@@ -167,8 +176,40 @@ public:
     QObject *tagEditNotifier() override { return this; }
     KvPaintMetrics *paintMetrics() override { return this; }
 
+    // File dialogs.
+    QUrl lastOpenPathUrl() const;
+    void setLastOpenPathUrl(const QUrl &url);
+    // Where the user's audio files are expected: Music, else Documents, else empty.
+    static QString defaultFilesPath();
+    Q_INVOKABLE QString defaultFilesDirectory() const;
+    // The save dialog of export, project save-as, recording and conversion; format is
+    // the output word ("mp3", "m4a", "aac", "adts", "wav", "kvlproj"). Empty = cancelled.
+    static QString getAudioSaveFileName(QWidget *parent, const QString &caption,
+                                        const QString &dir, const QString &format);
+
+    // Time texts: milliseconds as "h:mm:ss.zzz" or, when allowed, the short forms
+    // "ss.zzz" / "mm:ss.zzz"; not exact rounds to hundredths.
+    static QString timeToString(qint64 ms, bool allowShort, bool exact);
+
+    // Appearance.
+    QColor uiWindowColor() const { return m_uiWindowColor; }
+    void setUiWindowColor(const QColor &color);
+    QColor uiTextColor() const { return m_uiTextColor; }
+    void setUiTextColor(const QColor &color);
+    bool isDarkModeOption() const { return m_isDarkModeOption; }
+    void setIsDarkModeOption(bool on);
+    bool isDarkMode() const { return m_isDarkMode; }
+    QString dmDir() const;
+    void loadPaletteColors(QColor &windowColor, QColor &textColor) const;
+    // The colour to draw for value in the current mode (lightness mirrored when dark).
+    Q_INVOKABLE QColor darkModeColor(QColor value) const;
+    // The same through the registered controller; value unchanged when there is none.
+    static QColor registeredDarkModeColor(const QColor &value);
+    static bool registeredIsDarkMode();
+
 public slots:
     void ClipboardChanged(QClipboard::Mode mode) override;
+    void CheckIsDarkMode(const QPalette &pal);
 
 signals:
     void modelChanged(KvQmlModel *model);
@@ -198,6 +239,12 @@ signals:
     void canPasteArtworkTagChanged(bool canPasteArtworkTag);
     void curTrackArtworkDataChanged(QString curTrackArtworkData);
     void screenDevicePixelRatioChanged(double screenDevicePixelRatio);
+    void lastOpenPathUrlChanged(QUrl lastOpenPathUrl);
+    void uiWindowColorChanged(QColor uiWindowColor);
+    void uiTextColorChanged(QColor uiTextColor);
+    void isDarkModeOptionChanged(bool isDarkModeOption);
+    void isDarkModeChanged(bool isDarkMode);
+    void dmDirChanged(QString dmDir);
     void selectionChanged();
     void TrackInfoUpdated();
     void calcViews();
@@ -254,4 +301,8 @@ private:
 
     int m_painterPixelRatio = 1;
     double m_screenDevicePixelRatio = 0.0;
+    QColor m_uiWindowColor;
+    QColor m_uiTextColor;
+    bool m_isDarkModeOption = false;
+    bool m_isDarkMode = false;
 };

@@ -73,14 +73,14 @@ TEST(AcmEncode, PresetsAreTheDriversFormatsInBitsPerSecond)
         (p->channels == 1 ? mono : stereo)++;
         const QString expected = QString("%1 kBit/s, %2 Hz, %3")
                                      .arg(p->bitrate / 1000)
-                                     .arg(QLocale(QLocale::English).toString(p->sampleRate))
+                                     .arg(QLocale(QLocale::English).toString(p->sampleRate).replace(QLatin1Char(','), QLatin1Char('.')))
                                      .arg(p->channels == 1 ? "Mono" : "Stereo");
         EXPECT_EQ(p->text, expected);
     }
     EXPECT_GT(mono, 0);
     EXPECT_GT(stereo, 0);
     ASSERT_NE(acm.findFormat(44100, 128000, 2), nullptr);
-    EXPECT_EQ(acm.findFormat(44100, 128000, 2)->text, "128 kBit/s, 44,100 Hz, Stereo");
+    EXPECT_EQ(acm.findFormat(44100, 128000, 2)->text, "128 kBit/s, 44.100 Hz, Stereo");
     EXPECT_EQ(acm.findFormat(44100, 128, 2), nullptr);  // kbit/s is not the preset's unit
     EXPECT_EQ(acm.findFormat(44100, 24000, 2), nullptr);  // not an MPEG-1 bitrate
 }
