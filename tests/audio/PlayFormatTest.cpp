@@ -43,7 +43,6 @@ QStringList ScopedWarnings::s_texts;
 
 TEST(PlayFormat, MonoAt22050PlaysOnAStereoOnly48000Device)
 {
-    ScopedFrameStreams streams;
     const qint64 frames = 115;  // 115 x 576 / 22050 = 3.004 s
     const DocPtr doc = documentOf("mpeg2_mono_22k.mp3", 0, frames);
     PlaySession s({KvNullAudioDevice::pcmFormat(48000, 2)});
@@ -84,7 +83,6 @@ TEST(PlayFormat, MonoAt22050PlaysOnAStereoOnly48000Device)
 
 TEST(PlayFormat, DevicesThatCannotTakeTheSourceRefuseWithoutAMessageBox)
 {
-    ScopedFrameStreams streams;
     const DocPtr stereo = documentOf("cbr128_joint.mp3", 0, 50);
     QAudioFormat eightBit = KvNullAudioDevice::pcmFormat(44100, 2);
     eightBit.setSampleSize(8);
@@ -116,7 +114,6 @@ TEST(PlayFormat, DevicesThatCannotTakeTheSourceRefuseWithoutAMessageBox)
 
 TEST(PlayFormat, AnOutputThatFailsToStartIsReportedOnce)
 {
-    ScopedFrameStreams streams;
     ScopedMessages messages;
     KvNullAudioSink::Options failing;
     failing.failStart = true;

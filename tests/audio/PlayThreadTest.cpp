@@ -1,6 +1,7 @@
 // Whole play requests on the null output with a driven clock: the play thread, the player
 // and the generator together, as the controller drives them.
 #include "AudioTestUtil.h"
+#include "KvTestSupport.h"
 #include "KvEngineFactories.h"
 #include "KvRepackInfoPtrList.h"
 #include "PlaybackTestSupport.h"
@@ -25,7 +26,6 @@ void expectStrictlyIncreasing(const QVector<Position> &p)
 
 TEST(PlayThread, TenSecondsPlayToTheEndAsTheDecodedFrames)
 {
-    ScopedFrameStreams streams;
     const DocPtr doc = documentOf("cbr128_joint.mp3", 0, kTenSeconds);
     PlaySession s;
     s.start(doc, 0, -1, 1.0, 0.0, 0.0);
@@ -50,16 +50,30 @@ TEST(PlayThread, TenSecondsPlayToTheEndAsTheDecodedFrames)
     }
     EXPECT_GT(withLevels, p.size() / 2);
 
-    const QByteArray expected = decodeFrames(sourceFrames(doc), 44100, 2);
+    // The frames as they sit in the source, decoded in one go: the rebuilt stream, decoded
+    // and played frame by frame, must sound exactly like them.
+    const QVector<QByteArray> frames = sourceFrames(doc);
+    const QByteArray expected = decodeFrames(frames, 44100, 2);
     const QByteArray played = s.played();
     ASSERT_EQ(played.size(), expected.size());
     EXPECT_TRUE(played == expected);
     EXPECT_EQ(s.device()->record()->lastFormat().sampleRate(), 44100);
+    // The mpg123 program as the outside judge; its output stage rounds on its own.
+    kvtest::TempDir dir;
+    QByteArray all;
+    for (const QByteArray &f : frames)
+        all += f;
+    kvtest::writeFile(dir.file("source.mp3"), all);
+    const QVector<qint16> a = kvaudiotest::samples(played), b = kvaudiotest::samples(kvtest::decodeMpg123(dir.file("source.mp3")));
+    ASSERT_EQ(a.size(), b.size());
+    int worst = 0;
+    for (int i = 0; i < a.size(); ++i)
+        worst = std::max(worst, std::abs(int(a[i]) - int(b[i])));
+    EXPECT_LE(worst, 1);
 }
 
 TEST(PlayThread, TempoChangeWhilePlayingKeepsThePositionContinuous)
 {
-    ScopedFrameStreams streams;
     const DocPtr doc = documentOf("cbr128_joint.mp3", 0, kTenSeconds);
     PlaySession s;
     s.start(doc, 0, -1, 1.0, 0.0, 0.0);
@@ -91,7 +105,6 @@ TEST(PlayThread, TempoChangeWhilePlayingKeepsThePositionContinuous)
 
 TEST(PlayThread, ScrubJumpsWhileTheOutputKeepsRunning)
 {
-    ScopedFrameStreams streams;
     const DocPtr doc = documentOf("cbr128_joint.mp3", 0, kTenSeconds);
     PlaySession s;
     s.start(doc, 0, -1, 1.0, 0.0, 0.0);
@@ -113,12 +126,10 @@ TEST(PlayThread, ScrubJumpsWhileTheOutputKeepsRunning)
     EXPECT_LE(p[jump].frame, 302.0);
     EXPECT_EQ(p.last().frame, double(kTenSeconds));
     EXPECT_EQ(s.device()->record()->sinksStarted(), 1);  // the same output throughout
-    EXPECT_EQ(streams.opened(), 2);
 }
 
 TEST(PlayThread, EditsOfTheLiveDocumentDoNotReachPlayback)
 {
-    ScopedFrameStreams streams;
     const DocPtr doc = documentOf("cbr128_joint.mp3", 0, kTenSeconds);
     const QByteArray expected = decodeFrames(sourceFrames(doc), 44100, 2);
     PlaySession s;
@@ -139,7 +150,6 @@ TEST(PlayThread, EditsOfTheLiveDocumentDoNotReachPlayback)
 
 TEST(PlayThread, StopEndsPlaybackAndAStopBeforeTheStartPlaysNothing)
 {
-    ScopedFrameStreams streams;
     const DocPtr doc = documentOf("cbr128_joint.mp3", 0, kTenSeconds);
     {
         PlaySession s;
@@ -167,7 +177,6 @@ TEST(PlayThread, StopEndsPlaybackAndAStopBeforeTheStartPlaysNothing)
 
 TEST(PlayThread, EveryFailureAndEveryEndFinishesTheThread)
 {
-    ScopedFrameStreams streams;
     const DocPtr doc = documentOf("cbr128_joint.mp3", 0, 50);
     struct Row {
         const char *name;
@@ -204,7 +213,6 @@ TEST(PlayThread, EveryFailureAndEveryEndFinishesTheThread)
 
 TEST(PlayThread, TheEnvironmentChoosesTheRealTimeNullOutput)
 {
-    ScopedFrameStreams streams;
     qputenv("KV_AUDIO_OUTPUT", "null");
     EXPECT_TRUE(std::dynamic_pointer_cast<KvNullAudioDevice>(kvAudioOutputDevice()));
     const qint64 frames = 12;  // 0.31 s

@@ -102,7 +102,6 @@ TEST(PulseSmoke, TwoSecondsPlayThroughQtOnAPulseAudioNullSink)
     ASSERT_TRUE(recorder.waitForStarted(5000));
     QThread::msleep(300);
 
-    ScopedFrameStreams streams;
     const qint64 frames = 77;  // 77 x 1152 / 44100 = 2.01 s
     const DocPtr doc = documentOf("cbr128_joint.mp3", 0, frames);
     KvPlayThread thread(doc, 0, -1, 1.0, 0.0, 0.0);
