@@ -437,6 +437,8 @@ void KvAudioGenerator::stop()
         m_decoder.reset();
         m_decoders.clear();
         m_reader.reset();
+        // A later start begins afresh, with a new decoder.
+        m_opened = false;
         m_pendingStart = m_pendingCount = -1;
         m_retriesLeft = 0;
     }

@@ -46,7 +46,8 @@ public:
     bool start(qint64 startFrame, qint64 frameCount);
     // Opens the range set by start now (reads do it themselves); false when it failed.
     bool openRange();
-    // Closes the stream and the decoder, then the device; the generator cannot play again.
+    // Closes the stream and the decoder, then the device. A later start opens everything
+    // anew.
     void stop();
 
     bool atEnd() const override;

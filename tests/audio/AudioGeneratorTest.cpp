@@ -155,6 +155,12 @@ TEST(Generator, ANewRangeOpensAtTheNextReadWithTheSettingsKept)
     const int skip = 4 * 1152 * 4;
     EXPECT_NEAR(kvaudiotest::dbRatio(kvaudiotest::rms(rest.mid(skip), 2, 0), kvaudiotest::rms(plain.mid(skip), 2, 0)),
                 -30.0, 0.2);
+
+    // Stopped, then started again: everything opens anew.
+    g.stop();
+    EXPECT_FALSE(g.isOpen());
+    g.start(0, 10);
+    EXPECT_EQ(readAll(g, 8192).size(), 10 * 1152 * 4);
 }
 
 TEST(Generator, ARangeInsideTheDocumentDecodesAsTheWholeDocumentDoesThere)
