@@ -160,6 +160,7 @@ TEST(Generator, ANewRangeOpensAtTheNextReadWithTheSettingsKept)
     g.stop();
     EXPECT_FALSE(g.isOpen());
     g.start(0, 10);
+    ASSERT_TRUE(g.openRange());  // as the decode thread does before its first read
     EXPECT_EQ(readAll(g, 8192).size(), 10 * 1152 * 4);
 }
 
