@@ -42,7 +42,7 @@ bool KvMP3AudioListFileIO::setSource(const boost::shared_ptr<KvRepackInfoPtrList
 {
     Q_UNUSED(tag);
     m_emitPending = false;
-    m_ready.clear();
+    clearReady();
     m_error.clear();
     m_chunked = chunkFrames != 0;
     if (m_iterator)
@@ -100,13 +100,20 @@ void KvMP3AudioListFileIO::shutDown()
 {
     m_finished = true;
     m_emitPending = false;
-    m_ready.clear();
+    clearReady();
     m_iterator.reset();
     m_previous.reset();
     m_windowFile = nullptr;
     m_windowSize = 0;
     std::vector<char>().swap(m_window);
     m_writer.clear();
+}
+
+void KvMP3AudioListFileIO::clearReady()
+{
+    m_ready.clear();
+    m_readyAt = 0;
+    m_readyLengths.clear();
 }
 
 void KvMP3AudioListFileIO::fail(const QString &text)
@@ -121,8 +128,11 @@ void KvMP3AudioListFileIO::takeFrame()
         fail(tr("A rebuilt frame does not fit the output buffer."));
         return;
     }
-    if (m_writer.size() > 0)
-        m_ready.emplace_back(reinterpret_cast<const char *>(m_writer.data()), int(m_writer.size()));
+    if (m_writer.size() > 0) {
+        const char *p = reinterpret_cast<const char *>(m_writer.data());
+        m_ready.insert(m_ready.end(), p, p + m_writer.size());
+        m_readyLengths.push_back(int(m_writer.size()));
+    }
     m_writer.clear();
 }
 
@@ -188,7 +198,7 @@ bool KvMP3AudioListFileIO::readCurrentFrame()
 
 bool KvMP3AudioListFileIO::produce()
 {
-    while (m_ready.empty()) {
+    while (m_readyLengths.empty()) {
         if (m_finished)
             return false;
         if (m_emitPending) {
@@ -233,13 +243,15 @@ bool KvMP3AudioListFileIO::produce()
 
 qint64 KvMP3AudioListFileIO::readData(char *data, qint64 maxSize)
 {
-    if (m_ready.empty() && !produce())
+    if (m_readyLengths.empty() && !produce())
         return 0;
-    const QByteArray &frame = m_ready.front();
-    if (frame.size() > maxSize)
+    const int n = m_readyLengths.front();
+    if (n > maxSize)
         return -1;
-    std::memcpy(data, frame.constData(), size_t(frame.size()));
-    const qint64 n = frame.size();
-    m_ready.pop_front();
+    std::memcpy(data, m_ready.data() + m_readyAt, size_t(n));
+    m_readyAt += size_t(n);
+    m_readyLengths.pop_front();
+    if (m_readyLengths.empty())
+        clearReady();
     return n;
 }

@@ -45,6 +45,7 @@ private:
     // Takes the frame completed in the writer.
     void takeFrame();
     void fail(const QString &text);
+    void clearReady();
     void shutDown();
 
     bool m_finished = true;
@@ -55,7 +56,10 @@ private:
     // Kept until the next chunk replaces it: waiting frames point into its records.
     std::unique_ptr<KvMP3FrameListIterator> m_previous;
     bool m_emitPending = false;
-    std::deque<QByteArray> m_ready;
+    // Completed frames not yet delivered: their bytes back to back, and lengths.
+    std::vector<char> m_ready;
+    size_t m_readyAt = 0;
+    std::deque<int> m_readyLengths;
     QString m_error;
 
     boost::shared_ptr<KvRepackInfoPtrList> m_document;

@@ -44,6 +44,10 @@ public:
         qint64 dropped = 0;        // frames silenced and dropped
     };
     static PlanReport lastPlanReport();
+    // Caps the walk at that many frame visits on this thread (-1: the normal
+    // bound of 16 visits a frame); what the walk leaves undone the closing
+    // forward pass plans. For tests of that pass.
+    static void setPlanWalkLimit(qint64 visits);
 
     // Xing/Info statistics of the planned document; fills the fields below.
     static void computeXingData(const KvRepackInfoPtrListPtr &document);

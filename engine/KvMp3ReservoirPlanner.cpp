@@ -29,6 +29,7 @@ constexpr qint64 kVisitsPerFrame = 16;
 constexpr int kFitAttempts = 64;
 
 thread_local KvMP3RepackInfoPtrList::PlanReport t_lastReport;
+thread_local qint64 t_walkLimit = -1;
 
 int payloadOf(const KvMp3FrameContext &c)
 {
@@ -120,6 +121,11 @@ KvMP3RepackInfoPtrList::PlanReport KvMP3RepackInfoPtrList::lastPlanReport()
     return t_lastReport;
 }
 
+void KvMP3RepackInfoPtrList::setPlanWalkLimit(qint64 visits)
+{
+    t_walkLimit = visits;
+}
+
 int KvMP3RepackInfoPtrList::planReservoir(const KvRepackInfoPtrListPtr &document, bool startAtMax)
 {
     PlanReport report;
@@ -144,7 +150,7 @@ int KvMP3RepackInfoPtrList::planReservoir(const KvRepackInfoPtrListPtr &document
     qint64 target = 0;
     Remembered remembered;
     int result = 0;
-    const qint64 bound = kVisitsPerFrame * total + 1024;
+    const qint64 bound = t_walkLimit >= 0 ? t_walkLimit : kVisitsPerFrame * total + 1024;
 
     KvMP3FrameListIterator it(document, false);
     bool stepBack = false;

@@ -14,6 +14,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 constexpr int kBufferSize = 32768;
@@ -91,9 +94,14 @@ QString KvMP3RepackInfoPtrList::saveMp3File(const KvRepackInfoPtrListPtr &docume
         }
         if (n == 0)
             continue;
+        errno = 0;
         if (file.write(buffer.constData(), n) != n) {
+            // The system's reason (a full disk, say) says more than the device's.
+            const int reason = errno;
             error = tr("failed to write bytes to mp3 file");
-            if (file.error() != QFileDevice::NoError)
+            if (reason != 0)
+                error += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(reason));
+            else if (file.error() != QFileDevice::NoError)
                 error += QStringLiteral(": ") + file.errorString();
             break;
         }

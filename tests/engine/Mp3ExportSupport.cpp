@@ -105,6 +105,8 @@ Judged judge(const QString &path, int tolerance)
     // The tag frame decodes to nothing: one PCM frame per audio frame.
     EXPECT_EQ(j.pcm.size(), qint64(j.report.frames.size() - 1) * j.frameBytes);
     EXPECT_EQ(ff.size(), j.pcm.size());
+    if (tolerance < 0)
+        return j;
     const qint64 n = std::min(ff.size(), j.pcm.size()) / 2;
     const auto *a = reinterpret_cast<const qint16 *>(j.pcm.constData());
     const auto *b = reinterpret_cast<const qint16 *>(ff.constData());

@@ -38,7 +38,9 @@ struct Judged {
 };
 // Decodes with both decoders and walks the stream; fails the current test on
 // any reservoir violation, decoder complaint, wrong PCM length or a
-// disagreement between the decoders beyond `tolerance`.
+// disagreement between the decoders beyond `tolerance` (not compared when
+// negative: where a seam joins incompatible block types the decoders
+// legitimately differ for a frame or two).
 Judged judge(const QString &path, int tolerance = 2);
 
 struct XingFacts {
