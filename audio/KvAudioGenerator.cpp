@@ -102,10 +102,25 @@ void KvAudioGenerator::closeStreamLocked()
     }
 }
 
+void KvAudioGenerator::dropStagedLocked()
+{
+    const int frameBytes = 2 * (m_channelsOut > 0 ? m_channelsOut : m_channelCount);
+    if (frameBytes > 0 && m_stagedLen > m_stagedPos)
+        m_droppedOutputFrames += (m_stagedLen - m_stagedPos) / frameBytes;
+    m_stagedPos = m_stagedLen = 0;
+}
+
+double KvAudioGenerator::outputUsLocked() const
+{
+    if (!m_decoder)
+        return 0.0;
+    return double(m_decoder->samplesOut() - m_droppedOutputFrames) * m_usPerOutputSample;
+}
+
 void KvAudioGenerator::failLocked(const QString &text)
 {
     closeStreamLocked();
-    m_stagedPos = m_stagedLen = 0;
+    dropStagedLocked();
     m_failed = true;
     m_errorText = text;
     m_emitFailed = true;
@@ -152,7 +167,7 @@ bool KvAudioGenerator::openRangeLocked()
     m_failed = false;
     m_dryAnnounced = false;
     m_errorText.clear();
-    m_stagedPos = m_stagedLen = 0;
+    dropStagedLocked();
     m_emptyReads = 0;
 
     boost::shared_ptr<KvRepackInfoPtrList> sub;
@@ -193,6 +208,9 @@ bool KvAudioGenerator::openRangeLocked()
         m_input[0].assign(kInputSize, 0);
         m_input[1].assign(kInputSize, 0);
         m_staged.assign(kStagedSize, 0);
+        // A new decoder counts from 0.
+        m_droppedOutputFrames = 0;
+        m_tempoSegments.clear();
         if (!m_decoder->open(m_channelCount, 16, m_sampleRate, m_samplesPerFrame, 1, 0, 0, m_resampleRatio,
                              m_channelsOut, 0, false)) {
             const QString why = m_decoder->errorText();
@@ -212,7 +230,7 @@ bool KvAudioGenerator::openRangeLocked()
     TempoSegment seg{double(start), 0.0, 0.0, m_requestedTempo};
     if (!m_tempoSegments.empty()) {
         seg.startSamplesIn = double(m_decoder->samplesIn());
-        seg.startOutputUs = double(m_decoder->samplesOut()) * m_usPerOutputSample;
+        seg.startOutputUs = outputUsLocked();
     }
     m_tempoSegments.push_back(seg);
     m_samplesInAtOpen = m_decoder->samplesIn();
@@ -226,7 +244,7 @@ void KvAudioGenerator::applyTempoLocked()
     if (!m_decoder || m_requestedTempo == m_appliedTempo)
         return;
     const double S = double(m_decoder->samplesIn());
-    const double T = double(m_decoder->samplesOut()) * m_usPerOutputSample;
+    const double T = outputUsLocked();
     if (m_tempoSegments.empty()) {
         m_tempoSegments.push_back({double(m_rangeStart), S, 0.0, m_requestedTempo});
     } else {
@@ -389,7 +407,7 @@ QString KvAudioGenerator::errorText() const
 qint64 KvAudioGenerator::decodedOutputUs() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_decoder ? qint64(double(m_decoder->samplesOut()) * m_usPerOutputSample) : 0;
+    return qint64(outputUsLocked());
 }
 
 void KvAudioGenerator::VolumeChanged(double value)
@@ -431,7 +449,7 @@ void KvAudioGenerator::stop()
         m_input[0].shrink_to_fit();
         m_input[1].clear();
         m_input[1].shrink_to_fit();
-        m_stagedPos = m_stagedLen = 0;
+        dropStagedLocked();
         if (m_decoder)
             m_decoder->close();
         m_decoder.reset();

@@ -65,7 +65,7 @@ public:
     bool rangeExhausted() const;
     // Why the last range failed; empty when none did.
     QString errorText() const;
-    // Output time (microseconds since the first open) when all audio decoded so far has
+    // Output time (microseconds since the first open) when all PCM decoded so far has
     // been played.
     qint64 decodedOutputUs() const;
 
@@ -101,6 +101,10 @@ private:
     // Ends the current range with an error.
     void failLocked(const QString &text);
     void runDryLocked();
+    // Forgets decoded PCM not yet handed out (a new range, a failure, a stop).
+    void dropStagedLocked();
+    // Output time when all PCM decoded so far (and not dropped) has been played.
+    double outputUsLocked() const;
     // Sends what the locked part decided (outside the lock).
     void emitPending();
 
@@ -113,6 +117,8 @@ private:
     std::vector<char> m_staged;
     int m_stagedPos = 0;
     int m_stagedLen = 0;
+    // Output frames decoded but dropped unplayed: they take no output time.
+    qint64 m_droppedOutputFrames = 0;
     // Reads in a row that brought nothing although the stream has not ended.
     int m_emptyReads = 0;
     bool m_opened = false;

@@ -103,6 +103,26 @@ TEST(PlayThread, TempoChangeWhilePlayingKeepsThePositionContinuous)
     }
 }
 
+TEST(PlayThread, TheStartingTempoIsAPercentageChangeClampedAboveZero)
+{
+    const qint64 frames = 39;  // 1.02 s
+    const DocPtr doc = documentOf("cbr128_joint.mp3", 0, frames);
+    const double seconds = frames * kFrameUs / 1e6;
+    // percent, expected playing time as a multiple of the document's
+    const struct { double percent, factor; } rows[] = {
+        {0, 1.0}, {-50, 2.0}, {100, 0.5}, {-100, 1.0 / KvAudioGenerator::kMinTempo}};
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.percent);
+        PlaySession s;
+        s.start(doc, 0, -1, 1.0, 0.0, r.percent);
+        ASSERT_TRUE(s.run(60000000, 50000));
+        const QVector<Position> p = s.positions();
+        ASSERT_FALSE(p.isEmpty());
+        EXPECT_EQ(p.last().frame, double(frames));
+        EXPECT_NEAR(pcmFrames(s.played(), 2) / 44100.0, seconds * r.factor, seconds * r.factor * 0.03);
+    }
+}
+
 TEST(PlayThread, ScrubJumpsWhileTheOutputKeepsRunning)
 {
     const DocPtr doc = documentOf("cbr128_joint.mp3", 0, kTenSeconds);
@@ -126,6 +146,25 @@ TEST(PlayThread, ScrubJumpsWhileTheOutputKeepsRunning)
     EXPECT_LE(p[jump].frame, 302.0);
     EXPECT_EQ(p.last().frame, double(kTenSeconds));
     EXPECT_EQ(s.device()->record()->sinksStarted(), 1);  // the same output throughout
+
+    // The jump is reported when the new range is heard: find frame 301 of the document in
+    // what was played (frame 300 follows other audio, so the decoder makes it differently).
+    const QVector<qint16> ref = kvaudiotest::samples(decodeFrames(sourceFrames(doc), 44100, 2));
+    const QVector<qint16> played = kvaudiotest::samples(s.played());
+    const int frameSamples = 1152 * 2;
+    const qint16 *want = ref.constData() + 301 * frameSamples;
+    int found = -1;
+    for (int at = 0; at + frameSamples <= played.size() && found < 0; at += 2) {
+        int i = 0;
+        while (i < frameSamples && std::abs(int(played[at + i]) - int(want[i])) <= 1)
+            ++i;
+        if (i == frameSamples)
+            found = at;
+    }
+    ASSERT_GE(found, 0) << "frame 301 was never played";
+    const double heardUs = (found / 2) * 1e6 / 44100 - kFrameUs;  // frame 300 began one frame earlier
+    const double heardFrame = 300 + (p[jump].clockUs - heardUs) / kFrameUs;
+    EXPECT_NEAR(p[jump].frame, heardFrame, 1.5);
 }
 
 TEST(PlayThread, EditsOfTheLiveDocumentDoNotReachPlayback)
