@@ -1,8 +1,6 @@
 #pragma once
-// What a decoding back-end is fed from: the reader over the document stream device.
-// The stand-in below carries the same virtual interface as the engine's reader; once the
-// engine provides it, this include becomes "KvAudioFrameReader.h" and nothing else changes.
-#include "KvAudioFrameReaderStandIn.h"
+// What a decoding back-end is fed from: the engine's reader over the document stream device.
+#include "KvAudioFrameReader.h"
 
 #include <boost/shared_ptr.hpp>
 

@@ -99,6 +99,7 @@ bool audio_lib::setup(int channelsIn, int bitsPerSample, int sampleRate, int sam
     m_soundTouch->setRate(float(1.0 / resampleRatio));
     m_soundTouch->setPitchSemiTones(0.0f);
     m_soundTouch->setTempoChange(0.0f);
+    m_bypass = resampleRatio == 1.0;
 
     m_opened = true;
     return true;
@@ -111,6 +112,10 @@ void audio_lib::setVolume(double v)
 
 void audio_lib::setPitchSemiTones(double semitones)
 {
+    if (!std::isfinite(semitones))
+        return;
+    if (semitones != 0.0)
+        m_bypass = false;
     if (m_soundTouch)
         m_soundTouch->setPitchSemiTones(float(semitones));
 }
@@ -118,7 +123,11 @@ void audio_lib::setPitchSemiTones(double semitones)
 void audio_lib::setTempo(double tempo)
 {
     // SoundTouch divides by the tempo.
-    if (m_soundTouch && tempo > 0.0 && std::isfinite(tempo))
+    if (!(tempo > 0.0) || !std::isfinite(tempo))
+        return;
+    if (tempo != 1.0)
+        m_bypass = false;
+    if (m_soundTouch)
         m_soundTouch->setTempo(float(tempo));
 }
 
@@ -225,6 +234,8 @@ int audio_lib::processPending(int produced, char *out, int outCap, int *framesIn
     m_pcmFill += produced;
     if (produced > 0)
         m_gotData = true;
+    if (m_bypass)
+        return passPending(out, outCap, framesIn);
 
     const int frames = m_pcmFill / m_channelsIn / 2;
     *framesIn = frames;
@@ -267,6 +278,48 @@ int audio_lib::processPending(int produced, char *out, int outCap, int *framesIn
     }
     updatePeakMaxima();
     return got;
+}
+
+int audio_lib::passPending(char *out, int outCap, int *framesIn)
+{
+    const bool mixDown = m_channelsIn == 2 && m_channelsOut == 1;
+    const int frames = std::min(m_pcmFill / m_channelsIn / 2, std::max(0, outCap) / m_channelsOut / 2);
+    *framesIn = frames;
+    const qint16 *pcm = m_pcmIn.data();
+    scanPeaks(m_blockPeak, pcm, m_channelsIn, frames * m_channelsIn * 2);
+    const double gain = m_gain;
+    // The same clamping as the SoundTouch path: -32767 .. 32767, truncated toward zero.
+    auto level = [gain](double v) -> qint16 {
+        const double x = v * gain;
+        if (x < -32767.0)
+            return -32767;
+        if (x >= 32767.0)
+            return 32767;
+        return qint16(x);
+    };
+    for (int i = 0; i < frames; ++i) {
+        char *dst = out + 2 * i * m_channelsOut;
+        if (mixDown) {
+            storeSample(dst, level((double(pcm[2 * i]) + pcm[2 * i + 1]) * 0.5));
+        } else if (m_channelsIn == 1) {
+            const qint16 s = level(pcm[i]);
+            for (int c = 0; c < m_channelsOut; ++c)
+                storeSample(dst + 2 * c, s);
+        } else {
+            storeSample(dst, level(pcm[2 * i]));
+            storeSample(dst + 2, level(pcm[2 * i + 1]));
+        }
+    }
+    m_samplesIn += frames;
+    m_samplesOut += frames;
+    const int consumed = m_channelsIn * frames * 2;
+    if (consumed > 0) {
+        char *base = reinterpret_cast<char *>(m_pcmIn.data());
+        std::memmove(base, base + consumed, size_t(m_pcmFill - consumed));
+        m_pcmFill -= consumed;
+    }
+    updatePeakMaxima();
+    return frames;
 }
 
 int audio_lib::encodePending(char *out, int outCap, int *outLen)

@@ -82,6 +82,11 @@ protected:
     std::vector<float> m_floatOut;
     bool m_gotData = false;
     bool m_flushed = false;  // SoundTouch's tail already pushed out for this end
+    // Decoding at unity (no tempo, pitch or rate change) passes PCM straight through:
+    // SoundTouch splices blocks even at unity, and playback at unity should sound exactly
+    // like the decoded frames. The first change hands the stream to SoundTouch for good,
+    // so nothing it buffers is ever cut off.
+    bool m_bypass = false;
     int m_inputBufferSize = 0;  // first chunk size; its meaning is the back-end's
     int m_chunkSize = 0;        // bytes; sizes the work buffers
     bool m_opened = false;
@@ -99,6 +104,9 @@ private:
     // Takes produced new PCM bytes, runs all whole frames through SoundTouch into out;
     // returns the frames written.
     int processPending(int produced, char *out, int outCap, int *framesIn);
+    // The unity form of processPending: whole frames that fit out, with volume and channel
+    // mapping only.
+    int passPending(char *out, int outCap, int *framesIn);
     void toFloats(const qint16 *pcm, int frames, bool mixDown);
     // Passes the PCM output buffer to the codec, appending to out.
     int encodePending(char *out, int outCap, int *outLen);
