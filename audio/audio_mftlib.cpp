@@ -1,6 +1,6 @@
 #include "audio_mftlib.h"
 
-#include "KvBitWriter.h"
+#include <KvBitStream.h>
 
 #include <algorithm>
 #include <cmath>
@@ -49,22 +49,22 @@ KvAacStreamInfo audio_mftlib::streamInfo(int sampleRate, int channels)
 
 QByteArray audio_mftlib::audioSpecificConfig(int sampleRate, int channels)
 {
-    KvBitWriter w;
+    KvBitWriter w(64);
     const int index = samplingIndex(sampleRate);
-    w.put(2, 5);  // audioObjectType: AAC LC
-    w.put(uint32_t(index), 4);
+    w.write(2, 5);  // audioObjectType: AAC LC
+    w.write(uint32_t(index), 4);
     if (index == 15)
-        w.put(uint32_t(sampleRate) & 0xffffffu, 24);
-    w.put(uint32_t(channels) & 15u, 4);
-    w.put(0, 1);  // frameLengthFlag: 1024 samples
-    w.put(0, 1);  // dependsOnCoreCoder
-    w.put(0, 1);  // extensionFlag
+        w.write(uint32_t(sampleRate) & 0xffffffu, 24);
+    w.write(uint32_t(channels) & 15u, 4);
+    w.write(0, 1);  // frameLengthFlag: 1024 samples
+    w.write(0, 1);  // dependsOnCoreCoder
+    w.write(0, 1);  // extensionFlag
     // Backward-compatible extension: SBR explicitly absent, so no decoder doubles the rate.
-    w.put(0x2b7, 11);
-    w.put(5, 5);
-    w.put(0, 1);
-    w.alignByte();
-    return w.bytes();
+    w.write(0x2b7, 11);
+    w.write(5, 5);
+    w.write(0, 1);
+    // Zero bits up to the byte boundary: a partly written byte already counts in size().
+    return QByteArray(reinterpret_cast<const char *>(w.data()), int(w.size()));
 }
 
 audio_preset *audio_mftlib::presetSettings(int index)

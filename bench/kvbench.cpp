@@ -10,6 +10,7 @@
 
 int cmdScan(const QStringList &args);
 int cmdEdits(const QStringList &args);
+int cmdExport(const QStringList &args);
 
 namespace {
 
@@ -20,7 +21,8 @@ int usage()
                  "commands:\n"
                  "  scan [--csv] FILE      index a source file and print its frames\n"
                  "  edits [--ops N] [--seeks N] [--seed S] FILE\n"
-                 "                         random cut/paste edits and cursor seeks, cost per operation\n");
+                 "                         random cut/paste edits and cursor seeks, cost per operation\n"
+                 "  export OUT EDITLIST    build a document from an edit list (- for stdin) and save it\n");
     return 2;
 }
 
@@ -37,6 +39,7 @@ int main(int argc, char **argv)
     const std::map<QString, std::function<int(const QStringList &)>> commands = {
         {QStringLiteral("scan"), cmdScan},
         {QStringLiteral("edits"), cmdEdits},
+        {QStringLiteral("export"), cmdExport},
     };
     const auto it = commands.find(cmd);
     if (it == commands.end())

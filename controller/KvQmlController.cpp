@@ -366,6 +366,8 @@ void KvQmlController::readSettings()
     setIsDarkModeOption(settings.value("Settings/IsDarkModeOption", m_isDarkModeOption).toBool());
     setUseAutoTrackNum(settings.value("Settings/AutoTrackNum", m_useAutoTrackNum).toBool());
     setTrackNameFormat(settings.value("Settings/TrackNameFormat", m_trackNameFormat).toString());
+    setVolumeIncDec(settings.value("Settings/VolumeIncDec", m_volumeIncDec).toInt());
+    setVolumeFade(settings.value("Settings/VolumeFade", m_volumeFade).toInt());
 }
 
 void KvQmlController::writeSettings()
@@ -375,6 +377,8 @@ void KvQmlController::writeSettings()
     settings.setValue("Settings/IsDarkModeOption", m_isDarkModeOption);
     settings.setValue("Settings/AutoTrackNum", m_useAutoTrackNum);
     settings.setValue("Settings/TrackNameFormat", m_trackNameFormat);
+    settings.setValue("Settings/VolumeIncDec", m_volumeIncDec);
+    settings.setValue("Settings/VolumeFade", m_volumeFade);
 }
 
 void KvQmlController::rememberOpenFolder(const QString &path)

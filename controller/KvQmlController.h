@@ -10,8 +10,12 @@
 #include <QStringList>
 #include <QUrl>
 
+class KvInsertSilence;
 class KvQmlModel;
 class KvTagInfo;
+class KvVolumeFade;
+class KvVolumeSilence;
+class QUndoCommand;
 class QPalette;
 class QSettings;
 class QWidget;
@@ -59,6 +63,8 @@ class KvQmlController : public QObject,
     Q_PROPERTY(bool canPasteArtworkTag READ canPasteArtworkTag NOTIFY canPasteArtworkTagChanged)
     Q_PROPERTY(QString curTrackArtworkData READ curTrackArtworkData WRITE setCurTrackArtworkData NOTIFY curTrackArtworkDataChanged)
     Q_PROPERTY(double screenDevicePixelRatio READ screenDevicePixelRatio NOTIFY screenDevicePixelRatioChanged)
+    Q_PROPERTY(int volumeIncDec READ volumeIncDec WRITE setVolumeIncDec NOTIFY volumeIncDecChanged)
+    Q_PROPERTY(int volumeFade READ volumeFade WRITE setVolumeFade NOTIFY volumeFadeChanged)
     Q_PROPERTY(QUrl lastOpenPathUrl READ lastOpenPathUrl WRITE setLastOpenPathUrl NOTIFY lastOpenPathUrlChanged)
     Q_PROPERTY(QColor uiWindowColor READ uiWindowColor WRITE setUiWindowColor NOTIFY uiWindowColorChanged)
     Q_PROPERTY(QColor uiTextColor READ uiTextColor WRITE setUiTextColor NOTIFY uiTextColorChanged)
@@ -122,6 +128,34 @@ public:
     Q_INVOKABLE void setTrackEnd(double dbFramePos);
     Q_INVOKABLE void splitTrack(double dbFramePos);
     Q_INVOKABLE void deleteTrack(double dbFramePos);
+
+    // Selection changes become undo entries that keep a clean stack clean
+    // and never discard edits waiting to be redone. The new selection and
+    // view are read from the controller; nothing happens without a document.
+    void pushSelectionChange(qint64 oldScrollFrame, qint64 oldSelectionStart,
+                             qint64 oldSelectionEnd, const QString &text);
+
+    // Volume and silence edits of the selection, in gain steps (1.505 dB).
+    int volumeIncDec() const { return m_volumeIncDec; }
+    void setVolumeIncDec(int steps);
+    int volumeFade() const { return m_volumeFade; }
+    void setVolumeFade(int steps);
+    Q_INVOKABLE void actionFadeInFrames();
+    Q_INVOKABLE void actionFadeOutFrames();
+    Q_INVOKABLE void actionVolumeIncFrames();
+    Q_INVOKABLE void actionVolumeDecFrames();
+    Q_INVOKABLE void actionSilenceFrames();
+    Q_INVOKABLE void actionRemoveSilenceFrames();
+    // Builders: a new command over the selection, not pushed, or null without
+    // a usable selection or frames.
+    KvVolumeFade *VolumeFadeSelection(int startVolume, int endVolume, int repeatCount);
+    // A fade repeating the one just done on the same range replaces it by a
+    // copy with the next repeat count (and is deleted); else it is returned.
+    QUndoCommand *chainVolumeFade(QUndoCommand *command);
+    // Null as well when the command would change no frame.
+    KvVolumeSilence *VolumeSilenceSelection(bool removeSilencing);
+    // Silence of `frames` frames at the view position; null for none.
+    KvInsertSilence *insertSilence(qint64 frames);
 
     // Empties the document: no cursor, a new empty track list and file tag
     // property, no project file.
@@ -218,6 +252,11 @@ public:
 
 public slots:
     void ClipboardChanged(QClipboard::Mode mode) override;
+    // Dialog completions, run under the lock their actions hold: the frame
+    // count to insert at the view position, and the normalize change in gain
+    // steps with its text in dB (0 when cancelled).
+    void stateActionInsertSilenceDlg_Finished(qint64 frames);
+    void stateActionNormalizeDlg_Finished(int steps, const QString &dbText);
     void CheckIsDarkMode(const QPalette &pal);
 
 signals:
@@ -248,6 +287,8 @@ signals:
     void canPasteArtworkTagChanged(bool canPasteArtworkTag);
     void curTrackArtworkDataChanged(QString curTrackArtworkData);
     void screenDevicePixelRatioChanged(double screenDevicePixelRatio);
+    void volumeIncDecChanged(int volumeIncDec);
+    void volumeFadeChanged(int volumeFade);
     void lastOpenPathUrlChanged(QUrl lastOpenPathUrl);
     void uiWindowColorChanged(QColor uiWindowColor);
     void uiTextColorChanged(QColor uiTextColor);
@@ -273,6 +314,11 @@ private:
     qint64 trackCapabilityPosition() const;
     void pushTrackCommand(class KvTrackInfoUndo *command);
     void setCurrentPosFileName(const QString &name);
+    // Lock, wait cursor, build, push: the envelope of the volume edits.
+    void runFadeAction(int startVolume, int endVolume, const QString &text, bool chain);
+    void runSilenceAction(bool removeSilencing);
+    // The selection when it is usable for an edit and the document has frames.
+    bool editRange(qint64 &start, qint64 &end) const;
 
     KvQmlModel *m_model = nullptr;
     double m_scrollFrame = 0.0;
@@ -307,6 +353,9 @@ private:
     bool m_canPasteTags = false;
     bool m_canPasteArtworkTag = false;
     QString m_curTrackArtworkData;
+
+    int m_volumeIncDec = 4;
+    int m_volumeFade = 4;
 
     int m_painterPixelRatio = 1;
     double m_screenDevicePixelRatio = 0.0;

@@ -1,6 +1,7 @@
 #include "KvFileProperties.h"
 
 #include "KvEditContext.h"
+#include "KvFilePropFramesUndo.h"
 #include "KvTrackInfoUndo.h"
 
 #include <QCoreApplication>
@@ -417,6 +418,28 @@ KvFileProperties::CommandList KvFileProperties::removeTracksInRange(qint64 P, qi
             makeCommand(op, QString(), s, e, -1, -1, tags, b)));
     }
     return commands;
+}
+
+KvFilePropDelFramesUndo *KvFileProperties::makeDelFramesUndo(qint64 position, qint64 count,
+                                                              const ListPtr &removed,
+                                                              const ListPtr &inserted,
+                                                              const ListPtr &document,
+                                                              bool *trackEndInRange,
+                                                              QUndoCommand *parent)
+{
+    if (count == 0)
+        return nullptr;
+    return new KvFilePropDelFramesUndo(this, position, count, removed, inserted, document,
+                                       trackEndInRange, m_owner, parent);
+}
+
+KvFilePropInsFramesUndo *KvFileProperties::makeInsFramesUndo(qint64 position, qint64 count,
+                                                              bool *trackEndInRange,
+                                                              QUndoCommand *parent)
+{
+    if (count == 0)
+        return nullptr;
+    return new KvFilePropInsFramesUndo(this, position, count, trackEndInRange, m_owner, parent);
 }
 
 KvFileProperties::TrackList::iterator KvFileProperties::findExact(qint64 start, qint64 end)

@@ -7,7 +7,11 @@
 #include <list>
 
 class KvEditContext;
+class KvFilePropDelFramesUndo;
+class KvFilePropInsFramesUndo;
+class KvRepackInfoPtrList;
 class KvTrackInfoUndo;
+class QUndoCommand;
 
 // The track list of a document, in ascending order of track start. Entries
 // may be null; every walk skips them and they are never counted. Builders
@@ -60,6 +64,18 @@ public:
     // tells whether a track end (or the document end) lay inside the range.
     CommandList removeTracksInRange(qint64 position, qint64 count, qint64 length,
                                     bool *trackEndInRange);
+
+    // Track children of the frame edits (see KvFilePropFramesUndo.h), added
+    // to `parent`, with this list's owner as controller; null for count 0.
+    // removed, inserted: the frames the edit takes out and puts in their
+    // place; document: the live document.
+    using ListPtr = boost::shared_ptr<KvRepackInfoPtrList>;
+    KvFilePropDelFramesUndo *makeDelFramesUndo(qint64 position, qint64 count,
+                                               const ListPtr &removed, const ListPtr &inserted,
+                                               const ListPtr &document, bool *trackEndInRange,
+                                               QUndoCommand *parent);
+    KvFilePropInsFramesUndo *makeInsFramesUndo(qint64 position, qint64 count,
+                                               bool *trackEndInRange, QUndoCommand *parent);
 
     // Appliers: tracks are found by their exact (start, end), first match in
     // list order; previous is the last non-null track before it. Old values of

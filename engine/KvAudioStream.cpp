@@ -1,5 +1,6 @@
 #include "KvAudioStream.h"
 
+#include "KvEngineFactories.h"
 #include "KvRepackInfoPtrList.h"
 
 #include <cstring>
@@ -13,12 +14,18 @@ void KvAudioListFileIO::close()
 
 QIODevice *KvAudioStreamOpen(const char *mode, boost::shared_ptr<KvRepackInfoPtrList> document, int chunkFrames)
 {
-    Q_UNUSED(chunkFrames);
     if (!mode || (std::strcmp(mode, "r") != 0 && std::strcmp(mode, "rb") != 0))
         return nullptr;
     if (!document || document->fragmentCount() == 0)
         return nullptr;
-    return nullptr;
+    KvAudioListFileIO *device = createAudioListFileIO(document);
+    if (!device)
+        return nullptr;
+    if (!device->setSource(document, 0, chunkFrames)) {
+        delete device;
+        return nullptr;
+    }
+    return device;
 }
 
 int KvAudioStreamRead(void *buffer, int size, int count, QIODevice *handle)

@@ -43,6 +43,23 @@ void KvBitWriter::write(uint32_t value, int bits)
         return;
     if (m_crc)
         m_crc->add(value, bits);
+    const size_t at = m_base + size_t(m_bitPos >> 3);
+    if (bits <= 32 && at + 5 <= m_buf.size()) {
+        // The field and the bits already in its first byte span at most five
+        // bytes: assemble them in one word and store them whole.
+        const int used = int(m_bitPos & 7);
+        const uint64_t field = bits == 32 ? uint64_t(value) : uint64_t(value & ((1u << bits) - 1u));
+        const uint64_t kept = used ? uint64_t(m_buf[at] >> (8 - used)) : 0;
+        const int total = used + bits;
+        const int bytes = (total + 7) >> 3;
+        uint64_t word = ((kept << bits) | field) << (bytes * 8 - total);
+        for (int i = bytes - 1; i >= 0; --i) {
+            m_buf[at + size_t(i)] = uint8_t(word);
+            word >>= 8;
+        }
+        m_bitPos += uint64_t(bits);
+        return;
+    }
     while (bits > 0) {
         const size_t byte = m_base + size_t(m_bitPos >> 3);
         const int used = int(m_bitPos & 7);

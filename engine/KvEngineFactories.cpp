@@ -1,6 +1,7 @@
 #include "KvEngineFactories.h"
 
 #include "KvMP3AudioFile.h"
+#include "KvMP3AudioListFileIO.h"
 #include "KvMP3AudioFragmentList.h"
 #include "KvMP3FrameListIterator.h"
 #include "KvMP3FrameSizeInfo.h"
@@ -90,7 +91,8 @@ boost::shared_ptr<KvAudioFile> createAudioFileLike(const boost::shared_ptr<KvFra
 
 KvAudioListFileIO *createAudioListFileIO(const boost::shared_ptr<KvRepackInfoPtrList> &document)
 {
-    Q_UNUSED(document);
+    if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
+        return new KvMP3AudioListFileIO;
     return nullptr;
 }
 
@@ -112,26 +114,28 @@ QString documentFileSuffix(const boost::shared_ptr<KvRepackInfoPtrList> &documen
 
 QString fileInfoText(const boost::shared_ptr<KvAudioFragmentList> &fragmentList)
 {
-    Q_UNUSED(fragmentList);
+    if (dynamic_cast<KvMP3AudioFragmentList *>(fragmentList.get()))
+        return KvMP3FileInfoText(fragmentList);
     return QString();
 }
 
 QString saveDocumentFile(const boost::shared_ptr<KvRepackInfoPtrList> &document, const QString &path)
 {
-    Q_UNUSED(document);
-    Q_UNUSED(path);
+    if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
+        return KvMP3RepackInfoPtrList::saveMp3File(document, path);
     return QString();
 }
 
 void KvPrepareRepack(const boost::shared_ptr<KvRepackInfoPtrList> &document)
 {
-    Q_UNUSED(document);
+    if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
+        KvMP3RepackInfoPtrList::planReservoir(document, false);
 }
 
 int KvPrepareRepackFlagged(const boost::shared_ptr<KvRepackInfoPtrList> &document, bool startAtMax)
 {
-    Q_UNUSED(document);
-    Q_UNUSED(startAtMax);
+    if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))
+        return KvMP3RepackInfoPtrList::planReservoir(document, startAtMax);
     return 0;
 }
 

@@ -14,6 +14,7 @@
 #include "KvMp3Records.h"
 
 #include <algorithm>
+#include <cstring>
 
 // The layout of a waiting frame. Its area is sized from the header it is
 // written with, so the frame always has the length its header announces.
@@ -66,8 +67,15 @@ void KvMp3ReservoirRepacker::pushPayload(int64_t from, int n)
     const int room = kRingMask - fifoFill();
     if (n > room)
         fifoReadBits += int64_t(n - room) * 8;
-    for (int i = 0; i < n; ++i)
-        fifo[(fifoWrite + i) & kRingMask] = ring[(from + i) & kRingMask];
+    // Both rings have the same size: copy in the pieces where either wraps.
+    int done = 0;
+    while (done < n) {
+        const int src = int((from + done) & kRingMask);
+        const int dst = int((fifoWrite + done) & kRingMask);
+        const int piece = std::min({n - done, kRingSize - src, kRingSize - dst});
+        std::memcpy(fifo + dst, ring + src, size_t(piece));
+        done += piece;
+    }
     fifoWrite += n;
 }
 
@@ -78,8 +86,12 @@ void KvMp3ReservoirRepacker::pushBytes(uint8_t value, int n)
     const int room = kRingMask - fifoFill();
     if (n > room)
         fifoReadBits += int64_t(n - room) * 8;
-    for (int i = 0; i < n; ++i)
-        fifo[(fifoWrite + i) & kRingMask] = value;
+    // One value throughout: a run longer than the ring fills all of it.
+    const int span = std::min(n, int(kRingSize));
+    const int at = int(fifoWrite & kRingMask);
+    const int first = std::min(span, kRingSize - at);
+    std::memset(fifo + at, value, size_t(first));
+    std::memset(fifo, value, size_t(span - first));
     fifoWrite += n;
 }
 

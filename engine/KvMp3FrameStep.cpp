@@ -7,15 +7,22 @@
 
 namespace {
 
-// The header a frame of a silent source would have: bitrate index 1 of its format.
+// The header a frame of a silent source would have: bitrate index 1 of its
+// format. The flag bits follow the format's first frame, so that silence
+// between source frames does not look like a different stream to decoders
+// that resynchronise on changed header bits.
 KvMp3FrameHeader silentHeader(const KvMP3FrameSizeInfo &format)
 {
+    const KvMp3FrameHeader &like = format.firstHeader();
     KvMp3FrameHeader h{};
     h.version = format.versionCode();
     h.layer = 3;
     h.sampling_frequency = format.rateCode();
     h.mode = format.modeCode();
     h.bitrate_index = 1;
+    h.copyright = like.copyright;
+    h.original_copy = like.original_copy;
+    h.emphasis = like.emphasis;
     return h;
 }
 

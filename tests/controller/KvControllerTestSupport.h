@@ -1,22 +1,17 @@
 #pragma once
-#include <KvDocumentFrames.h>
+#include <KvMP3AudioFragmentList.h>
+#include <KvMP3FrameSizeInfo.h>
+#include <KvMP3RepackInfo.h>
 #include <KvQmlModel.h>
 
-#include <boost/core/null_deleter.hpp>
-
-// A stand-in for the engine's cursor: the model only holds the pointer and
-// the document frame counter reports its length.
-struct KvFakeDocument {
-    qint64 frames;
-};
-
-inline qint64 kvFakeDocumentFrames(const KvAudioFragmentList *list)
+// A document cursor over `frames` frames of silence (MPEG-1, 44.1 kHz,
+// stereo); an empty document for 0.
+inline KvQmlModel::FragmentListPtr kvSilentDocument(qint64 frames)
 {
-    return reinterpret_cast<const KvFakeDocument *>(list)->frames;
-}
-
-inline KvQmlModel::FragmentListPtr kvFakeDocumentPtr(KvFakeDocument &doc)
-{
-    return KvQmlModel::FragmentListPtr(reinterpret_cast<KvAudioFragmentList *>(&doc),
-                                       boost::null_deleter());
+    KvQmlModel::FragmentListPtr cursor(new KvMP3AudioFragmentList);
+    if (frames > 0) {
+        const boost::shared_ptr<KvFrameSizeInfo> format(new KvMP3FrameSizeInfo(0, 0, 0));
+        cursor->list()->appendFragment(KvRepackInfoPtr(new KvMP3RepackInfo(format, frames)));
+    }
+    return cursor;
 }

@@ -23,9 +23,7 @@ protected:
     void SetUp() override
     {
         QSettings().clear();
-        setDocumentFrameCounter(kvFakeDocumentFrames);
     }
-    void TearDown() override { setDocumentFrameCounter(nullptr); }
 
     // A controller joined to a model whose document has `frames` frames.
     void open(qint64 frames)
@@ -33,8 +31,7 @@ protected:
         controller.reset(new KvQmlController);
         model.reset(new KvQmlModel);
         controller->setModel(model.get());
-        doc.frames = frames;
-        model->setFragmentList(kvFakeDocumentPtr(doc));
+        model->setFragmentList(kvSilentDocument(frames));
         controller->refreshDocumentState();
         controller->refreshAfterUndo();
     }
@@ -47,7 +44,6 @@ protected:
         return out;
     }
 
-    KvFakeDocument doc{0};
     std::unique_ptr<KvQmlModel> model;
     std::unique_ptr<KvQmlController> controller;
 };
@@ -313,8 +309,7 @@ TEST_F(Controller, OpeningAndClosingPublishTheDocument)
     c.setModel(&m);
     c.refreshDocumentState();
     Recorder r(&c);
-    doc.frames = 1000;
-    m.setFragmentList(kvFakeDocumentPtr(doc));
+    m.setFragmentList(kvSilentDocument(1000));
     c.refreshDocumentState();
     // The count, then the track state it enables, then the fragments flag.
     EXPECT_EQ(r.take(), QStringList({"totalFramesChanged(1000)", "canSetTrackStartChanged(true)",

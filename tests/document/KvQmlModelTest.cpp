@@ -9,25 +9,21 @@
 #include <QUndoCommand>
 #include <QUndoStack>
 
-#include <boost/core/null_deleter.hpp>
+#include <KvMP3AudioFragmentList.h>
+#include <KvMP3FrameSizeInfo.h>
+#include <KvMP3RepackInfo.h>
 
 namespace {
 
-// Stands in for engine cursors: the model only holds the pointer and asks
-// the frame counter for the length.
-struct FakeDocument {
-    qint64 frames;
-};
-
-qint64 fakeCounter(const KvAudioFragmentList *list)
+// A cursor over `frames` frames of silence.
+KvQmlModel::FragmentListPtr silentDocument(qint64 frames)
 {
-    return reinterpret_cast<const FakeDocument *>(list)->frames;
-}
-
-KvQmlModel::FragmentListPtr fakeDocument(FakeDocument &doc)
-{
-    return KvQmlModel::FragmentListPtr(reinterpret_cast<KvAudioFragmentList *>(&doc),
-                                       boost::null_deleter());
+    KvQmlModel::FragmentListPtr cursor(new KvMP3AudioFragmentList);
+    if (frames > 0) {
+        const boost::shared_ptr<KvFrameSizeInfo> format(new KvMP3FrameSizeInfo(0, 0, 0));
+        cursor->list()->appendFragment(KvRepackInfoPtr(new KvMP3RepackInfo(format, frames)));
+    }
+    return cursor;
 }
 
 class QmlModel : public ::testing::Test
@@ -36,9 +32,7 @@ protected:
     void SetUp() override
     {
         QCoreApplication::setApplicationName("KvTestApp");
-        setDocumentFrameCounter(fakeCounter);
     }
-    void TearDown() override { setDocumentFrameCounter(nullptr); }
 };
 
 TEST_F(QmlModel, NewModelShowsThePlainApplicationTitle)
@@ -71,13 +65,11 @@ TEST_F(QmlModel, UntitledProjectOnlyWithFrames)
     model.updateTitle();
     QSignalSpy title(&model, &KvQmlModel::projectTitleChanged);
 
-    FakeDocument audio{1000};
-    model.setFragmentList(fakeDocument(audio));
+    model.setFragmentList(silentDocument(1000));
     model.updateTitle();
     EXPECT_EQ(model.projectTitle(), "KvTestApp - Untitled Project");
 
-    FakeDocument empty{0};
-    model.setFragmentList(fakeDocument(empty));
+    model.setFragmentList(silentDocument(0));
     QMetaObject::invokeMethod(&model, "setProjectTitle"); // the invokable recomputes
     EXPECT_EQ(model.projectTitle(), "KvTestApp");
     ASSERT_EQ(title.count(), 2);

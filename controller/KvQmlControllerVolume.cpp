@@ -1,0 +1,200 @@
+// Volume and silence edits of the selection, and inserted silence.
+#include "KvQmlController.h"
+
+#include <KvAudioFile.h>
+#include <KvAudioFragmentList.h>
+#include <KvEngineFactories.h>
+#include <KvInsertSilence.h>
+#include <KvQmlModel.h>
+#include <KvVolumeFade.h>
+#include <KvVolumeSilence.h>
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMutexLocker>
+#include <QSettings>
+#include <QUndoStack>
+
+namespace {
+
+void writeEditDone()
+{
+    QSettings().setValue("HelpUsage/EditDone", true);
+}
+
+// The wait cursor while an edit is built and pushed.
+class WaitCursor
+{
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
+void KvQmlController::setVolumeIncDec(int steps)
+{
+    if (steps == m_volumeIncDec)
+        return;
+    m_volumeIncDec = steps;
+    emit volumeIncDecChanged(steps);
+}
+
+void KvQmlController::setVolumeFade(int steps)
+{
+    if (steps == m_volumeFade)
+        return;
+    m_volumeFade = steps;
+    emit volumeFadeChanged(steps);
+}
+
+bool KvQmlController::editRange(qint64 &start, qint64 &end) const
+{
+    start = m_selectionStart;
+    end = m_selectionEnd;
+    if (start == -1 || end == -1 || end <= start || !m_model)
+        return false;
+    const KvQmlModel::FragmentListPtr cursor = m_model->fragmentList();
+    const KvRepackInfoPtrListPtr document = cursor ? cursor->list() : nullptr;
+    return document && document->fragmentCount() > 0;
+}
+
+KvVolumeFade *KvQmlController::VolumeFadeSelection(int startVolume, int endVolume, int repeatCount)
+{
+    qint64 start = 0;
+    qint64 end = 0;
+    if (!editRange(start, end))
+        return nullptr;
+    return new KvVolumeFade(m_model->fragmentList()->list(), qint64(scrollFrame()), start,
+                            startVolume, end, endVolume, this, repeatCount);
+}
+
+QUndoCommand *KvQmlController::chainVolumeFade(QUndoCommand *command)
+{
+    auto *fade = dynamic_cast<KvVolumeFade *>(command);
+    if (!fade || !m_model)
+        return command;
+    const QUndoStack *stack = m_model->undoStack();
+    const int below = stack->index() - 1;
+    const auto *done = below >= 0 ? dynamic_cast<const KvVolumeFade *>(stack->command(below)) : nullptr;
+    if (!done || !done->sameRange(*fade))
+        return command;
+    auto *chained = new KvVolumeFade(*fade, done->repeatCount() + 1);
+    delete command;
+    return chained;
+}
+
+KvVolumeSilence *KvQmlController::VolumeSilenceSelection(bool removeSilencing)
+{
+    qint64 start = 0;
+    qint64 end = 0;
+    if (!editRange(start, end))
+        return nullptr;
+    const KvRepackInfoPtrListPtr document = m_model->fragmentList()->list();
+    auto *command = new KvVolumeSilence(document->copyRange(start, end - start), document,
+                                        qint64(scrollFrame()), start, this, removeSilencing);
+    if (command->checkRange()) {
+        delete command;
+        return nullptr;
+    }
+    return command;
+}
+
+KvInsertSilence *KvQmlController::insertSilence(qint64 frames)
+{
+    if (frames <= 0 || !m_model)
+        return nullptr;
+    const qint64 position = qint64(scrollFrame());
+    const KvQmlModel::FragmentListPtr cursor = m_model->fragmentList();
+    const KvRepackInfoPtrListPtr document = cursor ? cursor->list() : nullptr;
+    if (!document || document->totalFrames() == 0)
+        return nullptr;
+    const boost::shared_ptr<KvFrameSizeInfo> format = cursor->formatInfo();
+    if (!format)
+        return nullptr;
+    const KvRepackInfoPtrListPtr clip = createRepackInfoPtrList(document);
+    const boost::shared_ptr<KvAudioFile> silence = createAudioFileLike(format, frames);
+    if (!clip || !silence)
+        return nullptr;
+    clip->appendFragment(silence->createRepackInfoFrom(frames));
+    return new KvInsertSilence(m_model->trackList().get(), clip, document, position, this);
+}
+
+void KvQmlController::runFadeAction(int startVolume, int endVolume, const QString &text, bool chain)
+{
+    if (!m_model)
+        return;
+    QMutexLocker lock(&m_model->mutex());
+    {
+        WaitCursor wait;
+        QUndoCommand *command = VolumeFadeSelection(startVolume, endVolume, 1);
+        if (command) {
+            command->setText(text);
+            if (chain)
+                command = chainVolumeFade(command);
+            m_model->undoStack()->push(command);
+        }
+    }
+    writeEditDone();
+}
+
+void KvQmlController::runSilenceAction(bool removeSilencing)
+{
+    if (!m_model)
+        return;
+    QMutexLocker lock(&m_model->mutex());
+    WaitCursor wait;
+    if (KvVolumeSilence *command = VolumeSilenceSelection(removeSilencing))
+        m_model->undoStack()->push(command);
+}
+
+void KvQmlController::actionFadeInFrames()
+{
+    runFadeAction(-m_volumeFade, 0, tr("Fade in"), true);
+}
+
+void KvQmlController::actionFadeOutFrames()
+{
+    runFadeAction(0, -m_volumeFade, tr("Fade out"), true);
+}
+
+void KvQmlController::actionVolumeIncFrames()
+{
+    runFadeAction(m_volumeIncDec, m_volumeIncDec, tr("Increase volume"), false);
+}
+
+void KvQmlController::actionVolumeDecFrames()
+{
+    runFadeAction(-m_volumeIncDec, -m_volumeIncDec, tr("Decrease volume"), false);
+}
+
+void KvQmlController::actionSilenceFrames()
+{
+    runSilenceAction(false);
+}
+
+void KvQmlController::actionRemoveSilenceFrames()
+{
+    runSilenceAction(true);
+}
+
+void KvQmlController::stateActionInsertSilenceDlg_Finished(qint64 frames)
+{
+    if (frames > 0 && m_model) {
+        WaitCursor wait;
+        if (KvInsertSilence *command = insertSilence(frames))
+            m_model->undoStack()->push(command);
+    }
+    writeEditDone();
+}
+
+void KvQmlController::stateActionNormalizeDlg_Finished(int steps, const QString &dbText)
+{
+    if (steps != 0 && m_model) {
+        if (KvVolumeFade *command = VolumeFadeSelection(steps, steps, 1)) {
+            command->setText(tr("Normalize (%1dB)").arg(dbText));
+            m_model->undoStack()->push(command);
+        }
+    }
+    writeEditDone();
+}
