@@ -214,6 +214,37 @@ TEST(ConvertDialog, ClosingAPausedConversionAsksAndNeverHangs)
               "The audio conversion has not been saved! Are you sure you wish to discard the audio?");
 }
 
+TEST(ConvertDialog, ACancelledSaveKeepsTheOutputAndTheDialog)
+{
+    Fresh fresh;
+    ScopedEncoders encoders(ScopedEncoders::LameOnly);
+    ScopedDecoder decoder;
+    ScopedFrameStreams streams;
+    DocPtr doc = documentOf("cbr128_joint.mp3");
+    Project project(doc);
+    ModalResponder responder;
+    responder.answerFiles({QString()});
+    KvConvert d(&project.controller, {doc->copyRange(0, 100)}, nullptr, 0, 50, false, false);
+    d.show();
+    QSignalSpy finished(d.worker().get(), SIGNAL(raiseConvertFinished(bool)));
+    child<QPushButton>(&d, "pushButtonConvert")->click();
+    ASSERT_TRUE(finished.wait(60000));
+    QDialogButtonBox *box = child<QDialogButtonBox>(&d, "buttonBox");
+    box->button(QDialogButtonBox::Save)->click();
+    EXPECT_EQ(responder.fileCaptions, QStringList{"Save Converted Audio"});
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_FALSE(d.isSaved());
+    EXPECT_TRUE(box->button(QDialogButtonBox::Save)->isEnabled());
+    EXPECT_TRUE(box->button(QDialogButtonBox::Discard)->isEnabled());
+    EXPECT_FALSE(box->button(QDialogButtonBox::Close)->isEnabled());
+    EXPECT_TRUE(responder.boxTexts.isEmpty());
+    // Discard asks before the audio goes.
+    responder.answerBoxes({QMessageBox::Yes});
+    box->button(QDialogButtonBox::Discard)->click();
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(responder.boxTexts.size(), 1);
+}
+
 TEST(ConvertDialog, WithoutEncodersItRejectsItself)
 {
     Fresh fresh;

@@ -95,6 +95,26 @@ TEST(ConvertWorker, TempoOneAndAHalfOnACutDocumentGivesTwoThirdsOfItsLength)
     EXPECT_EQ(project.controller.lastConvertPath(), QDir(dir.path()).absolutePath());
 }
 
+TEST(ConvertWorker, TheEngineStreamRoadConvertsACutDocument)
+{
+    // No stand-in streams: the edited document is rebuilt by the engine's stream device.
+    ScopedMakers makers(true, false);
+    kvrectest::ModalResponder responder;
+    DocPtr doc = documentOf("cbr128_joint.mp3");
+    doc->deleteRange(150, 150);
+    const double edited = doc->totalFrames() * kFrameSeconds;
+    Project project(doc);
+    KvConvertWorker worker(&project.controller, {doc->copyRange(0, -1)}, nullptr);
+    ASSERT_TRUE(runWorker(worker, encoderFor("wav"), pcmPreset(44100, 2), 1.5, 0.0));
+    QTemporaryDir dir;
+    const QString out = dir.filePath("engine.wav");
+    ASSERT_TRUE(worker.saveConvertedFile(out));
+    const Probe p = probe(out);
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.codec, "pcm_s16le");
+    EXPECT_NEAR(p.duration, edited / 1.5, 0.05);
+}
+
 TEST(ConvertWorker, PitchUpAnOctaveDoublesTheTone)
 {
     ScopedMakers makers(true, false);
