@@ -221,6 +221,15 @@ public:
     static QString getAudioSaveFileName(QWidget *parent, const QString &caption,
                                         const QString &dir, const QString &format);
 
+    // Conversion: the folder of the last conversion output ("Settings/lastConvertPath",
+    // empty when none), the folder picker, and the help flags set after a success.
+    QString lastConvertPath() const;
+    void setLastConvertPath(const QString &folder);
+    // options: QFileDialog::Options as an int. Empty = cancelled.
+    static QString getExistingDirectory(QWidget *parent, const QString &caption,
+                                        const QString &dir, int options);
+    void afterExportOrConvert(bool exportDone, bool convertDone);
+
     // Time texts: milliseconds as "h:mm:ss.zzz" or, when allowed, the short forms
     // "ss.zzz" / "mm:ss.zzz"; not exact rounds to hundredths.
     static QString timeToString(qint64 ms, bool allowShort, bool exact);

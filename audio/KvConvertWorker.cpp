@@ -1,0 +1,490 @@
+#include "KvConvertWorker.h"
+
+#include "KvDecodeThread.h"
+#include "audio_lib.h"
+
+#include <KvAudioFragmentList.h>
+#include <KvAudioTags.h>
+#include <KvFileNameText.h>
+#include <KvFileProperties.h>
+#include <KvFrameSizeInfo.h>
+#include <KvMessageBox.h>
+#include <KvQmlController.h>
+#include <KvQmlModel.h>
+#include <KvRepackInfoPtrList.h>
+#include <KvTagProperty.h>
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+
+KvConvertWorker::KvConvertWorker(KvQmlController *controller, const QList<ListPtr> &lists,
+                                 QWidget *dialogParent)
+    : QObject(nullptr), m_lists(lists), m_dialogParent(dialogParent),
+      m_model(controller ? controller->model() : nullptr), m_controller(controller)
+{
+    for (const ListPtr &list : m_lists)
+        if (list)
+            m_totalFrames += list->totalFrames();
+}
+
+KvConvertWorker::~KvConvertWorker() { stop(); }
+
+void KvConvertWorker::restoreCursors()
+{
+    while (QGuiApplication::overrideCursor())
+        QGuiApplication::restoreOverrideCursor();
+}
+
+void KvConvertWorker::setBusyCursor()
+{
+    restoreCursors();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+int KvConvertWorker::message(QMessageBox::Icon icon, const QString &text,
+                             QMessageBox::StandardButtons buttons,
+                             QMessageBox::StandardButton defaultButton)
+{
+    restoreCursors();
+    return showMessageBox(m_dialogParent, icon, applicationTitle(), text, buttons, defaultButton);
+}
+
+QString KvConvertWorker::outputExtension() const
+{
+    QString ext = m_encoder ? m_encoder->fileExtension() : QString();
+    if (ext == QLatin1String("aac"))
+        ext = QStringLiteral("m4a");
+    return ext;
+}
+
+QString KvConvertWorker::startFolder() const
+{
+    if (!m_controller)
+        return QString();
+    const QString last = m_controller->lastConvertPath();
+    return last.isEmpty() ? m_controller->lastOpenPath() : last;
+}
+
+bool KvConvertWorker::startDecode(const KvAudioLibPtr &encoder, const audio_preset &preset,
+                                  double tempo, double pitch)
+{
+    m_tempo = tempo;
+    m_pitch = pitch;
+    m_encoder = encoder;
+    m_format = QAudioFormat();
+    m_format.setSampleRate(preset.sampleRate);
+    m_format.setChannelCount(preset.channels);
+    m_format.setSampleSize(16);
+    m_format.setSampleType(QAudioFormat::SignedInt);
+    m_format.setByteOrder(QAudioFormat::LittleEndian);
+    m_format.setCodec(QStringLiteral("audio/pcm"));
+    m_preset = preset;
+
+    double ratio = 1.0;
+    if (!m_lists.isEmpty() && m_lists.first()) {
+        const boost::shared_ptr<KvFrameSizeInfo> info = m_lists.first()->firstSourceInfo();
+        if (info && info->sampleRate() > 0)
+            ratio = double(preset.sampleRate) / double(info->sampleRate());
+    }
+    const int channelsOut = m_format.channelCount();
+
+    stop();
+    m_listsStarted += 1;
+    if (m_listsStarted > m_lists.size())
+        return true;
+    if (m_listsStarted > 1 && m_lists.at(m_listsStarted - 2))
+        m_doneFrames += m_lists.at(m_listsStarted - 2)->totalFrames();
+    const ListPtr &list = m_lists.at(m_listsStarted - 1);
+    m_currentFrames = list ? list->totalFrames() : 0;
+
+    decodeThread = new KvDecodeThread(list, m_format, m_encoder, preset.mode, preset.bitrate,
+                                      preset.vbrQuality, ratio, channelsOut, preset.sampleRate,
+                                      true, m_tempo, m_pitch, this);
+    connect(decodeThread, SIGNAL(finished()), this, SLOT(convertFinished()));
+    connect(decodeThread, SIGNAL(decodeProgress(int)), this, SLOT(decodeProgress(int)));
+    started = true;
+    return true;
+}
+
+void KvConvertWorker::stop()
+{
+    if (!decodeThread)
+        return;
+    KvDecodeThread *thread = decodeThread;
+    decodeThread = nullptr;
+    thread->disconnect(this);
+    thread->requestStop();
+    thread->exit(0);
+    thread->wait();
+    delete thread;
+}
+
+int KvConvertWorker::combinedPercent(qint64 percent) const
+{
+    if (m_totalFrames <= 0)
+        return 100;
+    const double value = ((double(percent) / 100.0) * double(m_currentFrames) + double(m_doneFrames))
+                         / double(m_totalFrames) * 100.0;
+    return int(value);
+}
+
+void KvConvertWorker::decodeProgress(int percent)
+{
+    m_decodePercent = percent;
+    const int value = combinedPercent(m_decodePercent);
+    if (value != m_lastPercent) {
+        m_lastPercent = value;
+        emit raiseDecodeProgress(value);
+    }
+}
+
+void KvConvertWorker::convertFinished()
+{
+    if (!decodeThread) {
+        emit raiseConvertFinished(false);
+        return;
+    }
+    if (!decodeThread->errorText().isEmpty()) {
+        message(QMessageBox::Critical, tr("Conversion Error: %1.").arg(decodeThread->errorText()));
+        emit raiseConvertFinished(false);
+        return;
+    }
+    m_outputs.append(decodeThread->outputFile());
+    if (m_listsStarted < m_lists.size()) {
+        startDecode(m_encoder, m_preset, m_tempo, m_pitch);
+        decodeProgress(0);
+        if (decodeThread)
+            decodeThread->start(QThread::InheritPriority);
+        return;
+    }
+    emit raiseConvertFinished(true);
+}
+
+bool KvConvertWorker::saveConvertedFile(const QString &fileNameIn)
+{
+    struct CursorGuard {
+        ~CursorGuard() { restoreCursors(); }
+    } guard;
+    if (!m_model || !m_model->fragmentList())
+        return false;
+    setBusyCursor();
+    if (m_outputs.isEmpty() || m_lists.isEmpty())
+        return false;
+    if (!m_outputs.first() || m_outputs.first()->size() == 0) {
+        message(QMessageBox::Critical, tr("No converted audio is available to save!"));
+        return false;
+    }
+    const QString ext = outputExtension();
+    QString fileName = fileNameIn;
+    if (fileName.isEmpty()) {
+        restoreCursors();
+        fileName = KvQmlController::getAudioSaveFileName(m_dialogParent, tr("Save Converted Audio"),
+                                                         startFolder(), ext);
+        if (fileName.isEmpty())
+            return false;
+        setBusyCursor();
+    }
+    m_savedFile = fileName;
+    const QString error = AudioInfo::saveToFile(m_outputs.first(), fileName,
+                                                ext == QLatin1String("m4a"), m_preset.sampleRate,
+                                                m_format.channelCount());
+    if (!error.isEmpty()) {
+        message(QMessageBox::Critical,
+                tr("Error encountered saving the converted file: %1\n%2").arg(fileName, error));
+        return false;
+    }
+    if (ext != QLatin1String("wav") && m_model->fileTagProperty()) {
+        if (!copyTagsAndArtwork(m_model->fileTagProperty()->tagInfo(), fileName)) {
+            const int answer = message(QMessageBox::Warning,
+                                       tr("Failed to write tag information to the file: %1").arg(fileName));
+            if (answer == 0)
+                return false;
+            setBusyCursor();
+        }
+    }
+    const int answer = message(QMessageBox::Information,
+                               selection ? tr("The selection was successfully converted.")
+                                         : tr("The project was successfully converted."),
+                               QMessageBox::Close, QMessageBox::Close);
+    if (answer != 0) {
+        if (m_controller) {
+            m_controller->setLastConvertPath(QFileInfo(m_savedFile).absolutePath());
+            m_controller->afterExportOrConvert(true, false);
+        }
+        emit raiseConvertSaveFinished();
+    }
+    return true;
+}
+
+bool KvConvertWorker::convertTracks(const QString &folderNameIn)
+{
+    QString folderName = folderNameIn;
+    if (folderName.isEmpty()) {
+        restoreCursors();
+        folderName = KvQmlController::getExistingDirectory(
+            m_dialogParent, tr("Track Convert Directory"), startFolder(),
+            int(QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks));
+        if (folderName.isEmpty())
+            return false;
+    }
+    m_trackCount = 0;
+    m_failed = false;
+    m_unassignedCount = 0;
+    m_failMessages.clear();
+    m_unassignedNames.clear();
+    m_skipNoTracksMessage = false;
+    m_currentTrack = 0;
+    m_folder = folderName;
+    m_overwriteAnswer = 0;
+    m_successCount = 0;
+    m_savedFiles.clear();
+    setBusyCursor();
+
+    if (!m_model || !m_model->fragmentList() || !m_model->trackList()) {
+        m_failed = true;
+        return closingSteps();
+    }
+    const bool autoNum = m_controller && m_controller->useAutoTrackNum();
+    const QString pattern = m_controller ? m_controller->trackNameFormat() : QStringLiteral("%0N %T");
+    for (const KvTagPropertyPtr &track : m_model->trackList()->tracks()) {
+        if (!track)
+            continue;
+        m_trackCount += 1;
+        if (!autoNum && track->tagInfo().track == 0) {
+            if (!m_unassignedNames.isEmpty())
+                m_unassignedNames += QLatin1Char('\n');
+            m_unassignedNames += tr("Track '%1' was not assigned a track number.")
+                                     .arg(track->formatTrackName(m_trackCount, autoNum, pattern));
+            m_unassignedCount += 1;
+        }
+    }
+    if (m_unassignedCount > 0) {
+        if (m_unassignedCount == m_trackCount) {
+            m_failMessages += tr("Failed to save the %1 track(s) as no tracks were assigned a track number")
+                                  .arg(m_trackCount);
+            m_skipNoTracksMessage = true;
+            return closingSteps();
+        }
+        const int answer = message(
+            QMessageBox::Warning,
+            tr("%1 track(s) have not been assigned a track number and will not be converted.\n"
+               "Do you wish to continue creating the other tracks?")
+                .arg(m_unassignedCount),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer == 0)
+            return false;
+        if (answer != QMessageBox::Yes) {
+            stateActionConvertTracksNumUnassignW_Finished(answer);
+            return false;
+        }
+    }
+    for (int i = 1; i <= m_trackCount; ++i) {
+        if (!stateActionConvertTrackLoop(i, TrackUiAsk, 0)) {
+            restoreCursors();
+            return false;
+        }
+    }
+    return closingSteps();
+}
+
+bool KvConvertWorker::closingSteps()
+{
+    bool ok = stateActionConvertTracksCheckFailed() && stateActionConvertTracksAskSend()
+              && stateActionConvertTracksFinal(m_folder);
+    restoreCursors();
+    return ok;
+}
+
+bool KvConvertWorker::stateActionConvertTrackLoop(int trackNum, int ui, int uiAnswer)
+{
+    if (!m_model || !m_model->trackList())
+        return true;
+    // The k-th output belongs to the k-th track that exists; null entries have no output.
+    m_currentTrack = 0;
+    KvTagPropertyPtr track;
+    for (const KvTagPropertyPtr &entry : m_model->trackList()->tracks()) {
+        if (!entry)
+            continue;
+        if (++m_currentTrack == trackNum) {
+            track = entry;
+            break;
+        }
+    }
+    if (!track || trackNum - 1 >= m_outputs.size())
+        return true;
+    const KvTempFilePtr output = m_outputs.at(trackNum - 1);
+
+    const boost::shared_ptr<KvAudioFragmentList> fragments = m_model->fragmentList();
+    if (!fragments || !fragments->list() || !fragments->list()->list() || fragments->list()->list()->empty()) {
+        if (!m_failMessages.isEmpty())
+            m_failMessages += QLatin1Char('\n');
+        m_failMessages += tr("Internal error: Invalid or empty project file list.");
+        m_failed = true;
+        return true;
+    }
+    const bool autoNum = m_controller && m_controller->useAutoTrackNum();
+    const QString pattern = m_controller ? m_controller->trackNameFormat() : QStringLiteral("%0N %T");
+    QString name = simplifyText(track->formatTrackName(trackNum, autoNum, pattern));
+    if (name.isEmpty())
+        name = tr("%1 (empty)").arg(trackNum, 2, 10, QLatin1Char('0'));
+    if (!autoNum && track->tagInfo().track == 0)
+        return true;
+    if (!output || output->size() == 0) {
+        message(QMessageBox::Warning, tr("No converted audio is available to save for track %1").arg(name));
+        return false;
+    }
+    const QString ext = outputExtension();
+    const QString path = m_folder + QDir::separator() + name + QLatin1Char('.') + ext;
+    const QString shown = QDir::toNativeSeparators(path);
+    if (QFile::exists(path) && m_overwriteAnswer != QMessageBox::YesToAll) {
+        if (m_overwriteAnswer == QMessageBox::NoToAll)
+            return true;
+        if (ui == TrackUiAnswer) {
+            m_overwriteAnswer = uiAnswer;
+        } else if (ui == TrackUiAsk) {
+            m_overwriteAnswer = message(
+                QMessageBox::Warning,
+                tr("File %1 already exists!\nDo you wish to overwrite?").arg(shown),
+                QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll
+                    | QMessageBox::Cancel,
+                QMessageBox::Cancel);
+            if (m_overwriteAnswer == 0)
+                return false;
+            setBusyCursor();
+        }
+        if (m_overwriteAnswer == QMessageBox::Cancel)
+            return false;
+        if (m_overwriteAnswer != QMessageBox::Yes && m_overwriteAnswer != QMessageBox::YesToAll)
+            return true;
+    }
+    const QString error = AudioInfo::saveToFile(output, path, ext == QLatin1String("m4a"),
+                                                m_preset.sampleRate, m_format.channelCount());
+    if (!error.isEmpty()) {
+        message(QMessageBox::Critical, tr("Failed to save the file: %1\nError: %2").arg(path, error));
+        return false;
+    }
+    bool result = true;
+    if (ext != QLatin1String("wav") && !copyTagsAndArtwork(track->tagInfo(), path)) {
+        const int answer = message(QMessageBox::Warning,
+                                   tr("Failed to write tag information to the track: %1").arg(shown));
+        if (answer == 0)
+            result = false;
+        else
+            setBusyCursor();
+    }
+    m_successCount += 1;
+    m_savedFiles.append(path);
+    return result;
+}
+
+bool KvConvertWorker::stateActionConvertTracksCheckFailed()
+{
+    if (!m_failed && m_failMessages.isEmpty())
+        return true;
+    message(QMessageBox::Critical, m_failMessages.isEmpty()
+                                       ? tr("Failed to convert one or more the tracks: Unknown error")
+                                       : m_failMessages);
+    return false;
+}
+
+bool KvConvertWorker::stateActionConvertTracksAskSend()
+{
+    restoreCursors();
+    if (m_successCount > 0)
+        return message(QMessageBox::Information,
+                       tr("%1 track(s) were successfully converted.").arg(m_successCount)) != 0;
+    if (!m_skipNoTracksMessage)
+        return message(QMessageBox::Warning, tr("No tracks were converted!")) != 0;
+    return true;
+}
+
+bool KvConvertWorker::stateActionConvertTracksFinal(const QString &folderName)
+{
+    if (m_controller) {
+        m_controller->setLastConvertPath(QDir(folderName).absolutePath());
+        m_controller->afterExportOrConvert(false, true);
+    }
+    emit raiseConvertSaveFinished();
+    return true;
+}
+
+bool KvConvertWorker::stateActionConvertFileFailedWriteTagInfoW_Finished(int)
+{
+    const int answer = message(QMessageBox::Information,
+                               selection ? tr("The selection was successfully converted.")
+                                         : tr("The project was successfully converted."),
+                               QMessageBox::Close, QMessageBox::Close);
+    if (answer != 0) {
+        if (m_controller) {
+            m_controller->setLastConvertPath(QFileInfo(m_savedFile).absolutePath());
+            m_controller->afterExportOrConvert(true, false);
+        }
+        emit raiseConvertSaveFinished();
+    }
+    return false;
+}
+
+void KvConvertWorker::stateActionConvertFileAskSendQ_Finished(int)
+{
+    if (m_controller) {
+        m_controller->setLastConvertPath(QFileInfo(m_savedFile).absolutePath());
+        m_controller->afterExportOrConvert(true, false);
+    }
+    emit raiseConvertSaveFinished();
+}
+
+void KvConvertWorker::stateActionConvertTracksNumUnassignW_Finished(int answer)
+{
+    setBusyCursor();
+    if (answer != QMessageBox::Yes) {
+        // Nothing is written: list the tracks that lack a number and say so.
+        const int shown = message(QMessageBox::Information, m_unassignedNames);
+        if (shown != 0)
+            message(QMessageBox::Warning, tr("No tracks were converted!"));
+        emit raiseConvertSaveFinished();
+        restoreCursors();
+        return;
+    }
+    runTracksFrom(1, TrackUiAsk, 0);
+}
+
+void KvConvertWorker::runTracksFrom(int first, int ui, int uiAnswer)
+{
+    for (int i = first; i <= m_trackCount; ++i) {
+        if (!stateActionConvertTrackLoop(i, i == first ? ui : TrackUiAsk, uiAnswer)) {
+            restoreCursors();
+            return;
+        }
+    }
+    closingSteps();
+}
+
+void KvConvertWorker::stateActionConvertTracksOverwriteW_Finished(int answer)
+{
+    setBusyCursor();
+    runTracksFrom(m_currentTrack, TrackUiAnswer, answer);
+}
+
+void KvConvertWorker::stateActionConvertTracksFailedWriteTagInfoW_Finished(int)
+{
+    setBusyCursor();
+    runTracksFrom(m_currentTrack + 1, TrackUiKeep, 0);
+}
+
+void KvConvertWorker::stateActionConvertTracksAskSendQ_Finished(int answer)
+{
+    if (m_controller) {
+        m_controller->setLastConvertPath(QDir(m_folder).absolutePath());
+        m_controller->afterExportOrConvert(false, true);
+    }
+    emit raiseConvertSaveFinished();
+}
+
+void KvConvertWorker::stateActionCancelConvertQ_Finished(int answer)
+{
+    if (m_controller)
+        QMetaObject::invokeMethod(m_controller, "stateActionCancelConvertQ_Finished",
+                                  Q_ARG(int, answer));
+}
