@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <limits>
 #include <sstream>
+#include <typeinfo>
 
 const char kKvArchiveHeader[] = "22 serialization::archive 17";
 const char kKvClipboardFormatName[] = "mp3Morvelta.clipboard.fmt";
@@ -292,6 +293,24 @@ boost::shared_ptr<KvFrameSizeInfo> readSilentFormat(TokenReader &in)
     return createFrameSizeInfo(version, rate, mode, &block);
 }
 
+// The archive keeps only an MP3 silent fragment's codes, not the header flags
+// (copyright, original, emphasis) its frames copy from their format's first
+// frame. Silence made in a document takes the document's own format, so a
+// loaded one takes it too when a fragment of the same codes is at hand.
+boost::shared_ptr<KvFrameSizeInfo> documentFormatLike(const boost::shared_ptr<KvFrameSizeInfo> &format,
+                                                      const KvRepackInfoPtrListPtr &list)
+{
+    if (!format || format->versionCode() >= 10 || !list || !list->list())
+        return boost::shared_ptr<KvFrameSizeInfo>();
+    for (const KvRepackInfoPtr &f : *list->list()) {
+        const boost::shared_ptr<KvFrameSizeInfo> own = f ? f->sizeInfo() : boost::shared_ptr<KvFrameSizeInfo>();
+        if (own && typeid(*own) == typeid(*format) && own->versionCode() == format->versionCode() &&
+            own->rateCode() == format->rateCode() && own->modeCode() == format->modeCode())
+            return own;
+    }
+    return boost::shared_ptr<KvFrameSizeInfo>();
+}
+
 KvRepackInfoPtrListPtr valueOf(const KvRepackInfoPtrListPtr *list)
 {
     return list ? *list : KvRepackInfoPtrListPtr();
@@ -373,7 +392,10 @@ QString loadFragmentList(int options, QUndoStack *undoStack, KvRepackInfoPtrList
             if (count <= 0)
                 malformed();
             readRuns(in, count, nullptr);
-            const boost::shared_ptr<KvAudioFile> file = format ? createAudioFileLike(format, count)
+            boost::shared_ptr<KvFrameSizeInfo> own = documentFormatLike(format, out);
+            if (!own)
+                own = documentFormatLike(format, ref);
+            const boost::shared_ptr<KvAudioFile> file = format ? createAudioFileLike(own ? own : format, count)
                                                                : boost::shared_ptr<KvAudioFile>();
             const boost::shared_ptr<KvRepackInfo> fragment =
                 file ? file->createRepackInfoFrom(count) : boost::shared_ptr<KvRepackInfo>();
