@@ -14,6 +14,19 @@
 
 namespace kvaudiotest {
 
+QAudioFormat pcmFormat(int rate, int channels)
+{
+    QAudioFormat f;
+    f.setSampleRate(rate);
+    f.setChannelCount(channels);
+    f.setSampleSize(16);
+    f.setSampleType(QAudioFormat::SignedInt);
+    f.setByteOrder(QAudioFormat::LittleEndian);
+    f.setCodec("audio/pcm");
+    return f;
+}
+
+
 QVector<Mp3Frame> splitFrames(const QByteArray &file)
 {
     static const int kbps[2][16] = {

@@ -1,11 +1,15 @@
 #pragma once
 #include "audio_lib.h"
 
+#include <QAudioFormat>
 #include <QByteArray>
 #include <QString>
 #include <QVector>
 
 namespace kvaudiotest {
+
+// 16-bit signed little-endian PCM at the given rate and channel count.
+QAudioFormat pcmFormat(int rate, int channels);
 
 // One MPEG audio frame as it sits in a file.
 struct Mp3Frame {

@@ -14,18 +14,6 @@
 using namespace kvaudiotest;
 
 namespace {
-QAudioFormat pcmFormat(int rate, int channels)
-{
-    QAudioFormat f;
-    f.setSampleRate(rate);
-    f.setChannelCount(channels);
-    f.setSampleSize(16);
-    f.setSampleType(QAudioFormat::SignedInt);
-    f.setByteOrder(QAudioFormat::LittleEndian);
-    f.setCodec("audio/pcm");
-    return f;
-}
-
 QString probe(const QString &path, const char *entry)
 {
     QByteArray out;
