@@ -26,6 +26,7 @@ public:
     bool overrun() const { return m_overrun; }
 
     void setCrc(KvMp3Crc16 *crc) { m_crc = crc; }
+    bool hasCrc() const { return m_crc != nullptr; }
 
     // Field visitor form shared with the writer (see KvMp3Syntax.cpp).
     void field(int32_t &v, int bits) { v = int32_t(read(bits)); }

@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 
@@ -95,6 +96,54 @@ KvMP3FrameSizeInfo *KvMP3FrameRepacker::mp3SizeInfo() const
     return dynamic_cast<KvMP3FrameSizeInfo *>(m_format.get());
 }
 
+namespace {
+
+// Parses source frames one after another into their records: the state the
+// frame step carries from frame to frame, and the buffer each frame is put in.
+class RecordScanner {
+public:
+    explicit RecordScanner(KvMP3FrameSizeInfo *format)
+        : m_format(format), m_state(new KvMp3ReservoirRepacker), m_in(KvMP3FrameRepacker::kReadBufferSize)
+    {
+        m_in.crcCheck = 1;
+    }
+
+    KvMp3InputBuffer &input() { return m_in; }
+
+    // Parses the frame in the input into rec, which lies in a table after the
+    // records of the frames before it; false when the frame cannot be parsed.
+    bool parse(KvMP3GainFrameInfo &rec, qint64 offset)
+    {
+        // Whole, padding included: tables are compared byte for byte.
+        std::memset(&rec, 0, sizeof rec);
+        rec.offset = uint32_t(offset);
+        m_ctx.clear();
+        m_ctx.sourceRecord = &rec;
+        m_ctx.nextSourceRecord = &rec + 1;
+        return KvMp3FrameStep(m_in, *m_state, nullptr, m_ctx, m_format) == KvMp3StepOk;
+    }
+
+private:
+    KvMP3FrameSizeInfo *m_format;
+    std::unique_ptr<KvMp3ReservoirRepacker> m_state;
+    KvMp3InputBuffer m_in;
+    KvMp3FrameContext m_ctx;
+};
+
+std::atomic<bool> g_onePass{true};
+
+bool stopRequested(qint64 frame)
+{
+    return frame % 100 == 0 && QThread::currentThread()->isInterruptionRequested();
+}
+
+} // namespace
+
+void KvMP3FrameRepacker::setOnePassScan(bool on)
+{
+    g_onePass = on;
+}
+
 qint64 KvMP3FrameRepacker::scanFrames(const QString &path, QString &errorText)
 {
     if (m_table)
@@ -113,18 +162,103 @@ qint64 KvMP3FrameRepacker::scanFrames(const QString &path, QString &errorText)
     }
 
     std::vector<qint64> offsets;
+    if (!g_onePass) {
+        if (!buildMpg123FrameIndex(file.fileName(), offsets) || !usableIndex(offsets))
+            return -3;
+        return scanAtOffsets(offsets);
+    }
+
+    // One pass: each frame is parsed as libmpg123 hands it over. The result
+    // stands when libmpg123's index then names exactly the offsets seen.
+    std::unique_ptr<KvMP3GainFrameInfo[]> records;
+    qint64 capacity = 0;
+    qint64 seen = 0;
+    bool failed = false;
+    bool stopped = false;
+    bool farOffset = false;
+    {
+        const qint64 fileSize = file.size();
+        RecordScanner scanner(format);
+        KvMp3InputBuffer &in = scanner.input();
+        const auto visit = [&](qint64 offset, uint32_t header, const uint8_t *body, size_t bodyBytes) {
+            const qint64 i = seen++;
+            if (stopRequested(i)) {
+                stopped = true;
+                return false;
+            }
+            // Room for this record and the zero record after it. The first
+            // frame's length gives the count of a constant-bitrate file; the
+            // pages of a table too large for a variable one are never touched.
+            if (i + 2 > capacity) {
+                const qint64 grown = capacity > 0 ? capacity * 2
+                                                  : std::max<qint64>(fileSize / qint64(bodyBytes + 4), 0) + 16;
+                std::unique_ptr<KvMP3GainFrameInfo[]> bigger(new KvMP3GainFrameInfo[size_t(grown)]);
+                if (i > 0)
+                    std::memcpy(bigger.get(), records.get(), size_t(i) * sizeof(KvMP3GainFrameInfo));
+                records = std::move(bigger);
+                capacity = grown;
+            }
+            if (offset > qint64(UINT32_MAX))
+                farOffset = true;
+            const size_t length = std::min<size_t>(bodyBytes + 4, size_t(kReadBufferSize));
+            for (int k = 0; k < 4; ++k)
+                in.data[k] = uint8_t(header >> (24 - 8 * k));
+            if (length > 4)
+                std::memcpy(in.data + 4, body, length - 4);
+            in.length = int64_t(length);
+            in.used = 0;
+            if (!scanner.parse(records[size_t(i)], offset)) {
+                failed = true;
+                return false;
+            }
+            return true;
+        };
+        if (!buildMpg123FrameIndex(file.fileName(), offsets, visit))
+            return stopped ? -12 : -3;
+    }
+    if (stopped)
+        return -12;
+    if (!usableIndex(offsets))
+        return -3;
+
+    bool same = !farOffset && seen == qint64(offsets.size());
+    for (qint64 k = 0; same && k < seen; ++k)
+        same = qint64(records[size_t(k)].offset) == offsets[size_t(k)];
+    if (same) {
+        const qint64 count = seen - (failed ? 1 : 0);
+        if (count == 0)
+            return -6;
+        // The terminating record; after a failure it keeps the failing frame's offset.
+        std::memset(&records[size_t(count)], 0, sizeof(KvMP3GainFrameInfo));
+        if (failed)
+            records[size_t(count)].offset = uint32_t(offsets.back());
+        m_table.reset(records.release());
+        m_firstFrameOffset = offsets[0];
+        m_frameCount = count;
+        return count;
+    }
+
+    // libmpg123 handed over frames its index does not name: read the frames
+    // again at the index's offsets, with fresh format facts.
+    records.reset();
+    *format = KvMP3FrameSizeInfo();
     if (!buildMpg123FrameIndex(file.fileName(), offsets) || !usableIndex(offsets))
         return -3;
+    return scanAtOffsets(offsets);
+}
+
+qint64 KvMP3FrameRepacker::scanAtOffsets(const std::vector<qint64> &offsets)
+{
+    KvMP3FrameSizeInfo *format = mp3SizeInfo();
     const qint64 count = qint64(offsets.size());
 
     // The index gives the frame count: size the table once, with its terminating record.
     m_table.reset(new KvMP3GainFrameInfo[size_t(count) + 1]());
     KvMP3GainFrameInfo *table = m_table.get();
 
-    std::unique_ptr<KvMp3ReservoirRepacker> state(new KvMp3ReservoirRepacker);
-    KvMp3InputBuffer in(kReadBufferSize);
-    in.crcCheck = 1;
-    ReadAhead reader(file);
+    RecordScanner scanner(format);
+    KvMp3InputBuffer &in = scanner.input();
+    ReadAhead reader(m_fileInfo->file());
 
     // Reads frame k: the bytes up to the next frame, at most the buffer. What
     // lies beyond (a large tag between frames, say) is skipped.
@@ -142,19 +276,12 @@ qint64 KvMP3FrameRepacker::scanFrames(const QString &path, QString &errorText)
     qint64 i = 0;
     const bool started = code == 0;
     if (started) {
-        KvMp3FrameContext ctx;
         while (i < count) {
-            KvMP3GainFrameInfo &rec = table[i];
-            rec = KvMP3GainFrameInfo{};
-            rec.offset = uint32_t(offsets[size_t(i)]);
-            ctx.clear();
-            ctx.sourceRecord = &rec;
-            ctx.nextSourceRecord = &rec + 1;
-            if (KvMp3FrameStep(in, *state, nullptr, ctx, format) != KvMp3StepOk) {
+            if (!scanner.parse(table[i], offsets[size_t(i)])) {
                 code = -6;
                 break;
             }
-            if (i % 100 == 0 && QThread::currentThread()->isInterruptionRequested()) {
+            if (stopRequested(i)) {
                 code = -12;
                 break;
             }

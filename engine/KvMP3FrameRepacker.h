@@ -6,6 +6,7 @@
 
 #include <boost/shared_array.hpp>
 
+#include <functional>
 #include <vector>
 
 class KvMP3FrameSizeInfo;
@@ -35,6 +36,11 @@ public:
     // the scan and keeps the frames before it.
     qint64 scanFrames(const QString &path, QString &errorText) override;
 
+    // The scan parses each frame as libmpg123 reads it, and reads the frames
+    // again at the offsets of libmpg123's index only when the two disagree.
+    // Off, it always takes the second way (tests compare the two).
+    static void setOnePassScan(bool on);
+
     // The records (frameCount() + 1 of them after a scan), shared with every
     // fragment that reads them; empty before a scan and for a silent source.
     boost::shared_array<KvMP3GainFrameInfo> frameTable() const { return m_table; }
@@ -42,9 +48,16 @@ public:
     KvMP3FrameSizeInfo *mp3SizeInfo() const;
     qint64 firstFrameOffset() const { return m_firstFrameOffset; }
 
-    // Frame offsets in file order from libmpg123's seek index, one per frame.
-    // False when the file cannot be indexed or the index is not per frame.
-    static bool buildMpg123FrameIndex(const QString &path, std::vector<qint64> &offsets);
+    // Sees each frame as libmpg123 reads it: its offset, its 4-byte header and
+    // its body. Returning false ends the walk there.
+    using Mpg123FrameVisitor = std::function<bool(qint64 offset, uint32_t header, const uint8_t *body,
+                                                  size_t bodyBytes)>;
+
+    // Frame offsets in file order from libmpg123's seek index, one per frame,
+    // as far as the walk went. False when the file cannot be indexed or the
+    // index is not per frame.
+    static bool buildMpg123FrameIndex(const QString &path, std::vector<qint64> &offsets,
+                                      const Mpg123FrameVisitor &visit = Mpg123FrameVisitor());
 
     // Parses the frame at in.data + in.used with the handle's repack state.
     // With a writer it rebuilds: pre-roll frames (ctx.preRoll) only refill the
@@ -60,6 +73,9 @@ public:
                             KvMp3FrameContext &ctx, KvMP3FrameSizeInfo *format);
 
 private:
+    // Parses the frames at the given offsets, read from the open file.
+    qint64 scanAtOffsets(const std::vector<qint64> &offsets);
+
     qint64 m_firstFrameOffset = 0;
     boost::shared_array<KvMP3GainFrameInfo> m_table;
 };

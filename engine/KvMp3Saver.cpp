@@ -7,6 +7,7 @@
 #include "KvMP3FrameSizeInfo.h"
 #include "KvMP3RepackInfo.h"
 #include "KvMp3Records.h"
+#include "KvWriteBehind.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -83,7 +84,17 @@ QString KvMP3RepackInfoPtrList::saveMp3File(const KvRepackInfoPtrListPtr &docume
         return tr("failed to open mp3 stream");
     }
     QString error;
+    // The system's reason (a full disk, say) says more than the device's.
+    const auto writeError = [&file](int reason) {
+        QString text = tr("failed to write bytes to mp3 file");
+        if (reason != 0)
+            text += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(reason));
+        else if (file.error() != QFileDevice::NoError)
+            text += QStringLiteral(": ") + file.errorString();
+        return text;
+    };
     QByteArray buffer(kBufferSize, Qt::Uninitialized);
+    KvWriteBehind out(&file);
     quint64 frames = 1;
     quint64 bytes = quint64(self->m_xingLength);
     while (!KvAudioStreamEof(stream)) {
@@ -94,20 +105,15 @@ QString KvMP3RepackInfoPtrList::saveMp3File(const KvRepackInfoPtrListPtr &docume
         }
         if (n == 0)
             continue;
-        errno = 0;
-        if (file.write(buffer.constData(), n) != n) {
-            // The system's reason (a full disk, say) says more than the device's.
-            const int reason = errno;
-            error = tr("failed to write bytes to mp3 file");
-            if (reason != 0)
-                error += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(reason));
-            else if (file.error() != QFileDevice::NoError)
-                error += QStringLiteral(": ") + file.errorString();
+        if (!out.write(buffer.constData(), n)) {
+            error = writeError(errno);
             break;
         }
         ++frames;
         bytes += quint64(n);
     }
+    if (error.isEmpty() && !out.flush())
+        error = writeError(errno);
     if (error.isEmpty()) {
         if (KvAudioListFileIO *device = qobject_cast<KvAudioListFileIO *>(stream))
             error = device->errorText();

@@ -3,6 +3,8 @@
 #include "KvBitStream.h"
 #include "KvMp3Crc16.h"
 
+#include <cstring>
+
 namespace {
 
 const int kBitrates[2][16] = {
@@ -60,6 +62,60 @@ int sideInfoSyntax(Io &io, const KvMp3FrameHeader &h, KvMp3SideInfo &si)
     }
     return result;
 }
+
+// Packs fields into whole bytes through one accumulator; side information is
+// a whole number of bytes, so it reaches the writer in one copy.
+class PackedFields {
+public:
+    void field(int32_t &v, int bits)
+    {
+        m_acc = (m_acc << bits) | (uint64_t(uint32_t(v)) & ((uint64_t(1) << bits) - 1));
+        m_bits += bits;
+        while (m_bits >= 8) {
+            m_bits -= 8;
+            if (m_length < sizeof m_bytes)
+                m_bytes[m_length] = uint8_t(m_acc >> m_bits);
+            ++m_length;
+        }
+    }
+    void writeTo(KvBitWriter &out) const
+    {
+        if (m_length <= sizeof m_bytes) {
+            out.writeBytes(m_bytes, m_length);
+        } else {
+            for (size_t i = 0; i < sizeof m_bytes; ++i)
+                out.writeByte(m_bytes[i]);
+        }
+        if (m_bits > 0)
+            out.write(uint32_t(m_acc & ((uint64_t(1) << m_bits) - 1)), m_bits);
+    }
+
+private:
+    uint64_t m_acc = 0;
+    int m_bits = 0;
+    size_t m_length = 0;
+    uint8_t m_bytes[40];
+};
+
+// Reads fields from a private zero-padded copy of the side information, with
+// none of the general reader's bounds and CRC work per field.
+class UnpackFields {
+public:
+    explicit UnpackFields(const uint8_t *bytes) : m_bytes(bytes) {}
+    void field(int32_t &v, int bits)
+    {
+        uint64_t w;
+        std::memcpy(&w, m_bytes + (m_pos >> 3), 8);
+        w = __builtin_bswap64(w);
+        v = int32_t(uint32_t((w << (m_pos & 7)) >> (64 - bits)));
+        m_pos += bits;
+    }
+    int bitsRead() const { return m_pos; }
+
+private:
+    const uint8_t *m_bytes;
+    int m_pos = 0;
+};
 
 struct CrcSink {
     KvMp3Crc16 &crc;
@@ -168,13 +224,25 @@ uint32_t KvMp3EncodeHeader(const KvMp3FrameHeader &h)
 
 int KvMp3ReadSideInfo(KvBitReader &in, const KvMp3FrameHeader &h, KvMp3SideInfo &si)
 {
-    return sideInfoSyntax(in, h, si);
+    const uint64_t pos = in.position();
+    const size_t size = h.version >= 0 && h.version <= 2 ? size_t(KvMp3SideInfoSize(h.version, h.mode)) : 0;
+    if (in.hasCrc() || (pos & 7) != 0 || size == 0 || (pos >> 3) + size > in.size())
+        return sideInfoSyntax(in, h, si);
+    // The common case: the whole side information is there and no CRC is fed.
+    uint8_t bytes[48] = {};
+    std::memcpy(bytes, in.data() + (pos >> 3), size);
+    UnpackFields fields(bytes);
+    const int r = sideInfoSyntax(fields, h, si);
+    in.skip(uint64_t(fields.bitsRead()));
+    return r;
 }
 
 void KvMp3WriteSideInfo(KvBitWriter &out, const KvMp3FrameHeader &h, const KvMp3SideInfo &si)
 {
     KvMp3SideInfo copy = si;
-    sideInfoSyntax(out, h, copy);
+    PackedFields fields;
+    sideInfoSyntax(fields, h, copy);
+    fields.writeTo(out);
 }
 
 void KvMp3SideInfoCrc(KvMp3Crc16 &crc, const KvMp3FrameHeader &h, const KvMp3SideInfo &si)

@@ -88,7 +88,8 @@ private:
 
 } // namespace
 
-bool KvMP3FrameRepacker::buildMpg123FrameIndex(const QString &path, std::vector<qint64> &offsets)
+bool KvMP3FrameRepacker::buildMpg123FrameIndex(const QString &path, std::vector<qint64> &offsets,
+                                               const Mpg123FrameVisitor &visit)
 {
     offsets.clear();
     static std::once_flag initOnce;
@@ -106,16 +107,25 @@ bool KvMP3FrameRepacker::buildMpg123FrameIndex(const QString &path, std::vector<
     // One entry per frame, growing in steps of 16384 entries.
     mpg123_param(h, MPG123_INDEX_SIZE, -16384, 0);
     mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    // Gapless mode holds back the frames inside the encoder delay; every frame is wanted.
+    mpg123_param(h, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0);
 
     bool ok = false;
     if (mpg123_replace_reader_handle(h, &BufferedSource::read, &BufferedSource::seek, &BufferedSource::cleanup)
             == MPG123_OK
         && mpg123_open_handle(h, &source) == MPG123_OK) {
+        // The first frame announces the format; every later one reads OK.
         int r = mpg123_framebyframe_next(h);
-        if (r == MPG123_OK || r == MPG123_NEW_FORMAT) {
-            do
-                r = mpg123_framebyframe_next(h);
-            while (r == MPG123_OK);
+        while (r == MPG123_OK || r == MPG123_NEW_FORMAT) {
+            if (visit) {
+                unsigned long header = 0;
+                unsigned char *body = nullptr;
+                size_t bodyBytes = 0;
+                if (mpg123_framedata(h, &header, &body, &bodyBytes) != MPG123_OK
+                    || !visit(qint64(mpg123_framepos(h)), uint32_t(header), body, bodyBytes))
+                    break;
+            }
+            r = mpg123_framebyframe_next(h);
         }
         off_t *index = nullptr;
         off_t step = 0;

@@ -103,16 +103,18 @@ public:
             stack.undo();
         EXPECT_EQ(shotOf(doc), history[0].shot);
         EXPECT_EQ(sequence::tracksOf(tracks), history[0].tracks);
-        if (exporter)
+        if (exporter) {
             EXPECT_TRUE(exporter(doc) == history[0].exported) << "export after undoing everything";
+        }
         while (stack.canRedo())
             stack.redo();
         EXPECT_EQ(stack.index(), stack.count());
         ASSERT_GE(stack.count(), top);
         EXPECT_EQ(shotOf(doc), history[size_t(stack.count())].shot);
         EXPECT_EQ(sequence::tracksOf(tracks), history[size_t(stack.count())].tracks);
-        if (exporter)
+        if (exporter) {
             EXPECT_TRUE(exporter(doc) == history[size_t(stack.count())].exported) << "export after redoing everything";
+        }
     }
 
 private:
@@ -158,8 +160,9 @@ private:
         ASSERT_EQ(modelOf(doc), want.model);
         ASSERT_EQ(shotOf(doc), want.shot);
         ASSERT_EQ(sequence::tracksOf(tracks), want.tracks);
-        if (exporter)
+        if (exporter) {
             ASSERT_TRUE(exporter(doc) == want.exported) << "export differs";
+        }
     }
 
     void checkTracks()

@@ -320,8 +320,9 @@ TEST(FrameEdits, FrameEditsEndWithARefreshAndSelectionChangesWithARepaint)
         const QString last = std::string(c.name) == "selection change" ? "updateWidget" : "refreshAfterUndo";
         ASSERT_FALSE(env.ctx.calls.isEmpty());
         EXPECT_EQ(env.ctx.calls.last(), last);
-        if (last == "updateWidget")
+        if (last == "updateWidget") {
             EXPECT_FALSE(env.ctx.calls.contains("refreshAfterUndo"));
+        }
         env.ctx.calls.clear();
         env.stack.undo();
         ASSERT_FALSE(env.ctx.calls.isEmpty());
@@ -368,9 +369,11 @@ TEST(FrameEdits, CommandsHoldTheirOwnCopies)
     EXPECT_EQ(held[1]->totalFrames(), 30);
     EXPECT_EQ(held[2]->totalFrames(), 0);
     // Packed while idle.
-    for (const KvRepackInfoPtr &f : *held[1]->list())
-        if (!f->sourcePath().isEmpty())
+    for (const KvRepackInfoPtr &f : *held[1]->list()) {
+        if (!f->sourcePath().isEmpty()) {
             EXPECT_TRUE(dynamic_cast<KvMP3RepackInfo &>(*f).isPacked());
+        }
+    }
 }
 
 // Deleting frames 100-199 with the view at 150, 500 or 50.

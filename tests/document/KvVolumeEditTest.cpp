@@ -91,9 +91,11 @@ TEST_F(VolumeEdits, RampsFollowTheTable)
         }
         // Frames outside the range keep their gain.
         const FrameModel m = modelOf(doc);
-        for (qint64 i = 0; i < qint64(m.size()); ++i)
-            if (i < c.s || i >= c.e)
+        for (qint64 i = 0; i < qint64(m.size()); ++i) {
+            if (i < c.s || i >= c.e) {
                 ASSERT_EQ(m[size_t(i)].gain, 0) << i;
+            }
+        }
         EXPECT_EQ(qint64(ctx.selStart), c.s);
         EXPECT_EQ(qint64(ctx.selEnd), c.e);
         EXPECT_EQ(qint64(ctx.scroll), 17);

@@ -120,8 +120,9 @@ TEST(ArchiveExport, LoadedDocumentsExportByteForByteAsTheOriginals)
         ASSERT_EQ(kvSaveDocument(built.document, reset), QString());
         const QByteArray a = readFile(reset), b = readFile(again);
         EXPECT_TRUE(a == b) << "exports differ: " << a.size() << " and " << b.size() << " bytes";
-        if (!edited)
+        if (!edited) {
             EXPECT_TRUE(readFile(original) == b);
+        }
     }
     // Both kinds of document came up.
     EXPECT_GT(silenceEdited, 0);

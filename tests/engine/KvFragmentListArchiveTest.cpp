@@ -154,8 +154,9 @@ TEST_F(ArchiveTest, RandomDocumentsRoundTrip)
         ASSERT_EQ(rangesOf(loaded.out), rangesOf(doc)) << text;
         EXPECT_EQ(frameValues(loaded.out), frameValues(doc)) << text;
         for (const KvRepackInfoPtr &f : *loaded.out->list()) {
-            if (!f->sourcePath().isEmpty())
+            if (!f->sourcePath().isEmpty()) {
                 EXPECT_TRUE(f->source() == file->repacker() || f->source() == other->repacker());
+            }
         }
         EXPECT_EQ(loaded.lookup, loaded.out);
     }

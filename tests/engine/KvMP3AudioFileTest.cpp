@@ -326,3 +326,57 @@ TEST(KvEngineFactories, SourceByExtension)
     ASSERT_TRUE(f);   // returned also when opening failed
     EXPECT_EQ(error, QString("Failed to open MP3 audio file: No such file or directory"));
 }
+
+// The scan reads each frame as libmpg123 hands it over, and falls back to
+// reading the frames at the offsets of libmpg123's index; both must give the
+// same table and format facts, on clean files and on damaged ones.
+TEST(KvMP3FrameRepacker, OnePassAndIndexedScansAgree)
+{
+    TempDir dir;
+    std::vector<QString> paths;
+    for (const char *name : {"cbr128_joint.mp3", "cbr128_stereo.mp3", "cbr160_dual.mp3", "cbr64_mono.mp3",
+                             "vbr_v2.mp3", "vbr_v0_long.mp3", "cbr128_crc.mp3", "vbr_crc_48k.mp3",
+                             "cbr96_32k.mp3", "mpeg2_mono_22k.mp3", "mpeg2_vbr_16k.mp3", "mpeg2_vbr_quiet_22k.mp3",
+                             "mpeg25_mono_8k.mp3", "mpeg25_stereo_11k.mp3", "id3v2_tags.mp3", "id3v2_art_v1.mp3"})
+        paths.push_back(fixture(name));
+    // Damaged copies: a truncated last frame, junk between frames, a flipped
+    // CRC-protected bit, and a frame whose side information is cut short.
+    const QByteArray vbr = readFile(fixture("vbr_v2_notag.mp3"));
+    const std::vector<qint64> at = ffprobeOffsets(fixture("vbr_v2_notag.mp3"));
+    ASSERT_GT(at.size(), 60u);
+    writeFile(dir.file("truncated.mp3"), vbr.left(int(at.back() + 100)));
+    writeFile(dir.file("junk.mp3"), vbr.left(int(at[40])) + QByteArray(777, 'j') + vbr.mid(int(at[40])));
+    writeFile(dir.file("cut.mp3"), vbr.left(int(at[50] + 20)) + vbr.mid(int(at[51])));
+    QByteArray crc = readFile(fixture("cbr128_crc.mp3"));
+    const std::vector<qint64> crcAt = ffprobeOffsets(fixture("cbr128_crc.mp3"));
+    crc[int(crcAt[30] + 12)] = char(crc[int(crcAt[30] + 12)] ^ 0x08);
+    writeFile(dir.file("crc.mp3"), crc);
+    for (const char *name : {"truncated.mp3", "junk.mp3", "cut.mp3", "crc.mp3"})
+        paths.push_back(dir.file(name));
+
+    struct Scan {
+        KvMP3FrameRepacker index;
+        qint64 result = 0;
+    };
+    for (const QString &path : paths) {
+        SCOPED_TRACE(path.toStdString());
+        Scan one, two;
+        QString error;
+        one.result = one.index.scanFrames(path, error);
+        KvMP3FrameRepacker::setOnePassScan(false);
+        two.result = two.index.scanFrames(path, error);
+        KvMP3FrameRepacker::setOnePassScan(true);
+        ASSERT_EQ(one.result, two.result);
+        ASSERT_GT(one.result, 0);
+        EXPECT_EQ(one.index.firstFrameOffset(), two.index.firstFrameOffset());
+        const KvMP3FrameSizeInfo &f1 = *one.index.mp3SizeInfo(), &f2 = *two.index.mp3SizeInfo();
+        EXPECT_EQ(f1.formatKey(), f2.formatKey());
+        EXPECT_EQ(f1.variableBitrate(), f2.variableBitrate());
+        EXPECT_EQ(f1.jointStereoSeen(), f2.jointStereoSeen());
+        EXPECT_EQ(f1.firstBitrateIndex(), f2.firstBitrateIndex());
+        EXPECT_EQ(f1.bitrateSum(), f2.bitrateSum());
+        const KvMP3GainFrameInfo *t1 = one.index.frameTable().get(), *t2 = two.index.frameTable().get();
+        for (qint64 i = 0; i <= one.result; ++i)
+            ASSERT_EQ(std::memcmp(&t1[i], &t2[i], sizeof *t1), 0) << "record " << i;
+    }
+}
