@@ -92,7 +92,7 @@ protected:
                     ASSERT_EQ(f->sourcePath(), paths[e.source]) << "frame " << k;
                     ASSERT_EQ(f->firstFrame() + i, e.frame) << "frame " << k;
                 }
-                ASSERT_EQ(aac->frameTable()[i].gain, e.gain) << "frame " << k;
+                ASSERT_EQ(int32_t(aac->frameTable()[i].gain), e.gain) << "frame " << k;
                 ASSERT_EQ(f->frameGain(i), qint16(e.gain)) << "frame " << k;
                 ASSERT_EQ(f->isFrameSilenced(i), e.silenced) << "frame " << k;
             }
