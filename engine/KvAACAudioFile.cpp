@@ -8,13 +8,8 @@ KvAACAudioFile::~KvAACAudioFile() = default;
 
 QString KvAACAudioFile::open(const QString &path)
 {
-    m_repacker.reset(new KvAACFrameRepacker);
-    QString errorText;
-    if (m_repacker->scanFrames(path, errorText) >= 1)
-        return QString();
-    if (errorText.isEmpty())
-        errorText = tr("The file is not recognized as a supported AAC file format");
-    return errorText;
+    return scanWith(new KvAACFrameRepacker, path,
+                    tr("The file is not recognized as a supported AAC file format"));
 }
 
 void KvAACAudioFile::attachRepacker(const boost::shared_ptr<KvFrameSizeInfo> &format)
@@ -36,13 +31,7 @@ boost::shared_ptr<KvRepackInfo> KvAACAudioFile::createRepackInfoFrom(qint64 n)
 
 boost::shared_ptr<KvRepackInfo> KvAACAudioFile::createRepackInfo(qint64 first, qint64 count)
 {
-    if (!m_repacker)
-        return boost::shared_ptr<KvRepackInfo>();
-    const qint64 total = m_repacker->frameCount();
-    // Silence has no end: a run of it needs an explicit length.
-    if (count == -1 && total != KvFrameRepacker::kSilentFrameCount)
-        count = total - first;
-    if (first < 0 || count < 0 || first > total || count > total - first)
+    if (!takeRange(first, count))
         return boost::shared_ptr<KvRepackInfo>();
     return boost::shared_ptr<KvRepackInfo>(new KvAACRepackInfo(m_repacker, first, count));
 }

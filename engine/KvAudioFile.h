@@ -32,5 +32,12 @@ public:
 protected:
     KvAudioFile();
 
+    // Scans path with a new repacker; the scan's error text, else notRecognized
+    // when no frame was found, else empty.
+    QString scanWith(KvFrameRepacker *repacker, const QString &path, const QString &notRecognized);
+    // Whether frames first .. first+count-1 lie inside the file; count -1 is
+    // turned into "to the end" (a silent source needs an explicit count).
+    bool takeRange(qint64 first, qint64 &count) const;
+
     boost::shared_ptr<KvFrameRepacker> m_repacker;
 };

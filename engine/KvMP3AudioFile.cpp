@@ -10,13 +10,8 @@ KvMP3AudioFile::~KvMP3AudioFile() = default;
 
 QString KvMP3AudioFile::open(const QString &path)
 {
-    m_repacker.reset(new KvMP3FrameRepacker);
-    QString errorText;
-    if (m_repacker->scanFrames(path, errorText) > 0)
-        return QString();
-    if (errorText.isEmpty())
-        errorText = QObject::tr("The file is not recognized as a supported MP3 file format");
-    return errorText;
+    return scanWith(new KvMP3FrameRepacker, path,
+                    QObject::tr("The file is not recognized as a supported MP3 file format"));
 }
 
 void KvMP3AudioFile::attachRepacker(const boost::shared_ptr<KvFrameSizeInfo> &format)
@@ -38,13 +33,7 @@ boost::shared_ptr<KvRepackInfo> KvMP3AudioFile::createRepackInfoFrom(qint64 n)
 
 boost::shared_ptr<KvRepackInfo> KvMP3AudioFile::createRepackInfo(qint64 first, qint64 count)
 {
-    if (!m_repacker)
-        return boost::shared_ptr<KvRepackInfo>();
-    const qint64 total = m_repacker->frameCount();
-    // Silence has no end: a run of it needs an explicit length.
-    if (count == -1 && total != KvFrameRepacker::kSilentFrameCount)
-        count = total - first;
-    if (first < 0 || count < 0 || first > total || count > total - first)
+    if (!takeRange(first, count))
         return boost::shared_ptr<KvRepackInfo>();
     return boost::shared_ptr<KvRepackInfo>(new KvMP3RepackInfo(m_repacker, first, count));
 }

@@ -29,8 +29,9 @@ std::unique_ptr<KvAudioListFileIO> deviceFor(const KvRepackInfoPtrListPtr &doc)
 {
     std::unique_ptr<KvAudioListFileIO> device(createAudioListFileIO(doc));
     EXPECT_TRUE(dynamic_cast<KvAACAudioListFileIO *>(device.get()));
-    if (device)
+    if (device) {
         EXPECT_TRUE(device->setSource(doc, 0, 0));
+    }
     return device;
 }
 
