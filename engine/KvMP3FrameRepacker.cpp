@@ -168,8 +168,9 @@ qint64 KvMP3FrameRepacker::scanFrames(const QString &path, QString &errorText)
         return scanAtOffsets(offsets);
     }
 
-    // One pass: each frame is parsed as libmpg123 hands it over. The result
-    // stands when libmpg123's index then names exactly the offsets seen.
+    // One pass: each frame is parsed as libmpg123 hands it over (libmpg123
+    // reading on a thread of its own). The result stands when libmpg123's
+    // index names exactly the offsets seen.
     std::unique_ptr<KvMP3GainFrameInfo[]> records;
     qint64 capacity = 0;
     qint64 seen = 0;
@@ -180,7 +181,7 @@ qint64 KvMP3FrameRepacker::scanFrames(const QString &path, QString &errorText)
         const qint64 fileSize = file.size();
         RecordScanner scanner(format);
         KvMp3InputBuffer &in = scanner.input();
-        const auto visit = [&](qint64 offset, uint32_t header, const uint8_t *body, size_t bodyBytes) {
+        const auto consume = [&](const Mpg123FrameStart &f) {
             const qint64 i = seen++;
             if (stopRequested(i)) {
                 stopped = true;
@@ -190,38 +191,39 @@ qint64 KvMP3FrameRepacker::scanFrames(const QString &path, QString &errorText)
             // frame's length gives the count of a constant-bitrate file; the
             // pages of a table too large for a variable one are never touched.
             if (i + 2 > capacity) {
-                const qint64 grown = capacity > 0 ? capacity * 2
-                                                  : std::max<qint64>(fileSize / qint64(bodyBytes + 4), 0) + 16;
+                const qint64 grown = capacity > 0 ? capacity * 2 : fileSize / (qint64(f.bodyBytes) + 4) + 16;
                 std::unique_ptr<KvMP3GainFrameInfo[]> bigger(new KvMP3GainFrameInfo[size_t(grown)]);
                 if (i > 0)
                     std::memcpy(bigger.get(), records.get(), size_t(i) * sizeof(KvMP3GainFrameInfo));
                 records = std::move(bigger);
                 capacity = grown;
             }
-            if (offset > qint64(UINT32_MAX))
+            if (f.offset > qint64(UINT32_MAX))
                 farOffset = true;
-            const size_t length = std::min<size_t>(bodyBytes + 4, size_t(kReadBufferSize));
+            // The scan reads a frame's header, CRC word and side information
+            // only; the rest of the buffer stands for the main data.
             for (int k = 0; k < 4; ++k)
-                in.data[k] = uint8_t(header >> (24 - 8 * k));
-            if (length > 4)
-                std::memcpy(in.data + 4, body, length - 4);
-            in.length = int64_t(length);
+                in.data[k] = uint8_t(f.header >> (24 - 8 * k));
+            std::memcpy(in.data + 4, f.body, sizeof f.body);
+            in.length = std::min<int64_t>(int64_t(f.bodyBytes) + 4, kReadBufferSize);
             in.used = 0;
-            if (!scanner.parse(records[size_t(i)], offset)) {
+            if (!scanner.parse(records[size_t(i)], f.offset)) {
                 failed = true;
                 return false;
             }
             return true;
         };
-        if (!buildMpg123FrameIndex(file.fileName(), offsets, visit))
-            return stopped ? -12 : -3;
+        const bool indexed = readMpg123FrameStarts(file.fileName(), offsets, consume);
+        if (stopped)
+            return -12;
+        if (!indexed)
+            return -3;
     }
-    if (stopped)
-        return -12;
     if (!usableIndex(offsets))
         return -3;
 
-    bool same = !farOffset && seen == qint64(offsets.size());
+    // After a failure the index may name frames past the failing one.
+    bool same = !farOffset && (failed ? seen <= qint64(offsets.size()) : seen == qint64(offsets.size()));
     for (qint64 k = 0; same && k < seen; ++k)
         same = qint64(records[size_t(k)].offset) == offsets[size_t(k)];
     if (same) {
@@ -231,7 +233,7 @@ qint64 KvMP3FrameRepacker::scanFrames(const QString &path, QString &errorText)
         // The terminating record; after a failure it keeps the failing frame's offset.
         std::memset(&records[size_t(count)], 0, sizeof(KvMP3GainFrameInfo));
         if (failed)
-            records[size_t(count)].offset = uint32_t(offsets.back());
+            records[size_t(count)].offset = uint32_t(offsets[size_t(count)]);
         m_table.reset(records.release());
         m_firstFrameOffset = offsets[0];
         m_frameCount = count;

@@ -53,6 +53,24 @@ public:
     using Mpg123FrameVisitor = std::function<bool(qint64 offset, uint32_t header, const uint8_t *body,
                                                   size_t bodyBytes)>;
 
+    // The start of a frame as the scan needs it: where it lies, its header,
+    // and the first body bytes (CRC word and the largest side information).
+    struct Mpg123FrameStart {
+        static constexpr int kBodyStart = 2 + 32;
+        qint64 offset;
+        uint32_t header;
+        uint32_t bodyBytes;
+        uint8_t body[kBodyStart];
+    };
+    using Mpg123FrameConsumer = std::function<bool(const Mpg123FrameStart &)>;
+
+    // Walks the frames with libmpg123 on a thread of its own and hands their
+    // starts to consume on the calling thread, in file order; consume returns
+    // false to stop the walk. offsets gets libmpg123's index (which may run
+    // past the frame consume stopped at). False as buildMpg123FrameIndex.
+    static bool readMpg123FrameStarts(const QString &path, std::vector<qint64> &offsets,
+                                      const Mpg123FrameConsumer &consume);
+
     // Frame offsets in file order from libmpg123's seek index, one per frame,
     // as far as the walk went. False when the file cannot be indexed or the
     // index is not per frame.

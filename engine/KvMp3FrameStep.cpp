@@ -126,7 +126,11 @@ int parseFrame(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, const KvMp3Fram
         if (start + size_t(frameLength) > avail)
             return KvMp3StepFrameTooLong;
         const size_t mainStart = start + (h.error_protection ? 6 : 4) + size_t(KvMp3SideInfoSize(h.version, h.mode));
-        st.appendMainData(base + mainStart, pf.capacity);
+        // The scan follows positions in the ring only; its bytes are read when rebuilding.
+        if (rebuild)
+            st.appendMainData(base + mainStart, pf.capacity);
+        else
+            st.ringWrite += pf.capacity;
         st.refilled += pf.capacity;
     }
     if (rebuild && ctx.firstPreRoll && ctx.sourceRecord) {

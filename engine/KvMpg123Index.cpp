@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <thread>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
@@ -86,7 +89,144 @@ private:
     off_t m_pos = 0;
 };
 
+// Batches of frame starts from the reader thread to the parsing one, a few
+// batches deep so that neither waits long for the other.
+class FrameStartQueue {
+public:
+    using Batch = std::vector<KvMP3FrameRepacker::Mpg123FrameStart>;
+
+    // The reader's side: false once the parser has stopped.
+    bool push(Batch &&batch)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_stopped || m_batches.size() < kDepth; });
+        if (m_stopped)
+            return false;
+        m_batches.push_back(std::move(batch));
+        m_changed.notify_all();
+        return true;
+    }
+    void finish()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_finished = true;
+        m_changed.notify_all();
+    }
+
+    // The parser's side: false once the reader finished and all was taken.
+    bool pop(Batch &batch)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_finished || !m_batches.empty(); });
+        if (m_batches.empty())
+            return false;
+        batch = std::move(m_batches.front());
+        m_batches.pop_front();
+        m_changed.notify_all();
+        return true;
+    }
+    // Emptied batches go back to the reader, so their memory is touched once.
+    void recycle(Batch &&batch)
+    {
+        batch.clear();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_spare.push_back(std::move(batch));
+    }
+    Batch spare()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        Batch batch;
+        if (!m_spare.empty()) {
+            batch = std::move(m_spare.back());
+            m_spare.pop_back();
+        }
+        return batch;
+    }
+
+    void stop()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopped = true;
+        m_batches.clear();
+        m_changed.notify_all();
+    }
+
+private:
+    static constexpr size_t kDepth = 4;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Batch> m_batches;
+    std::vector<Batch> m_spare;
+    bool m_finished = false;
+    bool m_stopped = false;
+};
+
+constexpr size_t kBatchFrames = 4096;
+
+KvMP3FrameRepacker::Mpg123FrameStart frameStart(qint64 offset, uint32_t header, const uint8_t *body,
+                                                size_t bodyBytes)
+{
+    KvMP3FrameRepacker::Mpg123FrameStart f;
+    f.offset = offset;
+    f.header = header;
+    f.bodyBytes = uint32_t(std::min<size_t>(bodyBytes, UINT32_MAX));
+    const size_t n = std::min<size_t>(bodyBytes, sizeof f.body);
+    std::memcpy(f.body, body, n);
+    std::memset(f.body + n, 0, sizeof f.body - n);
+    return f;
+}
+
 } // namespace
+
+bool KvMP3FrameRepacker::readMpg123FrameStarts(const QString &path, std::vector<qint64> &offsets,
+                                               const Mpg123FrameConsumer &consume)
+{
+    FrameStartQueue queue;
+    bool indexed = false;
+    const auto read = [&] {
+        FrameStartQueue::Batch batch;
+        batch.reserve(kBatchFrames);
+        indexed = buildMpg123FrameIndex(path, offsets,
+                                        [&](qint64 offset, uint32_t header, const uint8_t *body, size_t bodyBytes) {
+                                            batch.push_back(frameStart(offset, header, body, bodyBytes));
+                                            if (batch.size() < kBatchFrames)
+                                                return true;
+                                            const bool more = queue.push(std::move(batch));
+                                            batch = queue.spare();
+                                            batch.reserve(kBatchFrames);
+                                            return more;
+                                        });
+        if (!batch.empty())
+            queue.push(std::move(batch));
+        queue.finish();
+    };
+
+    std::thread reader;
+    try {
+        reader = std::thread(read);
+    } catch (const std::system_error &) {
+        // No thread to be had: each frame is handed over as it is read.
+        return buildMpg123FrameIndex(path, offsets,
+                                     [&](qint64 offset, uint32_t header, const uint8_t *body, size_t bodyBytes) {
+                                         return consume(frameStart(offset, header, body, bodyBytes));
+                                     });
+    }
+    FrameStartQueue::Batch batch;
+    bool going = true;
+    while (going && queue.pop(batch)) {
+        for (const Mpg123FrameStart &f : batch) {
+            if (!consume(f)) {
+                going = false;
+                break;
+            }
+        }
+        queue.recycle(std::move(batch));
+    }
+    queue.stop();
+    if (reader.joinable())
+        reader.join();
+    return indexed;
+}
 
 bool KvMP3FrameRepacker::buildMpg123FrameIndex(const QString &path, std::vector<qint64> &offsets,
                                                const Mpg123FrameVisitor &visit)
