@@ -241,10 +241,11 @@ qint64 KvMP3FrameRepacker::scanFrames(const QString &path, QString &errorText)
     }
 
     // libmpg123 handed over frames its index does not name: read the frames
-    // again at the index's offsets, with fresh format facts.
+    // again at the index's offsets, with fresh format facts. The index is
+    // whole unless the walk was stopped at a failing frame.
     records.reset();
     *format = KvMP3FrameSizeInfo();
-    if (!buildMpg123FrameIndex(file.fileName(), offsets) || !usableIndex(offsets))
+    if (failed && (!buildMpg123FrameIndex(file.fileName(), offsets) || !usableIndex(offsets)))
         return -3;
     return scanAtOffsets(offsets);
 }

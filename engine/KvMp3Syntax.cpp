@@ -71,21 +71,14 @@ public:
     {
         m_acc = (m_acc << bits) | (uint64_t(uint32_t(v)) & ((uint64_t(1) << bits) - 1));
         m_bits += bits;
-        while (m_bits >= 8) {
+        while (m_bits >= 8 && m_length < sizeof m_bytes) {
             m_bits -= 8;
-            if (m_length < sizeof m_bytes)
-                m_bytes[m_length] = uint8_t(m_acc >> m_bits);
-            ++m_length;
+            m_bytes[m_length++] = uint8_t(m_acc >> m_bits);
         }
     }
     void writeTo(KvBitWriter &out) const
     {
-        if (m_length <= sizeof m_bytes) {
-            out.writeBytes(m_bytes, m_length);
-        } else {
-            for (size_t i = 0; i < sizeof m_bytes; ++i)
-                out.writeByte(m_bytes[i]);
-        }
+        out.writeBytes(m_bytes, m_length);
         if (m_bits > 0)
             out.write(uint32_t(m_acc & ((uint64_t(1) << m_bits) - 1)), m_bits);
     }
@@ -94,27 +87,7 @@ private:
     uint64_t m_acc = 0;
     int m_bits = 0;
     size_t m_length = 0;
-    uint8_t m_bytes[40];
-};
-
-// Reads fields from a private zero-padded copy of the side information, with
-// none of the general reader's bounds and CRC work per field.
-class UnpackFields {
-public:
-    explicit UnpackFields(const uint8_t *bytes) : m_bytes(bytes) {}
-    void field(int32_t &v, int bits)
-    {
-        uint64_t w;
-        std::memcpy(&w, m_bytes + (m_pos >> 3), 8);
-        w = __builtin_bswap64(w);
-        v = int32_t(uint32_t((w << (m_pos & 7)) >> (64 - bits)));
-        m_pos += bits;
-    }
-    int bitsRead() const { return m_pos; }
-
-private:
-    const uint8_t *m_bytes;
-    int m_pos = 0;
+    uint8_t m_bytes[32];   // the largest side information (MPEG-1 stereo)
 };
 
 struct CrcSink {
@@ -229,11 +202,12 @@ int KvMp3ReadSideInfo(KvBitReader &in, const KvMp3FrameHeader &h, KvMp3SideInfo 
     if (in.hasCrc() || (pos & 7) != 0 || size == 0 || (pos >> 3) + size > in.size())
         return sideInfoSyntax(in, h, si);
     // The common case: the whole side information is there and no CRC is fed.
+    // A zero-padded copy lets every field be one word load, far from the end.
     uint8_t bytes[48] = {};
     std::memcpy(bytes, in.data() + (pos >> 3), size);
-    UnpackFields fields(bytes);
+    KvBitReader fields(bytes, sizeof bytes);
     const int r = sideInfoSyntax(fields, h, si);
-    in.skip(uint64_t(fields.bitsRead()));
+    in.skip(fields.position());
     return r;
 }
 

@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
-#include <deque>
-#include <thread>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <mutex>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -254,9 +254,12 @@ bool KvMP3FrameRepacker::buildMpg123FrameIndex(const QString &path, std::vector<
     if (mpg123_replace_reader_handle(h, &BufferedSource::read, &BufferedSource::seek, &BufferedSource::cleanup)
             == MPG123_OK
         && mpg123_open_handle(h, &source) == MPG123_OK) {
-        // The first frame announces the format; every later one reads OK.
+        // The first frame announces the format; the walk ends where a later
+        // one would change it.
         int r = mpg123_framebyframe_next(h);
-        while (r == MPG123_OK || r == MPG123_NEW_FORMAT) {
+        if (r == MPG123_NEW_FORMAT)
+            r = MPG123_OK;
+        while (r == MPG123_OK) {
             if (visit) {
                 unsigned long header = 0;
                 unsigned char *body = nullptr;
