@@ -4,7 +4,11 @@
 
 #include <KvInsertSilenceDlg.h>
 
+#include <KvUiServices.h>
+
+#include <QApplication>
 #include <QLineEdit>
+#include <QTimer>
 #include <QUndoStack>
 
 #include <cmath>
@@ -101,4 +105,23 @@ TEST(InsertSilenceDlg, AcceptingPastTheRulesInsertsNothing)
     dialog.accept();
     EXPECT_EQ(project.totalFrames(), 100);
     EXPECT_FALSE(QSettings().contains(kLastSecs));
+}
+
+TEST(InsertSilenceDlg, RunsThroughTheDialogRunner)
+{
+    // As the controller runs it: modal, deleted on close, answering the controller given.
+    FreshSettings fresh;
+    SilentProject project(10);
+    QTimer::singleShot(0, [] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        ASSERT_TRUE(dialog);
+        child<QLineEdit>(dialog, "lineEditInsSilentSecs")->setText("2");
+        boxButton(dialog, QDialogButtonBox::Ok)->click();
+    });
+    EXPECT_EQ(kvUi().runInsertSilence(project.controller.get(), mp3Format44k(), nullptr), int(QDialog::Accepted));
+    EXPECT_EQ(project.totalFrames(), 10 + 77);  // 76.56 + 0.5
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(qApp->activeModalWidget());
+    for (QWidget *w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(qobject_cast<KvInsertSilenceDlg *>(w));
 }
