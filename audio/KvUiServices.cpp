@@ -52,6 +52,8 @@ int KvUiServices::runConvert(QObject *, const QList<ListPtr> &, QWidget *, int, 
 
 int KvUiServices::runRecord(QObject *, QWidget *) { return 0; }
 
+int KvUiServices::runRateApp(bool, QWidget *) { return 0; }
+
 QPalette KvUiServices::palette() const
 {
     return qobject_cast<QGuiApplication *>(QCoreApplication::instance()) ? QGuiApplication::palette() : QPalette();

@@ -116,6 +116,8 @@ public:
     virtual int runConvert(QObject *controller, const QList<ListPtr> &lists, QWidget *parent, int pitch,
                            int tempo, bool tracks, bool selection);
     virtual int runRecord(QObject *controller, QWidget *parent);
+    // The rate prompt; isAutomatic: offered by the controller, not asked for by the user.
+    virtual int runRateApp(bool isAutomatic, QWidget *parent);
 
     // The palette the interface draws with; dark mode is read from it.
     virtual QPalette palette() const;

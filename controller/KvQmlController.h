@@ -625,7 +625,11 @@ public:
     // conversion worker.
     Q_INVOKABLE QString lastConvertPath() const;
     Q_INVOKABLE void setLastConvertPath(const QString &folder);
+    // Also offers the rate prompt, at most every three days of use, until it is turned off.
     Q_INVOKABLE void afterExportOrConvert(bool exportDone, bool convertDone);
+    // Counts today as a day of use once ("Settings/TotalDaysUsed", "Settings/LastDayUsed");
+    // returns the days of use. Today comes from the registered controller's clock.
+    static int UpdateTotalDaysUsed();
     Q_INVOKABLE void convertFileOrTracksUrl(QUrl fileNameUrl, bool convSelection, bool convTracks);
     Q_INVOKABLE void actionConvertAll();
     Q_INVOKABLE void actionConvertSelection();

@@ -3,6 +3,9 @@
 // touch interface drives itself.
 #include "KvQmlController.h"
 
+#include <KvClock.h>
+#include <KvUiServices.h>
+
 #include <QSettings>
 
 QString KvQmlController::lastConvertPath() const
@@ -17,9 +20,31 @@ void KvQmlController::setLastConvertPath(const QString &folder)
         settings.setValue(QStringLiteral("Settings/lastConvertPath"), folder);
 }
 
+int KvQmlController::UpdateTotalDaysUsed()
+{
+    const KvQmlController *registered = instance();
+    const QString today = (registered ? registered->clock() : KvClock::system())
+                              .now()
+                              .date()
+                              .toString(QStringLiteral("yyyy-MM-dd"));
+    QSettings settings;
+    int total = settings.value(QStringLiteral("Settings/TotalDaysUsed"), 0).toInt();
+    if (settings.value(QStringLiteral("Settings/LastDayUsed"), QString()).toString() != today) {
+        ++total;
+        settings.setValue(QStringLiteral("Settings/LastDayUsed"), today);
+        settings.setValue(QStringLiteral("Settings/TotalDaysUsed"), total);
+    }
+    return total;
+}
+
 void KvQmlController::afterExportOrConvert(bool exportDone, bool convertDone)
 {
     QSettings settings;
+    if (!isActionEditMode() && settings.value(QStringLiteral("Warnings/ShowRateAppDlg2022-01-12"), true).toBool()) {
+        const int last = settings.value(QStringLiteral("Warnings/LastShowOnDaysUsed"), 0).toInt();
+        if (UpdateTotalDaysUsed() >= last + 3)
+            uiServices().runRateApp(true, uiServices().widgetOf(parent()));
+    }
     if (exportDone)
         settings.setValue(QStringLiteral("HelpUsage/ExportDone"), true);
     if (convertDone)

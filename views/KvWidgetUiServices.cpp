@@ -5,6 +5,7 @@
 #include "KvMessageBox.h"
 #include "KvNormalizeDlg.h"
 #include "KvNoticeDlg.h"
+#include "KvRateAppDlg.h"
 #include "KvRecord.h"
 #include "KvTrackProperties.h"
 
@@ -129,6 +130,14 @@ int KvWidgetUiServices::runRecord(QObject *controller, QWidget *parent)
 {
     KvRecord dialog(qobject_cast<KvQmlController *>(controller), parent);
     return dialog.exec();
+}
+
+int KvWidgetUiServices::runRateApp(bool isAutomatic, QWidget *parent)
+{
+    // Its destructor records the days of use and thanks the user, whatever closed it.
+    QDialog *dialog = new KvRateAppDlg(isAutomatic, parent);
+    dialog->setModal(true);
+    return execDeletedOnClose(dialog);
 }
 
 QPalette KvWidgetUiServices::palette() const

@@ -6,10 +6,10 @@
 
 #include <KvDecodeThread.h>
 #include <KvRepackInfoPtrList.h>
+#include <KvTestSupport.h>
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 
 using namespace kvconvtest;
@@ -37,20 +37,7 @@ std::unique_ptr<KvDecodeThread> wavThread(const DocPtr &doc, bool writeOutput = 
         doc, pcmFormat(44100, 2), wav, 2, 0, -1, 1.0, 2, 44100, writeOutput, 1.0, 0.0));
 }
 
-// Waits, serving events, until pred holds or ms pass.
-template <typename Pred>
-bool waitFor(Pred pred, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
-}
+using kvtest::waitFor;
 
 } // namespace
 

@@ -1,8 +1,6 @@
 #include "KvFakeCapture.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -211,19 +209,6 @@ FakeCaptureInput *FakeCaptureProvider::waitForStartedInput(int timeoutMs)
         return found && found->state() == QAudio::ActiveState;
     }, timeoutMs);
     return found;
-}
-
-bool waitFor(const std::function<bool()> &pred, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!pred()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
 }
 
 } // namespace kvrectest

@@ -2,6 +2,7 @@
 // A capture device for tests: formats it lists, formats it opens, and an input whose data
 // the test feeds (a deterministic sine per channel) and whose state it drives.
 #include <KvCaptureDevice.h>
+#include <KvTestSupport.h>
 
 #include <QIODevice>
 #include <QMutex>
@@ -131,6 +132,6 @@ private:
 };
 
 // Processes events until pred holds or the time is up; returns pred().
-bool waitFor(const std::function<bool()> &pred, int timeoutMs = 10000);
+using kvtest::waitFor;
 
 } // namespace kvrectest

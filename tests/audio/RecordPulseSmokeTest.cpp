@@ -97,18 +97,7 @@ private:
 PrivatePulse *g_pulse = nullptr;
 QString g_skipWhy;
 
-bool waitFor(const std::function<bool()> &pred, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
+using kvtest::waitFor;
 
 } // namespace
 

@@ -39,6 +39,7 @@ public:
     QStringList dialogs;
     int dialogResult = 0;
     QList<KvUi::Notice> notices;
+    QList<bool> rateAppAutomatic;
 
     // Appearance and windows.
     QPalette fakePalette;
@@ -114,6 +115,12 @@ public:
     int runRecord(QObject *, QWidget *) override
     {
         dialogs << "record";
+        return dialogResult;
+    }
+    int runRateApp(bool isAutomatic, QWidget *) override
+    {
+        dialogs << "rateApp";
+        rateAppAutomatic << isAutomatic;
         return dialogResult;
     }
     QPalette palette() const override { return useFakePalette ? fakePalette : KvUiServices::palette(); }

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 namespace kvtest {
 
@@ -82,6 +85,19 @@ QByteArray decodeFfmpeg(const QString &path, QString *stderrText)
     if (stderrText)
         *stderrText = QString::fromLocal8Bit(err);
     return out;
+}
+
+bool waitFor(const std::function<bool()> &pred, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!pred()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
 }
 
 } // namespace kvtest

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace kvtest {
 
 // Folder of the generated audio fixtures (build tree).
@@ -35,5 +37,8 @@ bool writeFile(const QString &path, const QByteArray &data);
 QByteArray decodeMpg123(const QString &path, QString *stderrText = nullptr);
 // Decodes any audio file with ffmpeg to raw s16le PCM at its own rate and channels.
 QByteArray decodeFfmpeg(const QString &path, QString *stderrText = nullptr);
+
+// Serves events until pred holds (true) or timeoutMs pass (false).
+bool waitFor(const std::function<bool()> &pred, int timeoutMs = 10000);
 
 } // namespace kvtest

@@ -14,13 +14,11 @@
 #include <KvTestSupport.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QSlider>
-#include <QThread>
 #include <QUndoStack>
 
 #include <cmath>
@@ -50,19 +48,8 @@ ListPtr workingCopy(const ListPtr &doc)
     return copy;
 }
 
-template <typename Pred>
-bool waitFor(Pred pred, int ms = 30000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
+// Scans take well under a second; a loaded machine gets time.
+bool waitFor(const std::function<bool()> &pred) { return kvtest::waitFor(pred, 30000); }
 
 bool anyScanRunning(const QObject *dialog)
 {
