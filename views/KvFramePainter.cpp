@@ -303,8 +303,6 @@ void KvFramePainter::drawSelection(QPainter *painter, const KvFrameViewState &s)
 void KvFramePainter::drawTrackMarkers(QPainter *painter, const KvFrameViewState &s, qint64 firstFrame, int bandPx,
                                       int widthPx, int hZoom)
 {
-    if (!s.tracks)
-        return;
     const bool map = hZoom == 0;
     const int Hpx = painter->device()->height() * s.ratio;
     const int winW = painter->window().width();
@@ -317,7 +315,10 @@ void KvFramePainter::drawTrackMarkers(QPainter *painter, const KvFrameViewState 
     const int bandTop = yBase - bandPx + 1;
 
     painter->setPen(Qt::NoPen);
+    // The band also without a track list: the cache holds nothing there.
     painter->fillRect(0, bandTop, winW, bandPx, s.dm(m_palette.band));
+    if (!s.tracks)
+        return;
     const int fontPx = int(s.ratio * m_markerFontPx * s.dprF);
     const QFont font = labelFont(fontPx);
     painter->setFont(font);

@@ -41,6 +41,16 @@ protected:
     const KvFramePalette palette = KvFramePalette::standard();
 };
 
+// The first pixel where two images differ, (-1, -1) when none does.
+QPoint firstDifference(const QImage &a, const QImage &b)
+{
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y))
+                return QPoint(x, y);
+    return QPoint(-1, -1);
+}
+
 } // namespace
 
 TEST_F(FramePainterTest, NoDocumentIsOneFlatColour)
@@ -198,9 +208,10 @@ TEST_F(FramePainterTest, ScrolledCacheMatchesAFreshPaint)
         QPainter p(&image);
         fresh.paintState(&p, s);
         p.end();
-        EXPECT_EQ(kept, image) << step.what;
-        if (QByteArray(step.what) == "one frame on")
+        EXPECT_EQ(firstDifference(kept, image), QPoint(-1, -1)) << step.what;
+        if (QByteArray(step.what) == "one frame on") {
             EXPECT_LE(reads, 3) << "one frame of scrolling reads one column";
+        }
     }
 }
 
@@ -298,7 +309,7 @@ TEST(FrameMapPainter, OverlaysShowSelectionShadeAndPlayPosition)
     const KvFramePalette palette = KvFramePalette::standard();
     // 10 frames a pixel; the display (301 columns at zoom 1) shows frames 1350 .. 1650.
     EXPECT_EQ(pixel(image, 150, 5), rgb(Qt::red)) << "play position";
-    EXPECT_EQ(pixel(image, 45, 5), blend(palette.selection, blend(palette.shade, palette.back).c)) << "selection";
+    EXPECT_EQ(pixel(image, 45, 5), blend(palette.shade, blend(palette.selection, palette.back).c)) << "selection";
     EXPECT_EQ(pixel(image, 140, 5), rgb(palette.back)) << "shown part";
     EXPECT_EQ(pixel(image, 100, 5), blend(palette.shade, palette.back)) << "shaded";
     EXPECT_EQ(pixel(image, 200, 5), blend(palette.shade, palette.back)) << "shaded";

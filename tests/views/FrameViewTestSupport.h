@@ -80,6 +80,10 @@ inline bool operator==(const Rgb &a, const Rgb &b)
     return std::abs(a.c.red() - b.c.red()) <= 2 && std::abs(a.c.green() - b.c.green()) <= 2
         && std::abs(a.c.blue() - b.c.blue()) <= 2;
 }
+inline bool operator!=(const Rgb &a, const Rgb &b)
+{
+    return !(a == b);
+}
 inline std::ostream &operator<<(std::ostream &os, const Rgb &c)
 {
     return os << c.c.name().toStdString();

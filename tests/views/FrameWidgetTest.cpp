@@ -25,6 +25,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 // Answers the track editor with a new title.
@@ -76,13 +79,14 @@ protected:
     static qint64 frameAt(int x) { return 151 + x / 4; }
     qint64 start() const { return qint64(controller.selectionStart()); }
     qint64 end() const { return qint64(controller.selectionEnd()); }
-    QStringList undoTexts() const
+    std::vector<std::string> undoTexts() const
     {
-        QStringList texts;
+        std::vector<std::string> texts;
         for (int i = 0; i < model.undoStack()->count(); ++i)
-            texts << model.undoStack()->command(i)->text();
+            texts.push_back(model.undoStack()->command(i)->text().toStdString());
         return texts;
     }
+    using Texts = std::vector<std::string>;
     void tick() { QMetaObject::invokeMethod(&widget.autoScrollTimer(), "timeout"); }
 
     TrackEditingUi ui;
@@ -105,11 +109,11 @@ TEST_F(FrameWidgetTest, DragPushesOneMouseSelectionEndingAtTheReleasePoint)
     move(QPoint(180, 60));
     EXPECT_EQ(start(), frameAt(100));
     EXPECT_EQ(end(), frameAt(180));
-    EXPECT_TRUE(undoTexts().isEmpty()) << "nothing recorded before the release";
+    EXPECT_TRUE(undoTexts().empty()) << "nothing recorded before the release";
     // Released further on than the last move: the release point counts.
     QTest::mouseRelease(&widget, Qt::LeftButton, Qt::NoModifier, QPoint(200, 60));
     EXPECT_EQ(controller.mouseDragSelecting(), KvDragNone);
-    EXPECT_EQ(undoTexts(), QStringList{"Mouse selection"});
+    EXPECT_EQ(undoTexts(), Texts{"Mouse selection"});
     EXPECT_EQ(start(), frameAt(100));
     EXPECT_EQ(end(), frameAt(200));
 
@@ -138,7 +142,7 @@ TEST_F(FrameWidgetTest, DragKeepsTheFarthestFrameAndEdgesMoveAlone)
     QTest::mouseRelease(&widget, Qt::LeftButton, Qt::NoModifier, QPoint(240, 60));
     EXPECT_EQ(start(), frameAt(100));
     EXPECT_EQ(end(), frameAt(240));
-    EXPECT_EQ(undoTexts(), (QStringList{"Mouse selection", "Mouse selection"}));
+    EXPECT_EQ(undoTexts(), (Texts{"Mouse selection", "Mouse selection"}));
 
     // Ctrl widens the selection from anywhere.
     QTest::mousePress(&widget, Qt::LeftButton, Qt::ControlModifier, QPoint(20, 60));
@@ -152,7 +156,7 @@ TEST_F(FrameWidgetTest, PressesThatStartNoSelection)
     QTest::mousePress(&widget, Qt::RightButton, Qt::NoModifier, QPoint(100, 60));
     QTest::mouseRelease(&widget, Qt::RightButton, Qt::NoModifier, QPoint(100, 60));
     EXPECT_EQ(start(), -1);
-    EXPECT_TRUE(undoTexts().isEmpty()) << "a right-button press records nothing";
+    EXPECT_TRUE(undoTexts().empty()) << "a right-button press records nothing";
 
     // At the document's end, right of it there is nothing to select.
     controller.setScrollFrame(double(total));
@@ -191,7 +195,7 @@ TEST_F(FrameWidgetTest, DraggingPastTheEdgesScrollsFiveFramesATick)
     EXPECT_EQ(controller.scrollFrame(), 0.0);
     QTest::mouseRelease(&widget, Qt::LeftButton, Qt::NoModifier, QPoint(-1, 60));
     EXPECT_FALSE(widget.autoScrollTimer().isActive());
-    EXPECT_EQ(undoTexts(), QStringList{"Mouse selection"});
+    EXPECT_EQ(undoTexts(), Texts{"Mouse selection"});
 }
 
 TEST_F(FrameWidgetTest, MarkerBandSelectsAndEditsTracks)
@@ -205,15 +209,15 @@ TEST_F(FrameWidgetTest, MarkerBandSelectsAndEditsTracks)
     QTest::mouseClick(&widget, Qt::LeftButton, Qt::NoModifier, QPoint(4 * (250 - 151), y));
     EXPECT_EQ(start(), 190);
     EXPECT_EQ(end(), total) << "an open track runs to the document's end";
-    EXPECT_EQ(undoTexts(), (QStringList{"Select track", "Select track"}));
+    EXPECT_EQ(undoTexts(), (Texts{"Select track", "Select track"}));
     // Left of the first track: nothing happens, no selection starts.
     QTest::mouseClick(&widget, Qt::LeftButton, Qt::NoModifier, QPoint(8, y));
     EXPECT_EQ(start(), 190);
     EXPECT_EQ(undoTexts().size(), 2);
 
     QTest::mouseDClick(&widget, Qt::LeftButton, Qt::NoModifier, QPoint(4 * (170 - 151), y));
-    EXPECT_EQ(ui.titles, QStringList{"Edit Track Information"});
-    EXPECT_EQ(undoTexts().last(), "Modify track information");
+    EXPECT_EQ(ui.titles, QStringList{"Edit Track Information"}) << ui.titles.join("|").toStdString();
+    EXPECT_EQ(undoTexts().back(), "Modify track information");
     EXPECT_EQ(tracks->tracks().front()->tagInfo().title, "Renamed");
 }
 

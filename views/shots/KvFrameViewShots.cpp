@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QFrame>
 #include <QPalette>
+#include <QStyle>
 #include <QStyleFactory>
 #include <QVBoxLayout>
 
