@@ -37,7 +37,7 @@ void KvFrameMapPainter::updateMapPixmap(QPainter *, const KvFrameViewState &s)
     if (!m_dirty && !m_mapPixmap.isNull())
         return;
     // As many columns as the widest screen has pixels in either orientation,
-    // so that resizing the view never rebuilds the map.
+    // so that resizing the view never needs a rebuilt map.
     int sw = 0, sh = 0;
     for (const QScreen *screen : QGuiApplication::screens()) {
         if (screen->geometry().width() > sw) {
@@ -45,7 +45,8 @@ void KvFrameMapPainter::updateMapPixmap(QPainter *, const KvFrameViewState &s)
             sh = screen->geometry().height();
         }
     }
-    const qint64 px = std::max<qint64>(1, qint64(std::max(sw, sh) * s.ratio * s.dprF));
+    // A view wider than that screen (spanning two) is not scaled up either.
+    const qint64 px = std::max<qint64>({1, qint64(std::max(sw, sh) * s.ratio * s.dprF), m_widthPx});
     const qint64 N = s.totalFrames;
     m_framesPerColumn = int(std::max<qint64>(1, N / px));
     // Sized to the columns actually drawn, so that the last frames are on the map.

@@ -15,7 +15,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 # A sweep under noise whose loudness rises and falls, so that the bars vary.
 sox -R -q -n -r 44100 -c 2 -b 16 "$tmp/song.wav" synth 60 sine 220-3000 synth 60 pinknoise mix \
-  synth 60 sine amod 0.1 vol 0.8
+  tremolo 0.08 60 fade t 12 60 15 vol 0.8
 lame --quiet -b 128 "$tmp/song.wav" "$tmp/song.mp3"
 
 for scale in 1 2; do
