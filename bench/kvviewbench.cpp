@@ -2,6 +2,7 @@
 // fragments, scrolling it frame by frame and by pages, and the overview map.
 // Usage: kvviewbench [--fragments N] [--width W] [--zoom Z] FILE.mp3
 // Prints milliseconds per paint (median and worst) beside the 60 Hz frame budget.
+#include "KvBenchOptions.h"
 #include <KvAudioFile.h>
 #include <KvAudioFragmentList.h>
 #include <KvEngineFactories.h>
@@ -24,20 +25,6 @@
 #include <vector>
 
 namespace {
-
-bool takeOption(QStringList &args, const QString &name, qint64 &value)
-{
-    const int i = args.indexOf(name);
-    if (i < 0)
-        return true;
-    if (i + 1 >= args.size())
-        return false;
-    bool ok = false;
-    value = args.at(i + 1).toLongLong(&ok);
-    args.removeAt(i + 1);
-    args.removeAt(i);
-    return ok && value > 0;
-}
 
 // Runs `paint` `runs` times; prints the median and the worst in milliseconds.
 void report(const char *what, int runs, const std::function<void(int)> &paint)

@@ -4,13 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 
-qint64 KvFrameViewState::framesToMs(double frames) const
-{
-    if (samplesPerFrame <= 0 || sampleRate <= 0)
-        return 0;
-    return qint64(double(samplesPerFrame) * frames * 1000.0 / double(sampleRate));
-}
-
 namespace KvFrameGeometry {
 
 qint64 visibleFrameCount(int widthPx, int hZoom)

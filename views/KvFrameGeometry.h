@@ -31,9 +31,6 @@ struct KvFrameViewState {
     double ceiling = 255.0;
     double floor = 0.0;
     int playPosWidth = 3;
-    // The controller's mouse drag mode (see KvFrameWidget.h).
-    int dragMode = 0;
-    bool isPlaying = false;
 
     // Track labels.
     bool useAutoTrackNum = true;
@@ -59,8 +56,6 @@ struct KvFrameViewState {
     double pixelsPerFrame() const { return double(hZoom) / ratio; }
     QColor dm(const QColor &c) const { return darkModeColor ? darkModeColor(c) : c; }
     bool hasDocument() const { return frames && totalFrames > 0; }
-    // Milliseconds of `frames` frames (0 without format facts).
-    qint64 framesToMs(double frames) const;
 };
 
 // What hitTest tells about a point of the frame display.

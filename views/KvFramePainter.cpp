@@ -89,7 +89,7 @@ void KvFramePainter::paint(QPainter *painter)
     if (!m_model || !m_controller)
         return;
     // Dark mode follows the system palette.
-    m_controller->CheckIsDarkMode(kvUi().palette());
+    m_controller->CheckIsDarkMode(m_controller->uiServices().palette());
     paintState(painter, viewState(painter));
 }
 

@@ -20,8 +20,6 @@ KvFrameViewState readFrameViewState(KvQmlController *controller, KvQmlModel *mod
         s.ceiling = controller->ceiling();
         s.floor = controller->floor();
         s.playPosWidth = controller->playPosWidth();
-        s.dragMode = controller->mouseDragSelecting();
-        s.isPlaying = controller->isPlaying();
         s.useAutoTrackNum = controller->useAutoTrackNum();
         s.trackNameFormat = controller->trackNameFormat();
         s.darkMode = controller->isDarkMode();

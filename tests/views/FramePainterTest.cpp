@@ -215,6 +215,25 @@ TEST_F(FramePainterTest, ScrolledCacheMatchesAFreshPaint)
     }
 }
 
+class FrameMapPainterTest : public ::testing::Test {
+protected:
+    FrameMapPainterTest() : source(model, controller), map(model, controller) { map.setSource(&source); }
+
+    QImage paint(const KvFrameViewState &s, int w, int h = 60)
+    {
+        QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+        QPainter p(&image);
+        map.paintState(&p, s);
+        return image;
+    }
+
+    KvQmlModel *model = nullptr;
+    KvQmlController *controller = nullptr;
+    KvFramePainter source;
+    KvFrameMapPainter map;
+    const KvFramePalette palette = KvFramePalette::standard();
+};
+
 TEST(FrameMapPainter, ColumnsCoverEveryFrame)
 {
     struct Case {
@@ -227,7 +246,7 @@ TEST(FrameMapPainter, ColumnsCoverEveryFrame)
         EXPECT_EQ(KvFrameMapPainter::columnsFor(c.frames, c.perColumn), c.columns) << c.frames << "/" << c.perColumn;
 }
 
-TEST(FrameMapPainter, LongDocumentKeepsItsLastFramesOnTheMap)
+TEST_F(FrameMapPainterTest, LongDocumentKeepsItsLastFramesOnTheMap)
 {
     int widest = 0;
     for (const QScreen *screen : QGuiApplication::screens())
@@ -236,30 +255,18 @@ TEST(FrameMapPainter, LongDocumentKeepsItsLastFramesOnTheMap)
     const qint64 n = 2 * qint64(widest) + 3;
     FakeLevels levels(n, 200);
     levels.levels[size_t(n - 1)] = -1;
-    KvQmlModel *model = nullptr;
-    KvQmlController *controller = nullptr;
-    KvFramePainter source(model, controller);
-    KvFrameMapPainter map(model, controller);
-    map.setSource(&source);
     map.reset();
-    QImage image(300, 60, QImage::Format_ARGB32_Premultiplied);
-    QPainter p(&image);
-    map.paintState(&p, kvtest::stateOver(levels, 1, 0));
-    p.end();
+    paint(kvtest::stateOver(levels, 1, 0), 300);
     EXPECT_EQ(map.framesPerColumn(), 2);
     ASSERT_EQ(map.mapColumns(), widest + 2);
     const QImage columns = map.mapPixmap().toImage();
-    const KvFramePalette palette = KvFramePalette::standard();
     EXPECT_EQ(pixel(columns, map.mapColumns() - 1, 0), rgb(palette.silenced)) << "the last frame is drawn";
     EXPECT_EQ(pixel(columns, map.mapColumns() - 2, 0), rgb(palette.back));
     EXPECT_EQ(pixel(columns, map.mapColumns() - 2, 254), rgb(palette.bar));
 }
 
-TEST(FrameMapPainter, ClicksMapOntoTheDrawnWidthAndClampToTheDocument)
+TEST_F(FrameMapPainterTest, ClicksMapOntoTheDrawnWidthAndClampToTheDocument)
 {
-    KvQmlModel *model = nullptr;
-    KvQmlController *controller = nullptr;
-    KvFramePainter source(model, controller);
     struct Case {
         const char *what;
         qint64 frames;
@@ -277,36 +284,23 @@ TEST(FrameMapPainter, ClicksMapOntoTheDrawnWidthAndClampToTheDocument)
     };
     for (const Case &c : cases) {
         FakeLevels levels(c.frames, 100);
-        KvFrameMapPainter map(model, controller);
-        map.setSource(&source);
-        QImage image(301, 60, QImage::Format_ARGB32_Premultiplied);
-        QPainter p(&image);
         const KvFrameViewState s = kvtest::stateOver(levels, 1, 0);
-        map.paintState(&p, s);
-        p.end();
+        map.reset();
+        paint(s, 301);
         EXPECT_EQ(map.frameAtPixel(s, c.x), c.frame) << c.what;
     }
     FakeLevels none(0);
-    KvFrameMapPainter map(model, controller);
+    paint(kvtest::stateOver(none, 1, 0), 301);
     EXPECT_EQ(map.frameAtPixel(kvtest::stateOver(none, 1, 0), 10), -1) << "empty document";
 }
 
-TEST(FrameMapPainter, OverlaysShowSelectionShadeAndPlayPosition)
+TEST_F(FrameMapPainterTest, OverlaysShowSelectionShadeAndPlayPosition)
 {
-    KvQmlModel *model = nullptr;
-    KvQmlController *controller = nullptr;
-    KvFramePainter source(model, controller);
-    KvFrameMapPainter map(model, controller);
-    map.setSource(&source);
     FakeLevels levels(3000, 0);
     KvFrameViewState s = kvtest::stateOver(levels, 1, 1500);
     s.selectionStart = 300;
     s.selectionEnd = 600;
-    QImage image(301, 60, QImage::Format_ARGB32_Premultiplied);
-    QPainter p(&image);
-    map.paintState(&p, s);
-    p.end();
-    const KvFramePalette palette = KvFramePalette::standard();
+    const QImage image = paint(s, 301);
     // 10 frames a pixel; the display (301 columns at zoom 1) shows frames 1350 .. 1650.
     EXPECT_EQ(pixel(image, 150, 5), rgb(Qt::red)) << "play position";
     EXPECT_EQ(pixel(image, 45, 5), blend(palette.shade, blend(palette.selection, palette.back).c)) << "selection";
