@@ -1,9 +1,14 @@
 #include "KvQmlController.h"
 
+#include <KvAppUndo.h>
+#include <KvClock.h>
+#include <KvConnect.h>
 #include <KvDocumentFrames.h>
 #include <KvFileProperties.h>
 #include <KvQmlModel.h>
+#include <KvPlayThreadFactory.h>
 #include <KvTrackInfoUndo.h>
+#include <KvUiServices.h>
 
 #include <QClipboard>
 #include <QFile>
@@ -43,16 +48,17 @@ void writeEditDone()
 
 } // namespace
 
-KvQmlController::KvQmlController(QObject *parent) : QObject(parent)
+KvQmlController::KvQmlController(QObject *parent, const KvControllerSeams &seams)
+    : QObject(parent), m_seams(seams)
 {
     qRegisterMetaType<KvQmlModel *>("KvQmlModel*");
     readSettings();
     g_controller = this;
     if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        connect(QGuiApplication::clipboard(), SIGNAL(changed(QClipboard::Mode)), this,
-                SLOT(ClipboardChanged(QClipboard::Mode)));
+        kvConnect(QGuiApplication::clipboard(), SIGNAL(changed(QClipboard::Mode)), this,
+                    SLOT(ClipboardChanged(QClipboard::Mode)));
     if (qGuiApp) {
-        connect(qGuiApp, SIGNAL(paletteChanged(QPalette)), this, SLOT(CheckIsDarkMode(QPalette)));
+        kvConnect(qGuiApp, SIGNAL(paletteChanged(QPalette)), this, SLOT(CheckIsDarkMode(QPalette)));
         loadPaletteColors(m_uiWindowColor, m_uiTextColor);
     }
 }
@@ -66,6 +72,17 @@ KvQmlController::~KvQmlController()
 
 KvQmlController *KvQmlController::instance() { return g_controller; }
 
+KvUiServices &KvQmlController::uiServices() const { return m_seams.ui ? *m_seams.ui : kvUi(); }
+
+KvClock &KvQmlController::clock() const { return m_seams.clock ? *m_seams.clock : KvClock::system(); }
+
+KvPlayThreadFactory &KvQmlController::playThreadFactory() const
+{
+    return m_seams.playThreads ? *m_seams.playThreads : KvPlayThreadFactory::standard();
+}
+
+KvUiServices &KvQmlController::registeredUi() { return g_controller ? g_controller->uiServices() : kvUi(); }
+
 KvQmlModel *KvQmlController::currentModel() { return g_currentModel; }
 
 void KvQmlController::setModel(KvQmlModel *model)
@@ -74,6 +91,7 @@ void KvQmlController::setModel(KvQmlModel *model)
         return;
     m_model = model;
     g_currentModel = model;
+    appCurrentModel = model;
     closeProject(true, false);
     emit modelChanged(model);
 }

@@ -10,7 +10,9 @@
 #include <QStringList>
 #include <QUrl>
 
+class KvClock;
 class KvInsertSilence;
+class KvPlayThreadFactory;
 class KvQmlModel;
 class KvTagInfo;
 class KvVolumeFade;
@@ -19,6 +21,7 @@ class QUndoCommand;
 class QPalette;
 class QSettings;
 class QWidget;
+class KvUiServices;
 
 namespace boost {
 namespace archive {
@@ -27,10 +30,21 @@ class text_oarchive;
 } // namespace archive
 } // namespace boost
 
+// What the controller reaches the desktop and the clock through; null members
+// take the real ones (the UI services: the process-wide ones, see
+// KvUiServices.h). Not owned: each must outlive the controller.
+struct KvControllerSeams {
+    KvUiServices *ui = nullptr;
+    KvClock *clock = nullptr;
+    KvPlayThreadFactory *playThreads = nullptr;
+};
+
 // The application controller: the editing and view state that is not part of
 // the document (scroll position, selection, track capabilities, options),
 // published through properties and change signals. The one instance is
-// created by the main window, which then hands it the model.
+// created by the main window, which then hands it the model. It links no
+// widget code: questions, file choosers and dialogs go through its UI
+// services.
 class KvQmlController : public QObject,
                         public KvEditContext,
                         public KvTagEditContext,
@@ -73,8 +87,15 @@ class KvQmlController : public QObject,
     Q_PROPERTY(QString dmDir READ dmDir NOTIFY dmDirChanged)
 
 public:
-    explicit KvQmlController(QObject *parent = nullptr);
+    explicit KvQmlController(QObject *parent = nullptr, const KvControllerSeams &seams = KvControllerSeams());
     ~KvQmlController() override;
+
+    // The seams in use.
+    KvUiServices &uiServices() const;
+    // The UI services of the registered controller, else the process-wide ones.
+    static KvUiServices &registeredUi();
+    KvClock &clock() const;
+    KvPlayThreadFactory &playThreadFactory() const;
 
     // The program's one controller and its current model (null before).
     static KvQmlController *instance();
@@ -218,17 +239,20 @@ public:
     Q_INVOKABLE QString defaultFilesDirectory() const;
     // The save dialog of export, project save-as, recording and conversion; format is
     // the output word ("mp3", "m4a", "aac", "adts", "wav", "kvlproj"). Empty = cancelled.
-    static QString getAudioSaveFileName(QWidget *parent, const QString &caption,
-                                        const QString &dir, const QString &format);
+    // Called by name by the conversion worker. Through the registered controller's UI
+    // services (the process-wide ones without a controller).
+    Q_INVOKABLE static QString getAudioSaveFileName(QWidget *parent, const QString &caption,
+                                                    const QString &dir, const QString &format);
 
     // Conversion: the folder of the last conversion output ("Settings/lastConvertPath",
     // empty when none), the folder picker, and the help flags set after a success.
-    QString lastConvertPath() const;
-    void setLastConvertPath(const QString &folder);
-    // options: QFileDialog::Options as an int. Empty = cancelled.
-    static QString getExistingDirectory(QWidget *parent, const QString &caption,
-                                        const QString &dir, int options);
-    void afterExportOrConvert(bool exportDone, bool convertDone);
+    // The conversion worker calls these by name.
+    Q_INVOKABLE QString lastConvertPath() const;
+    Q_INVOKABLE void setLastConvertPath(const QString &folder);
+    // options: or-ed KvUi::FolderOption (QFileDialog's values). Empty = cancelled.
+    Q_INVOKABLE static QString getExistingDirectory(QWidget *parent, const QString &caption,
+                                                    const QString &dir, int options);
+    Q_INVOKABLE void afterExportOrConvert(bool exportDone, bool convertDone);
 
     // Time texts: milliseconds as "h:mm:ss.zzz" or, when allowed, the short forms
     // "ss.zzz" / "mm:ss.zzz"; not exact rounds to hundredths.
@@ -301,10 +325,10 @@ signals:
     void updateWidget();
 
 protected:
-    // Asks for files to open; tests answer without a dialog.
+    // Asks for files to open through the UI services; tests may answer here instead.
     virtual QStringList chooseOpenFileNames(const QString &title, const QString &filter);
-    // The parent of the controller's dialogs: the modal dialog in front, else
-    // the main window.
+    // The parent of the controller's dialogs (opaque): the modal dialog in
+    // front, else the main window, else the active window.
     QWidget *dialogParent() const;
 
 private:
@@ -320,6 +344,7 @@ private:
     // The selection when it is usable for an edit and the document has frames.
     bool editRange(qint64 &start, qint64 &end) const;
 
+    KvControllerSeams m_seams;
     KvQmlModel *m_model = nullptr;
     double m_scrollFrame = 0.0;
     qint64 m_selectionStart = -1;

@@ -5,12 +5,12 @@
 #include <KvCoverArt.h>
 #include <KvQmlModel.h>
 #include <KvTagInfo.h>
+#include <KvUiServices.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
 #include <QMimeData>
@@ -182,15 +182,15 @@ bool KvQmlController::importArtworkImage(const QStringList &files, bool &removeA
 
 QWidget *KvQmlController::dialogParent() const
 {
-    const bool widgets = qobject_cast<QApplication *>(QCoreApplication::instance());
-    if (QWidget *modal = widgets ? QApplication::activeModalWidget() : nullptr)
+    const KvUiServices &ui = uiServices();
+    if (QWidget *modal = ui.activeModalWidget())
         return modal;
-    if (parent() && parent()->isWidgetType())
-        return static_cast<QWidget *>(parent());
-    return widgets ? QApplication::activeWindow() : nullptr;
+    if (QWidget *window = ui.widgetOf(parent()))
+        return window;
+    return ui.activeWindow();
 }
 
 QStringList KvQmlController::chooseOpenFileNames(const QString &title, const QString &filter)
 {
-    return QFileDialog::getOpenFileNames(dialogParent(), title, m_lastOpenPath, filter);
+    return uiServices().openFileNames(dialogParent(), title, m_lastOpenPath, filter, nullptr);
 }

@@ -2,7 +2,8 @@
 // picker and the help flags that follow a finished export or conversion.
 #include "KvQmlController.h"
 
-#include <QFileDialog>
+#include <KvUiServices.h>
+
 #include <QSettings>
 
 QString KvQmlController::lastConvertPath() const
@@ -20,8 +21,7 @@ void KvQmlController::setLastConvertPath(const QString &folder)
 QString KvQmlController::getExistingDirectory(QWidget *parent, const QString &caption,
                                               const QString &dir, int options)
 {
-    return QFileDialog::getExistingDirectory(parent, caption, dir,
-                                             QFileDialog::Options(options));
+    return registeredUi().existingDirectory(parent, caption, dir, options);
 }
 
 void KvQmlController::afterExportOrConvert(bool exportDone, bool convertDone)

@@ -1,10 +1,10 @@
 // Folders, the save dialog routine, time texts and the interface colours.
 #include "KvQmlController.h"
 
-#include <KvMessageBox.h>
+#include <KvUiServices.h>
 
+#include <QCoreApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPalette>
@@ -72,16 +72,17 @@ QString KvQmlController::getAudioSaveFileName(QWidget *parent, const QString &ca
     } else if (format == QLatin1String("wav")) {
         filter = tr("Waveform Audio Files (*.wav)");
     }
-    QString name = QFileDialog::getSaveFileName(parent, caption, dir, filter);
+    KvUiServices &ui = registeredUi();
+    QString name = ui.saveFileName(parent, caption, dir, filter);
     if (!name.isEmpty() && QFileInfo(name).suffix().isEmpty()) {
         name += QLatin1Char('.') + suffix;
         if (QFileInfo::exists(name)) {
-            const int answer = warningMessageBox(
-                parent, applicationTitle(),
+            const int answer = ui.message(
+                parent, KvUi::Warning, QCoreApplication::applicationName(),
                 tr("The file \"%1\" already exists, Do you wish to overwrite it?")
                     .arg(QFileInfo(name).fileName()),
-                QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton);
-            if (answer != QMessageBox::Yes)
+                KvUi::Yes | KvUi::No, KvUi::NoButton);
+            if (answer != KvUi::Yes)
                 return QString();
         }
     }

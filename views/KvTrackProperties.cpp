@@ -3,6 +3,7 @@
 
 #include "KvGenreList.h"
 
+#include <KvConnect.h>
 #include <KvArtworkCodec.h>
 #include <KvArtworkImageProvider.h>
 #include <KvFileProperties.h>
@@ -47,8 +48,8 @@ KvTrackProperties::KvTrackProperties(KvTagEditContext *controller, KvTagProperty
 {
     kvInitResources();
     ui->setupUi(this);
-    connect(controller->tagEditNotifier(), SIGNAL(curTrackArtworkDataChanged(QString)), this,
-            SLOT(CurTrackArtworkDataChanged(QString)));
+    kvConnect(controller->tagEditNotifier(), SIGNAL(curTrackArtworkDataChanged(QString)), this,
+              SLOT(CurTrackArtworkDataChanged(QString)));
 
     // Album artist, composer, copyright and disc are written only into MP3 tags.
     if (isAacDocument()) {
@@ -74,7 +75,7 @@ KvTrackProperties::KvTrackProperties(KvTagEditContext *controller, KvTagProperty
     }
     showTagInfo(tagInfo, index);
 
-    connect(QGuiApplication::clipboard(), SIGNAL(dataChanged()), this, SLOT(ClipboardChanged()));
+    kvConnect(QGuiApplication::clipboard(), SIGNAL(dataChanged()), this, SLOT(ClipboardChanged()));
     adjustSize();
     ClipboardChanged();
     CurTrackArtworkDataChanged(controller->curTrackArtworkData());

@@ -1,6 +1,7 @@
 #include "KvConvert.h"
 #include "ui_KvConvert.h"
 
+#include <KvConnect.h>
 #include <KvConvertWorker.h>
 #include <KvDecodeThread.h>
 #include <KvLameInstallDlg.h>
@@ -36,9 +37,9 @@ KvConvert::KvConvert(KvQmlController *controller, const QList<ListPtr> &lists, Q
     m_model = controller ? controller->model() : nullptr;
     ui->setupUi(this);
 
-    m_worker.reset(new KvConvertWorker(controller, lists, this));
-    connect(m_worker.get(), SIGNAL(raiseConvertFinished(bool)), this, SLOT(convertFinished(bool)));
-    connect(m_worker.get(), SIGNAL(raiseDecodeProgress(int)), this, SLOT(decodeProgress(int)));
+    m_worker.reset(new KvConvertWorker(controller, lists, this, controller ? &controller->uiServices() : nullptr));
+    kvConnect(m_worker.get(), SIGNAL(raiseConvertFinished(bool)), this, SLOT(convertFinished(bool)));
+    kvConnect(m_worker.get(), SIGNAL(raiseDecodeProgress(int)), this, SLOT(decodeProgress(int)));
 
     m_encoders = createEncoders(KvAudioFrameReaderPtr(), true, QStringLiteral("wav"));
     for (const KvAudioLibPtr &encoder : m_encoders)

@@ -2,6 +2,7 @@
 
 #include "ui_KvRecord.h"
 
+#include <KvConnect.h>
 #include <KvEncoderFactory.h>
 #include <KvLameInstallDlg.h>
 #include <KvMessageBox.h>
@@ -52,7 +53,7 @@ KvRecord::KvRecord(KvQmlController *controller, QWidget *parent)
     ui->frameVuRecord->setLevels(0, 0);
     ui->frameVuRecord->repaint();
 
-    connect(&m_levelTimer, SIGNAL(timeout()), this, SLOT(InputLevelCheck()));
+    kvConnect(&m_levelTimer, SIGNAL(timeout()), this, SLOT(InputLevelCheck()));
     m_levelTimer.start(200);
     adjustSize();
 }
@@ -213,12 +214,12 @@ bool KvRecord::startThread(const KvCaptureDevice &device, const KvAudioLibPtr &e
     m_thread = new KvRecordThread(device, m_format, encoder, mode, bitrate, vbrQuality, 1.0,
                                   channels, resampleRate);
     if (relayAll) {
-        connect(m_thread, SIGNAL(processedAudio(qint64, qint16, qint16)), this,
-                SLOT(processedAudio(qint64, qint16, qint16)));
-        connect(m_thread, SIGNAL(signalStateChanged(QAudio::State)), this,
-                SLOT(audioStateChanged(QAudio::State)));
+        kvConnect(m_thread, SIGNAL(processedAudio(qint64, qint16, qint16)), this,
+                  SLOT(processedAudio(qint64, qint16, qint16)));
+        kvConnect(m_thread, SIGNAL(signalStateChanged(QAudio::State)), this,
+                  SLOT(audioStateChanged(QAudio::State)));
     }
-    connect(m_thread, SIGNAL(finished()), this, SLOT(recordFinished()));
+    kvConnect(m_thread, SIGNAL(finished()), this, SLOT(recordFinished()));
     m_thread->start(QThread::HighPriority);
     const QString error = m_thread->errorText();
     if (!error.isEmpty()) {

@@ -1,11 +1,11 @@
 // The fragment-list reader with the program's user interface installed: the
-// relocation question answered through the message-box seam, the wait
-// cursor, and sources shared with the undo history.
+// relocation question answered through the UI services, the wait cursor,
+// and sources shared with the undo history.
 #include "KvAppArchiveUi.h"
 #include "KvAppUndo.h"
 #include "KvArchiveTestSupport.h"
+#include "KvFakeUiServices.h"
 #include "KvHoldingCommand.h"
-#include "KvMessageBox.h"
 
 #include <KvArchiveUi.h>
 #include <KvQmlModel.h>
@@ -54,16 +54,18 @@ protected:
     // Runs a read, answering every question with answer and noting it.
     Loaded read(const std::string &text, int options, const QString &saved, int answer)
     {
-        KvScopedMessageBoxAnswerer answerer([&](QMessageBox &box) {
-            questions << box.text();
-            EXPECT_EQ(box.icon(), QMessageBox::Warning);
-            EXPECT_EQ(box.windowTitle(), "mp3Morvelta");
-            EXPECT_EQ(box.standardButtons(), QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No);
-            EXPECT_EQ(box.standardButton(box.defaultButton()), QMessageBox::YesToAll);
-            EXPECT_EQ(box.parentWidget(), &parent);
+        FakeUiServices ui;
+        KvScopedUiServices installed(&ui);
+        ui.answerWith = [&](const AskedMessage &box) {
+            questions << box.text;
+            EXPECT_EQ(box.icon, KvUi::Warning);
+            EXPECT_EQ(box.title, "mp3Morvelta");
+            EXPECT_EQ(box.buttons, KvUi::Yes | KvUi::YesToAll | KvUi::No);
+            EXPECT_EQ(box.defaultButton, KvUi::YesToAll);
+            EXPECT_EQ(box.parent, &parent);
             EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "no wait cursor over a question";
             return answer;
-        });
+        };
         Loaded r;
         std::istringstream is(text);
         KvTextIArchive ar(is);
@@ -93,14 +95,14 @@ TEST_F(Relocation, MovedProjectFindsItsSources)
     const std::string text = projectText(a, b);
     const QString saved = root + "/old/proj/show.kvlproj";
 
-    const Loaded check = read(text, KvLoadOption::Interactive, saved, QMessageBox::Yes);
+    const Loaded check = read(text, KvLoadOption::Interactive, saved, KvUi::Yes);
     EXPECT_TRUE(check.errors.isEmpty()) << check.errors.toStdString();
     EXPECT_TRUE(check.relocated);
     EXPECT_EQ(questions, (QStringList{question(a), question(b)}));
     EXPECT_TRUE(!check.out || check.out->list()->empty());
 
     questions.clear();
-    const Loaded load = read(text, KvLoadOption::Append, saved, QMessageBox::No);
+    const Loaded load = read(text, KvLoadOption::Append, saved, KvUi::No);
     EXPECT_TRUE(load.errors.isEmpty()) << load.errors.toStdString();
     EXPECT_TRUE(load.relocated);
     EXPECT_TRUE(questions.isEmpty());
@@ -117,7 +119,7 @@ TEST_F(Relocation, YesToAllAsksOnce)
 {
     const Loaded r = read(projectText(root + "/old/music/a.mp3", root + "/old/music/b.mp3"),
                           KvLoadOption::Interactive | KvLoadOption::Append, root + "/old/proj/show.kvlproj",
-                          QMessageBox::YesToAll);
+                          KvUi::YesToAll);
     EXPECT_TRUE(r.errors.isEmpty()) << r.errors.toStdString();
     EXPECT_EQ(questions.size(), 1);
     EXPECT_EQ(rangesOf(r.out).size(), 3u);
@@ -127,7 +129,7 @@ TEST_F(Relocation, WindowsPathsWithDriveLetter)
 {
     const QString b = "C:\\Users\\me\\music\\b.mp3";
     const Loaded r = read(projectText("C:\\Users\\me\\music\\a.mp3", b), KvLoadOption::Interactive | KvLoadOption::Append,
-                          "C:\\Users\\me\\proj\\show.kvlproj", QMessageBox::Yes);
+                          "C:\\Users\\me\\proj\\show.kvlproj", KvUi::Yes);
     EXPECT_TRUE(r.errors.isEmpty()) << r.errors.toStdString();
     EXPECT_TRUE(r.relocated);
     EXPECT_EQ(questions, (QStringList{question("C:\\Users\\me\\music\\a.mp3"), question(b)}));
@@ -139,7 +141,7 @@ TEST_F(Relocation, AnswerNoEndsWithTheMissingSource)
 {
     const QString a = root + "/old/music/a.mp3";
     const Loaded r = read(projectText(a, root + "/old/music/b.mp3"), KvLoadOption::Interactive | KvLoadOption::Append,
-                          root + "/old/proj/show.kvlproj", QMessageBox::No);
+                          root + "/old/proj/show.kvlproj", KvUi::No);
     EXPECT_EQ(r.errors, "Missing file fragment cannot be loaded into project.: " + a + "\n");
     EXPECT_FALSE(r.relocated);
     EXPECT_EQ(questions.size(), 1);
@@ -149,7 +151,7 @@ TEST_F(Relocation, OtherDriveIsNeverFound)
 {
     const QString a = "D:\\music\\a.mp3";
     const Loaded r = read(projectText(a, a), KvLoadOption::Interactive | KvLoadOption::Append,
-                          "C:\\Users\\me\\proj\\show.kvlproj", QMessageBox::Yes);
+                          "C:\\Users\\me\\proj\\show.kvlproj", KvUi::Yes);
     EXPECT_EQ(r.errors, "Missing file fragment cannot be loaded into project.: " + a + "\n");
     EXPECT_EQ(questions.size(), 1);
 }
@@ -158,7 +160,7 @@ TEST_F(Relocation, SameProjectPathSearchesNothing)
 {
     const QString a = root + "/old/music/a.mp3";
     const Loaded r = read(projectText(a, a), KvLoadOption::Interactive | KvLoadOption::Append, current,
-                          QMessageBox::Yes);
+                          KvUi::Yes);
     EXPECT_EQ(r.errors, "Missing file fragment cannot be loaded into project.: " + a + "\n");
     EXPECT_TRUE(questions.isEmpty());
 }
@@ -167,7 +169,7 @@ TEST_F(Relocation, WaitCursorIsTakenOffAfterDamage)
 {
     const std::string text = projectText(root + "/new/music/a.mp3", root + "/new/music/b.mp3");
     EXPECT_THROW(read(text.substr(0, text.size() - 3), KvLoadOption::Interactive | KvLoadOption::Append, QString(),
-                      QMessageBox::Yes),
+                      KvUi::Yes),
                  boost::archive::archive_exception);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
@@ -185,7 +187,7 @@ TEST_F(Relocation, SourceHeldByTheUndoHistoryIsShared)
     EXPECT_EQ(applyWithAppUndoStack(nullptr, path, 5, 5)->source(), held->repacker());
 
     const Loaded r = read(listText("1 0 1 " + item(path) + " 7 9 0 0 0 8"), KvLoadOption::Append, QString(),
-                          QMessageBox::Yes);
+                          KvUi::Yes);
     EXPECT_TRUE(r.errors.isEmpty()) << r.errors.toStdString();
     ASSERT_EQ(rangesOf(r.out), (Ranges{{7, 9}}));
     EXPECT_EQ(r.out->list()->front()->source(), held->repacker());

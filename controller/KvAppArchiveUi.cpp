@@ -1,19 +1,21 @@
 #include "KvAppArchiveUi.h"
 
-#include "KvAppUndo.h"
-#include "KvMessageBox.h"
+#include "KvQmlController.h"
 
+#include <KvAppUndo.h>
 #include <KvArchiveUi.h>
 #include <KvRepackInfo.h>
+#include <KvUiServices.h>
 
 #include <QCoreApplication>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QThread>
 
-static_assert(int(KvArchiveButton::Yes) == int(QMessageBox::Yes), "engine button values are QMessageBox's");
-static_assert(int(KvArchiveButton::YesToAll) == int(QMessageBox::YesToAll), "engine button values are QMessageBox's");
-static_assert(int(KvArchiveButton::No) == int(QMessageBox::No), "engine button values are QMessageBox's");
-static_assert(int(KvArchiveButton::NoButton) == int(QMessageBox::NoButton), "engine button values are QMessageBox's");
+static_assert(int(KvArchiveButton::Yes) == int(KvUi::Yes), "the engine's buttons are the UI services'");
+static_assert(int(KvArchiveButton::YesToAll) == int(KvUi::YesToAll), "the engine's buttons are the UI services'");
+static_assert(int(KvArchiveButton::No) == int(KvUi::No), "the engine's buttons are the UI services'");
+static_assert(int(KvArchiveButton::NoButton) == int(KvUi::NoButton), "the engine's buttons are the UI services'");
 
 namespace {
 
@@ -29,8 +31,7 @@ void installAppArchiveUi()
 {
     KvArchiveUi ui;
     ui.warning = [](QWidget *parent, const QString &title, const QString &text, int buttons, int defaultButton) {
-        return warningMessageBox(parent, title, text, QMessageBox::StandardButtons(buttons),
-                                 QMessageBox::StandardButton(defaultButton));
+        return KvQmlController::registeredUi().message(parent, KvUi::Warning, title, text, buttons, defaultButton);
     };
     ui.findInUndoStack = [](QUndoStack *stack, const QString &path, qint64 first, qint64 count) {
         return applyWithAppUndoStack(stack, path, first, count);
