@@ -3,6 +3,7 @@
 #include "MyApplication.h"
 #include "ui_MainWindow.h"
 
+#include <KvConnect.h>
 #include <KvFileProperties.h>
 #include <KvQmlController.h>
 #include <KvQmlModel.h>
@@ -62,22 +63,23 @@ MainWindow::MainWindow(QWidget *parent)
         ui->menuFile->addAction(action);
     controller->updateRecentFiles(QString());
 
-    connect(ui->menuFile, SIGNAL(aboutToShow()), this, SLOT(FileMenuAboutToShow()));
+    kvConnect(ui->menuFile, SIGNAL(aboutToShow()), this, SLOT(FileMenuAboutToShow()));
     readSettings(true);
 
-    connect(controller, SIGNAL(hasSelectionChanged(bool)), this, SLOT(HasSelectionChanged(bool)));
-    connect(controller, SIGNAL(hasFragmentsChanged(bool)), this, SLOT(HasFragmentsChanged(bool)));
-    connect(controller, SIGNAL(playStateChanged(int)), this, SLOT(playStateChanged(int)));
-    connect(controller, SIGNAL(hZoomChanged(int)), this, SLOT(HorizontalZoomChanged(int)));
-    connect(controller, SIGNAL(selectionChanged()), this, SLOT(SelectionChanged()));
-    connect(controller, SIGNAL(recentFilesChanged(QStringList)), this, SLOT(recentFilesChanged(QStringList)));
-    connect(controller, SIGNAL(canSaveDirtyProjectChanged(bool)), this, SLOT(CalcEnabledActions()));
+    kvConnect(controller, SIGNAL(hasSelectionChanged(bool)), this, SLOT(HasSelectionChanged(bool)));
+    kvConnect(controller, SIGNAL(hasFragmentsChanged(bool)), this, SLOT(HasFragmentsChanged(bool)));
+    kvConnect(controller, SIGNAL(playStateChanged(int)), this, SLOT(playStateChanged(int)));
+    kvConnect(controller, SIGNAL(hZoomChanged(int)), this, SLOT(HorizontalZoomChanged(int)));
+    kvConnect(controller, SIGNAL(selectionChanged()), this, SLOT(SelectionChanged()));
+    kvConnect(controller, SIGNAL(recentFilesChanged(QStringList)), this, SLOT(recentFilesChanged(QStringList)));
+    kvConnect(controller, SIGNAL(canSaveDirtyProjectChanged(bool)), this, SLOT(CalcEnabledActions()));
 
     model->setFragmentList(KvQmlModel::FragmentListPtr());
 
     canPasteFlag = controller->canPaste();
-    connect(controller, SIGNAL(canPasteChanged(bool)), this, SLOT(CanPasteChanged(bool)));
-    connect(controller, SIGNAL(scrollFrameChanged(double)), this, SLOT(PlayScrollbarPositionChanged_triggered(double)));
+    kvConnect(controller, SIGNAL(canPasteChanged(bool)), this, SLOT(CanPasteChanged(bool)));
+    kvConnect(controller, SIGNAL(scrollFrameChanged(double)), this,
+              SLOT(PlayScrollbarPositionChanged_triggered(double)));
 
     setAcceptDrops(true);
 
@@ -92,12 +94,12 @@ MainWindow::MainWindow(QWidget *parent)
 
     ui->action_About->setText(ui->action_About->text().replace(QStringLiteral("mp3Morvelta"), applicationName));
 
-    connect(model, SIGNAL(projectFileChanged(QString)), this, SLOT(setNewWindowTitle(QString)));
+    kvConnect(model, SIGNAL(projectFileChanged(QString)), this, SLOT(setNewWindowTitle(QString)));
     updateWindowTitle();
 
-    connect(this, SIGNAL(RaiseReEvaluateEnabledActions()), this, SLOT(ReEvaluateEnabledActions()),
-            Qt::QueuedConnection);
-    connect(controller, SIGNAL(isPlayingChanged(bool)), this, SLOT(isPlayingChanged(bool)));
+    kvConnect(this, SIGNAL(RaiseReEvaluateEnabledActions()), this, SLOT(ReEvaluateEnabledActions()),
+              Qt::QueuedConnection);
+    kvConnect(controller, SIGNAL(isPlayingChanged(bool)), this, SLOT(isPlayingChanged(bool)));
 }
 
 MainWindow::~MainWindow()
@@ -177,7 +179,7 @@ void MainWindow::createRecentFileActions()
     for (QAction *&action : recentFileActions) {
         action = new QAction(this);
         action->setVisible(false);
-        connect(action, SIGNAL(triggered()), this, SLOT(openRecentFile()));
+        kvConnect(action, SIGNAL(triggered()), this, SLOT(openRecentFile()));
     }
 }
 
@@ -191,16 +193,16 @@ void MainWindow::createUndoRedoActions()
     undoAction = stack->createUndoAction(this, tr("&Undo"));
     disconnect(undoAction, SIGNAL(triggered()), stack, SLOT(undo()));
     disconnect(stack, SIGNAL(canUndoChanged(bool)), undoAction, SLOT(setEnabled(bool)));
-    connect(undoAction, SIGNAL(triggered()), this, SLOT(on_actionUndo_triggered()));
-    connect(stack, SIGNAL(canUndoChanged(bool)), this, SLOT(canUndoRedoChanged(bool)));
+    kvConnect(undoAction, SIGNAL(triggered()), this, SLOT(on_actionUndo_triggered()));
+    kvConnect(stack, SIGNAL(canUndoChanged(bool)), this, SLOT(canUndoRedoChanged(bool)));
     undoAction->setShortcuts(QKeySequence::Undo);
     undoAction->setIcon(QIcon(QStringLiteral(":/Resources/action_undo.png")));
 
     redoAction = stack->createRedoAction(this, tr("&Redo"));
     disconnect(redoAction, SIGNAL(triggered()), stack, SLOT(redo()));
     disconnect(stack, SIGNAL(canRedoChanged(bool)), redoAction, SLOT(setEnabled(bool)));
-    connect(redoAction, SIGNAL(triggered()), this, SLOT(on_actionRedo_triggered()));
-    connect(stack, SIGNAL(canRedoChanged(bool)), this, SLOT(canUndoRedoChanged(bool)));
+    kvConnect(redoAction, SIGNAL(triggered()), this, SLOT(on_actionRedo_triggered()));
+    kvConnect(stack, SIGNAL(canRedoChanged(bool)), this, SLOT(canUndoRedoChanged(bool)));
     redoAction->setShortcuts(QKeySequence::Redo);
     redoAction->setIcon(QIcon(QStringLiteral(":/Resources/action_redo.png")));
 
@@ -219,7 +221,7 @@ void MainWindow::createUndoRedoActions()
 
     undoAction->setIconText(tr("Undo"));
     redoAction->setIconText(tr("Redo"));
-    connect(stack, SIGNAL(cleanChanged(bool)), this, SLOT(cleanChanged(bool)));
+    kvConnect(stack, SIGNAL(cleanChanged(bool)), this, SLOT(cleanChanged(bool)));
 }
 
 void MainWindow::openProject(const QString &path)

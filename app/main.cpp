@@ -4,6 +4,7 @@
 #include "MyApplication.h"
 
 #include <KvLicenceDlg.h>
+#include <KvWidgetUiServices.h>
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -44,6 +45,8 @@ int main(int argc, char *argv[])
 
     MyApplication app(argc, argv);
     QSettings settings;
+    // What the controller and the audio services ask the user goes through these.
+    installKvWidgetUiServices();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(applicationName);
