@@ -9,6 +9,7 @@
 #include "audio_preset.h"
 
 #include <QAudioFormat>
+#include "KvTrackUI.h"
 #include "KvUiServices.h"
 
 #include <QList>
@@ -26,7 +27,6 @@ class KvConvertWorker : public QObject {
     Q_OBJECT
 public:
     typedef boost::shared_ptr<KvRepackInfoPtrList> ListPtr;
-    enum KvTrackUI { TrackUiAsk = 0, TrackUiAnswer = 1, TrackUiKeep = 3 };
 
     // controller: the application controller (null: none; nothing is remembered then).
     // ui: null for the process-wide UI services.
