@@ -423,9 +423,45 @@ void MainWindow::canUndoRedoChanged(bool) { HasSelectionChanged(controller->hasS
 
 void MainWindow::playStateChanged(int) { HasSelectionChanged(controller->hasSelection()); }
 
+void MainWindow::on_actionCut_triggered() { controller->actionCutFrames(); }
+void MainWindow::on_actionCopy_triggered() { controller->actionCopyFrames(); }
+void MainWindow::on_actionPaste_triggered() { controller->actionPasteFrames(); }
+void MainWindow::on_actionDelete_triggered() { controller->actionDeleteFrames(); }
+void MainWindow::on_actionCrop_triggered() { controller->actionCropFrames(); }
+void MainWindow::on_actionFade_In_triggered() { controller->actionFadeInFrames(); }
+void MainWindow::on_actionFade_Out_triggered() { controller->actionFadeOutFrames(); }
+void MainWindow::on_actionSilence_triggered() { controller->actionSilenceFrames(); }
+void MainWindow::on_actionUndo_Silence_triggered() { controller->actionRemoveSilenceFrames(); }
+void MainWindow::on_actionVolume_Increase_triggered() { controller->actionVolumeIncFrames(); }
+void MainWindow::on_actionVolume_Decrease_triggered() { controller->actionVolumeDecFrames(); }
+void MainWindow::on_actionNormalize_triggered() { controller->actionNormalize(); }
+void MainWindow::on_actionInsert_Silence_triggered() { controller->actionInsertSilence(); }
 void MainWindow::on_actionUndo_triggered() { controller->actionUndo(); }
-
 void MainWindow::on_actionRedo_triggered() { controller->actionRedo(); }
+void MainWindow::on_actionRecord_triggered() { controller->actionRecord(); }
+void MainWindow::on_actionSave_Project_triggered() { controller->actionSaveProject(); }
+void MainWindow::on_actionSave_Project_As_triggered() { controller->actionSaveProjectAs(false); }
+void MainWindow::on_actionExport_All_As_triggered() { controller->actionExportAll(); }
+void MainWindow::on_actionExport_Selection_As_triggered() { controller->actionExportSelection(); }
+void MainWindow::on_actionExport_Tracks_triggered() { controller->actionExportTracks(); }
+void MainWindow::on_actionNext_Track_triggered() { controller->actionNextTrack(); }
+void MainWindow::on_kbActionMove_Next_Section_triggered() { controller->actionNextTrack(); }
+void MainWindow::on_actionPrevious_Track_triggered() { controller->actionPreviousTrack(); }
+void MainWindow::on_kbActionMove_Previous_Section_triggered() { controller->actionPreviousTrack(); }
+
+void MainWindow::on_actionScale_View_triggered()
+{
+    if (controller)
+        controller->actionScaleView();
+}
+
+void MainWindow::on_kbActionVertical_Zoom_In_triggered() { controller->verticalZoomInOut(true); }
+void MainWindow::on_kbActionVertical_Zoom_Out_triggered() { controller->verticalZoomInOut(false); }
+void MainWindow::on_kbActionVertical_Shift_Up_triggered() { controller->verticalShiftUpDown(true); }
+void MainWindow::on_kbActionVertical_Shift_Down_triggered() { controller->verticalShiftUpDown(false); }
+
+// Kept so that the form's action has its slot; it does nothing.
+void MainWindow::on_actionOldTxtPaste_triggered() {}
 
 void MainWindow::on_actionExit_triggered() { close(); }
 

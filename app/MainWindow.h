@@ -74,8 +74,37 @@ private slots:
     void ReEvaluateEnabledActions();
 
     // Commands; the form connects each action's triggered() by name.
+    void on_actionCut_triggered();
+    void on_actionCopy_triggered();
+    void on_actionPaste_triggered();
+    void on_actionDelete_triggered();
+    void on_actionCrop_triggered();
+    void on_actionFade_In_triggered();
+    void on_actionFade_Out_triggered();
+    void on_actionSilence_triggered();
+    void on_actionUndo_Silence_triggered();
+    void on_actionVolume_Increase_triggered();
+    void on_actionVolume_Decrease_triggered();
+    void on_actionNormalize_triggered();
+    void on_actionInsert_Silence_triggered();
     void on_actionUndo_triggered();
     void on_actionRedo_triggered();
+    void on_actionRecord_triggered();
+    void on_actionSave_Project_triggered();
+    void on_actionSave_Project_As_triggered();
+    void on_actionExport_All_As_triggered();
+    void on_actionExport_Selection_As_triggered();
+    void on_actionExport_Tracks_triggered();
+    void on_actionNext_Track_triggered();
+    void on_kbActionMove_Next_Section_triggered();
+    void on_actionPrevious_Track_triggered();
+    void on_kbActionMove_Previous_Section_triggered();
+    void on_actionScale_View_triggered();
+    void on_kbActionVertical_Zoom_In_triggered();
+    void on_kbActionVertical_Zoom_Out_triggered();
+    void on_kbActionVertical_Shift_Up_triggered();
+    void on_kbActionVertical_Shift_Down_triggered();
+    void on_actionOldTxtPaste_triggered();
     void on_actionExit_triggered();
 
 protected:
