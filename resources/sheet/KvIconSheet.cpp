@@ -1,16 +1,16 @@
 // Contact sheet of the program's artwork: every compiled-in image drawn the
 // way the window uses it, on a light and on a dark background, written to a
 // PNG. Run with QT_SCALE_FACTOR=2 for the view of a high-density screen.
+// Painted straight into an image, so it needs no widgets.
 //   kv_icon_sheet OUTPUT.png
 #include "KvResources.h"
 
-#include <QApplication>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
-#include <QWidget>
 
 #include <algorithm>
 
@@ -74,7 +74,7 @@ QList<Tile> collectTiles()
     return tiles;
 }
 
-class Sheet : public QWidget
+class Sheet
 {
 public:
     Sheet() : m_tiles(collectTiles())
@@ -88,15 +88,18 @@ public:
             m_rowHeight << rowHeight;
             y += 18 + 2 * rowHeight + kPad;
         }
-        resize(kPad + kColumns * (kTileWidth + kPad), y);
+        m_size = QSize(kPad + kColumns * (kTileWidth + kPad), y);
     }
 
-protected:
-    void paintEvent(QPaintEvent *) override
+    // At the screen's pixel ratio, as the window would show it.
+    QImage render() const
     {
-        QPainter p(this);
-        p.fillRect(rect(), Qt::white);
-        QFont small = font();
+        const qreal ratio = qApp->devicePixelRatio();
+        QImage image(m_size * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        QFont small = p.font();
         small.setPixelSize(11);
         p.setFont(small);
         for (int i = 0; i < m_tiles.size(); ++i) {
@@ -110,6 +113,7 @@ protected:
             drawTile(p, m_tiles[i], QRect(x, y + 18, kTileWidth, h), kLight);
             drawTile(p, m_tiles[i], QRect(x, y + 18 + h, kTileWidth, h), kDark);
         }
+        return image;
     }
 
 private:
@@ -121,7 +125,7 @@ private:
         switch (tile.kind) {
         case Kind::Icon: {
             // Menus (16), the edit and options tool bars (24), the other tool
-            // bars (32), the icon's own size when larger, and disabled at 24.
+            // bars (32) and the icon's own size when larger.
             const QIcon icon(tile.path);
             const int own = QPixmap(tile.path).width();
             QList<int> sizes{16, 24, 32};
@@ -131,7 +135,6 @@ private:
                 icon.paint(&p, QRect(x, mid - s / 2, s, s));
                 x += s + 10;
             }
-            icon.paint(&p, QRect(x, mid - 12, 24, 24), Qt::AlignCenter, QIcon::Disabled);
             break;
         }
         case Kind::Label: {
@@ -163,16 +166,15 @@ private:
         case Kind::Cursor: {
             // Pixel for pixel; the red dot marks the hot spot.
             const QPixmap pixmap(tile.path);
-            p.drawPixmap(x, mid - pixmap.height() / 2, pixmap);
             const QString name = QFileInfo(tile.path).fileName();
             QPoint hot(pixmap.width() / 2, pixmap.height() / 2);
             if (name == QLatin1String("arrow_scrub.png"))
                 hot = QPoint(1, 2);
             else if (name.endsWith(QLatin1String("hand_scrub.png")))
                 hot = QPoint(11, 11);
-            p.fillRect(QRect(QPoint(x + 40, mid - pixmap.height() / 2) + hot, QSize(1, 1)), Qt::red);
-            p.drawPixmap(x + 40, mid - pixmap.height() / 2, pixmap);
-            p.fillRect(QRect(QPoint(x + 40, mid - pixmap.height() / 2) + hot, QSize(1, 1)), Qt::red);
+            const QPoint topLeft(x, mid - pixmap.height() / 2);
+            p.drawPixmap(topLeft, pixmap);
+            p.fillRect(QRect(topLeft + hot, QSize(1, 1)), Qt::red);
             break;
         }
         case Kind::Logo: {
@@ -189,6 +191,7 @@ private:
     QList<Tile> m_tiles;
     QList<int> m_rowTop;
     QList<int> m_rowHeight;
+    QSize m_size;
 };
 
 } // namespace
@@ -197,12 +200,11 @@ int main(int argc, char **argv)
 {
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    QApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     kvInitResources();
     if (argc != 2) {
         qWarning("usage: kv_icon_sheet OUTPUT.png");
         return 2;
     }
-    Sheet sheet;
-    return sheet.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+    return Sheet().render().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
 }
