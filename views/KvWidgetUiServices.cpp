@@ -1,7 +1,10 @@
 #include "KvWidgetUiServices.h"
 
 #include "KvConvert.h"
+#include "KvInsertSilenceDlg.h"
 #include "KvMessageBox.h"
+#include "KvNormalizeDlg.h"
+#include "KvNoticeDlg.h"
 #include "KvRecord.h"
 #include "KvTrackProperties.h"
 
@@ -63,6 +66,43 @@ QString KvWidgetUiServices::existingDirectory(QWidget *parent, const QString &ca
                                               int options)
 {
     return QFileDialog::getExistingDirectory(parent, caption, dir, QFileDialog::Options(options));
+}
+
+namespace {
+
+// Runs a dialog that deletes itself once closed; its destructor may have settings to write.
+int execDeletedOnClose(QDialog *dialog)
+{
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    return dialog->exec();
+}
+
+} // namespace
+
+int KvWidgetUiServices::runInsertSilence(QObject *controller, const boost::shared_ptr<KvFrameSizeInfo> &format,
+                                         QWidget *parent)
+{
+    return execDeletedOnClose(new KvInsertSilenceDlg(format, parent, qobject_cast<KvQmlController *>(controller)));
+}
+
+int KvWidgetUiServices::runNormalize(QObject *controller, const ListPtr &frames, QWidget *parent)
+{
+    return execDeletedOnClose(new KvNormalizeDlg(frames, parent, qobject_cast<KvQmlController *>(controller)));
+}
+
+int KvWidgetUiServices::runNotice(KvUi::Notice notice, QWidget *parent)
+{
+    switch (notice) {
+    case KvUi::ConvertWarning:
+        return execDeletedOnClose(new KvConvertWarnDlg(parent));
+    case KvUi::SaveProjectWarning:
+        return execDeletedOnClose(new KvSaveProjWarnDlg(parent));
+    case KvUi::HeAacWarning: {
+        KvHeAacWarningDlg dialog(parent);
+        return dialog.exec();
+    }
+    }
+    return 0;
 }
 
 int KvWidgetUiServices::runTrackProperties(KvTrackPropertiesRequest &request)

@@ -17,7 +17,11 @@ public:
                          const QString &filter) override;
     QString existingDirectory(QWidget *parent, const QString &caption, const QString &dir, int options) override;
 
+    int runInsertSilence(QObject *controller, const boost::shared_ptr<KvFrameSizeInfo> &format,
+                         QWidget *parent) override;
+    int runNormalize(QObject *controller, const ListPtr &frames, QWidget *parent) override;
     int runTrackProperties(KvTrackPropertiesRequest &request) override;
+    int runNotice(KvUi::Notice notice, QWidget *parent) override;
     int runConvert(QObject *controller, const QList<ListPtr> &lists, QWidget *parent, int pitch, int tempo,
                    bool tracks, bool selection) override;
     int runRecord(QObject *controller, QWidget *parent) override;
