@@ -574,6 +574,9 @@ public:
     Q_INVOKABLE bool actionDeleteRecordedFiles();
     Q_INVOKABLE bool actionSearchAudioFiles(QString searchString);
     Q_INVOKABLE void actionFilePicked(QUrl fileUrl);
+    // Asks to save changes, then opens the files as the new document; false
+    // when the user cancelled.
+    bool openFileList(const QStringList &fileNames);
     // The folder of the given file becomes the start of the next Open dialog.
     void rememberOpenFolder(const QString &path);
     // Index 0: the whole file's tag property; n: the n-th track; else null.
@@ -596,6 +599,12 @@ public:
     Q_INVOKABLE bool actionSaveProjectAs(bool loadAfter);
     Q_INVOKABLE bool actionRevertProjectToSaved();
     Q_INVOKABLE void actionSuspend();
+    // Stops playback and asks whether to save unsaved changes; false when the
+    // caller must not go on.
+    bool checkSaveChanges(bool exiting, bool keepPending, bool loadAfter);
+    // Puts the file at the front of the recent files; an empty name only
+    // drops entries whose files are gone. Emits recentFilesChanged.
+    void updateRecentFiles(const QString &file);
     // The tail of a project file: track count, the tracks and the whole-file
     // tag property, as pointers. Loading with `install` replaces the model's
     // track list and file tags; otherwise everything read is dropped. Archive
