@@ -8,17 +8,9 @@
 
 #include <QSettings>
 
-QString KvQmlController::lastConvertPath() const
-{
-    return QSettings().value(QStringLiteral("Settings/lastConvertPath"), QString()).toString();
-}
+QString KvQmlController::lastConvertPath() const { return m_lastConvertPath; }
 
-void KvQmlController::setLastConvertPath(const QString &folder)
-{
-    QSettings settings;
-    if (settings.value(QStringLiteral("Settings/lastConvertPath"), QString()).toString() != folder)
-        settings.setValue(QStringLiteral("Settings/lastConvertPath"), folder);
-}
+void KvQmlController::setLastConvertPath(const QString &folder) { m_lastConvertPath = folder; }
 
 int KvQmlController::UpdateTotalDaysUsed()
 {
@@ -46,9 +38,9 @@ void KvQmlController::afterExportOrConvert(bool exportDone, bool convertDone)
             uiServices().runRateApp(true, uiServices().widgetOf(parent()));
     }
     if (exportDone)
-        settings.setValue(QStringLiteral("HelpUsage/ExportDone"), true);
+        setHelpUsage("ExportDone");
     if (convertDone)
-        settings.setValue(QStringLiteral("HelpUsage/ConvertDone"), true);
+        setHelpUsage("ConvertDone");
 }
 
 bool KvQmlController::checkConvertWarning()
