@@ -12,6 +12,7 @@
 
 #include <QGuiApplication>
 #include <QThread>
+#include <QUndoStack>
 
 namespace {
 
@@ -26,9 +27,12 @@ KvQmlController::KvQmlController(QObject *parent, const KvControllerSeams &seams
     qRegisterMetaType<KvQmlModel *>("KvQmlModel*");
     readSettings();
     g_controller = this;
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
         kvConnect(QGuiApplication::clipboard(), SIGNAL(changed(QClipboard::Mode)), this,
                   SLOT(ClipboardChanged(QClipboard::Mode)));
+        // What the clipboard held before the program started counts too.
+        ClipboardChanged(QClipboard::Clipboard);
+    }
     if (qGuiApp) {
         kvConnect(qGuiApp, SIGNAL(paletteChanged(QPalette)), this, SLOT(CheckIsDarkMode(QPalette)));
         loadPaletteColors(m_uiWindowColor, m_uiTextColor);
@@ -65,6 +69,13 @@ void KvQmlController::setModel(KvQmlModel *model)
     g_currentModel = model;
     appCurrentModel = model;
     closeProject(true, false);
+    if (model) {
+        QUndoStack *stack = model->undoStack();
+        kvConnect(stack, SIGNAL(canUndoChanged(bool)), this, SLOT(canUndoSlot(bool)));
+        kvConnect(stack, SIGNAL(canRedoChanged(bool)), this, SLOT(canRedoSlot(bool)));
+        kvConnect(stack, SIGNAL(cleanChanged(bool)), this, SLOT(cleanChanged(bool)));
+        kvConnect(stack, SIGNAL(indexChanged(int)), this, SLOT(indexChanged(int)));
+    }
     emit modelChanged(model);
 }
 
