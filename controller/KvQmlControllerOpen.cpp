@@ -33,6 +33,12 @@ void KvQmlController::appendFileUrls(QList<QUrl> fileNameUrlList)
     // Not built yet.
 }
 
+bool KvQmlController::openFileList(const QStringList &fileNames)
+{
+    // Not built yet.
+    return false;
+}
+
 void KvQmlController::actionOpen()
 {
     // Not built yet.

@@ -153,6 +153,17 @@ bool KvQmlController::actionSaveOverExit()
     return false;
 }
 
+bool KvQmlController::checkSaveChanges(bool exiting, bool keepPending, bool loadAfter)
+{
+    // Not built yet.
+    return true;
+}
+
+void KvQmlController::updateRecentFiles(const QString &file)
+{
+    // Not built yet.
+}
+
 bool KvQmlController::actionSaveProject()
 {
     // Not built yet.
