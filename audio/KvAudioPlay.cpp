@@ -6,6 +6,7 @@
 #include "KvFrameSizeInfo.h"
 #include "KvRepackInfoPtrList.h"
 
+#include <KvConnect.h>
 #include <QDebug>
 #include <QTimer>
 
@@ -98,15 +99,15 @@ bool KvAudioPlay::createAudioOutput()
         return false;
     }
     m_output->setBufferSize(m_format.bytesForDuration(200000));
-    connect(m_output, SIGNAL(notify()), this, SLOT(notified()));
-    connect(m_output, SIGNAL(stateChanged(QAudio::State)), this, SLOT(stateChanged(QAudio::State)));
+    kvConnect(m_output, SIGNAL(notify()), this, SLOT(notified()));
+    kvConnect(m_output, SIGNAL(stateChanged(QAudio::State)), this, SLOT(stateChanged(QAudio::State)));
     m_output->setNotifyInterval(int(m_notifyIntervalMs));
 
     m_generator = new KvAudioGenerator(m_output, m_document, m_resampleRatio, channelsOut, nullptr, true);
-    connect(m_generator, SIGNAL(aboutToClose()), this, SLOT(finishedPlaying()));
+    kvConnect(m_generator, SIGNAL(aboutToClose()), this, SLOT(finishedPlaying()));
     // Queued: the generator reports from inside the output's reads.
-    connect(m_generator, SIGNAL(rangeFailed(QString)), this, SLOT(generatorFailed(QString)), Qt::QueuedConnection);
-    connect(m_generator, SIGNAL(rangeRunDry()), this, SLOT(generatorRunDry()), Qt::QueuedConnection);
+    kvConnect(m_generator, SIGNAL(rangeFailed(QString)), this, SLOT(generatorFailed(QString)), Qt::QueuedConnection);
+    kvConnect(m_generator, SIGNAL(rangeRunDry()), this, SLOT(generatorRunDry()), Qt::QueuedConnection);
     return true;
 }
 
@@ -231,7 +232,7 @@ void KvAudioPlay::generatorRunDry()
     if (!m_endTimer) {
         m_endTimer = new QTimer(this);
         m_endTimer->setSingleShot(true);
-        connect(m_endTimer, SIGNAL(timeout()), this, SLOT(endOverdue()));
+        kvConnect(m_endTimer, SIGNAL(timeout()), this, SLOT(endOverdue()));
     }
     m_endTimer->start(int(std::min<qint64>(left / 1000, 60000)) + kEndGraceMs);
 }

@@ -5,25 +5,31 @@
 
 #include <KvAudioFragmentList.h>
 #include <KvAudioTags.h>
+#include <KvConnect.h>
 #include <KvFileNameText.h>
 #include <KvFileProperties.h>
 #include <KvFrameSizeInfo.h>
-#include <KvMessageBox.h>
-#include <KvQmlController.h>
 #include <KvQmlModel.h>
 #include <KvRepackInfoPtrList.h>
 #include <KvTagProperty.h>
 
+#include <QCoreApplication>
+#include <QCursor>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QVariant>
 
-KvConvertWorker::KvConvertWorker(KvQmlController *controller, const QList<ListPtr> &lists,
-                                 QWidget *dialogParent)
-    : QObject(nullptr), m_lists(lists), m_dialogParent(dialogParent),
-      m_model(controller ? controller->model() : nullptr), m_controller(controller)
+namespace {
+const char kDefaultTrackNameFormat[] = "%0N %T";
+} // namespace
+
+KvConvertWorker::KvConvertWorker(QObject *controller, const QList<ListPtr> &lists, QWidget *dialogParent,
+                                 KvUiServices *ui)
+    : QObject(nullptr), m_lists(lists), m_dialogParent(dialogParent), m_controller(controller), m_ui(ui)
 {
+    if (controller)
+        m_model = qobject_cast<KvQmlModel *>(controller->property("model").value<QObject *>());
     for (const ListPtr &list : m_lists)
         if (list)
             m_totalFrames += list->totalFrames();
@@ -43,12 +49,29 @@ void KvConvertWorker::setBusyCursor()
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
-int KvConvertWorker::message(QMessageBox::Icon icon, const QString &text,
-                             QMessageBox::StandardButtons buttons,
-                             QMessageBox::StandardButton defaultButton)
+int KvConvertWorker::message(KvUi::Icon icon, const QString &text, int buttons, int defaultButton)
 {
     restoreCursors();
-    return showMessageBox(m_dialogParent, icon, applicationTitle(), text, buttons, defaultButton);
+    return ui().message(m_dialogParent, icon, QCoreApplication::applicationName(), text, buttons, defaultButton);
+}
+
+bool KvConvertWorker::useAutoTrackNum() const
+{
+    return m_controller && m_controller->property("useAutoTrackNum").toBool();
+}
+
+QString KvConvertWorker::trackNameFormat() const
+{
+    return m_controller ? m_controller->property("trackNameFormat").toString()
+                        : QString::fromLatin1(kDefaultTrackNameFormat);
+}
+
+void KvConvertWorker::rememberConvertFolder(const QString &folder, bool exported, bool converted)
+{
+    if (!m_controller)
+        return;
+    kvInvoke(m_controller, "setLastConvertPath", Q_ARG(QString, folder));
+    kvInvoke(m_controller, "afterExportOrConvert", Q_ARG(bool, exported), Q_ARG(bool, converted));
 }
 
 QString KvConvertWorker::outputExtension() const
@@ -63,8 +86,9 @@ QString KvConvertWorker::startFolder() const
 {
     if (!m_controller)
         return QString();
-    const QString last = m_controller->lastConvertPath();
-    return last.isEmpty() ? m_controller->lastOpenPath() : last;
+    QString last;
+    kvInvoke(m_controller, "lastConvertPath", Q_RETURN_ARG(QString, last));
+    return last.isEmpty() ? m_controller->property("lastOpenPath").toString() : last;
 }
 
 bool KvConvertWorker::startDecode(const KvAudioLibPtr &encoder, const audio_preset &preset,
@@ -102,8 +126,8 @@ bool KvConvertWorker::startDecode(const KvAudioLibPtr &encoder, const audio_pres
     decodeThread = new KvDecodeThread(list, m_format, m_encoder, preset.mode, preset.bitrate,
                                       preset.vbrQuality, ratio, channelsOut, preset.sampleRate,
                                       true, m_tempo, m_pitch, this);
-    connect(decodeThread, SIGNAL(finished()), this, SLOT(convertFinished()));
-    connect(decodeThread, SIGNAL(decodeProgress(int)), this, SLOT(decodeProgress(int)));
+    kvConnect(decodeThread, SIGNAL(finished()), this, SLOT(convertFinished()));
+    kvConnect(decodeThread, SIGNAL(decodeProgress(int)), this, SLOT(decodeProgress(int)));
     started = true;
     return true;
 }
@@ -147,7 +171,7 @@ void KvConvertWorker::convertFinished()
         return;
     }
     if (!decodeThread->errorText().isEmpty()) {
-        message(QMessageBox::Critical, tr("Conversion Error: %1.").arg(decodeThread->errorText()));
+        message(KvUi::Critical, tr("Conversion Error: %1.").arg(decodeThread->errorText()));
         emit raiseConvertFinished(false);
         return;
     }
@@ -173,15 +197,17 @@ bool KvConvertWorker::saveConvertedFile(const QString &fileNameIn)
     if (m_outputs.isEmpty() || m_lists.isEmpty())
         return false;
     if (!m_outputs.first() || m_outputs.first()->size() == 0) {
-        message(QMessageBox::Critical, tr("No converted audio is available to save!"));
+        message(KvUi::Critical, tr("No converted audio is available to save!"));
         return false;
     }
     const QString ext = outputExtension();
     QString fileName = fileNameIn;
     if (fileName.isEmpty()) {
         restoreCursors();
-        fileName = KvQmlController::getAudioSaveFileName(m_dialogParent, tr("Save Converted Audio"),
-                                                         startFolder(), ext);
+        if (m_controller)
+            kvInvoke(m_controller, "getAudioSaveFileName", Q_RETURN_ARG(QString, fileName),
+                     Q_ARG(QWidget *, m_dialogParent), Q_ARG(QString, tr("Save Converted Audio")),
+                     Q_ARG(QString, startFolder()), Q_ARG(QString, ext));
         if (fileName.isEmpty())
             return false;
         setBusyCursor();
@@ -191,28 +217,25 @@ bool KvConvertWorker::saveConvertedFile(const QString &fileNameIn)
                                                 ext == QLatin1String("m4a"), m_preset.sampleRate,
                                                 m_format.channelCount());
     if (!error.isEmpty()) {
-        message(QMessageBox::Critical,
+        message(KvUi::Critical,
                 tr("Error encountered saving the converted file: %1\n%2").arg(fileName, error));
         return false;
     }
     if (ext != QLatin1String("wav") && m_model->fileTagProperty()) {
         if (!copyTagsAndArtwork(m_model->fileTagProperty()->tagInfo(), fileName)) {
-            const int answer = message(QMessageBox::Warning,
+            const int answer = message(KvUi::Warning,
                                        tr("Failed to write tag information to the file: %1").arg(fileName));
             if (answer == 0)
                 return false;
             setBusyCursor();
         }
     }
-    const int answer = message(QMessageBox::Information,
+    const int answer = message(KvUi::Information,
                                selection ? tr("The selection was successfully converted.")
                                          : tr("The project was successfully converted."),
-                               QMessageBox::Close, QMessageBox::Close);
+                               KvUi::Close, KvUi::Close);
     if (answer != 0) {
-        if (m_controller) {
-            m_controller->setLastConvertPath(QFileInfo(m_savedFile).absolutePath());
-            m_controller->afterExportOrConvert(true, false);
-        }
+        rememberConvertFolder(QFileInfo(m_savedFile).absolutePath(), true, false);
         emit raiseConvertSaveFinished();
     }
     return true;
@@ -223,9 +246,11 @@ bool KvConvertWorker::convertTracks(const QString &folderNameIn)
     QString folderName = folderNameIn;
     if (folderName.isEmpty()) {
         restoreCursors();
-        folderName = KvQmlController::getExistingDirectory(
-            m_dialogParent, tr("Track Convert Directory"), startFolder(),
-            int(QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks));
+        if (m_controller)
+            kvInvoke(m_controller, "getExistingDirectory", Q_RETURN_ARG(QString, folderName),
+                     Q_ARG(QWidget *, m_dialogParent), Q_ARG(QString, tr("Track Convert Directory")),
+                     Q_ARG(QString, startFolder()),
+                     Q_ARG(int, KvUi::ShowDirsOnly | KvUi::DontResolveSymlinks));
         if (folderName.isEmpty())
             return false;
     }
@@ -246,8 +271,8 @@ bool KvConvertWorker::convertTracks(const QString &folderNameIn)
         m_failed = true;
         return closingSteps();
     }
-    const bool autoNum = m_controller && m_controller->useAutoTrackNum();
-    const QString pattern = m_controller ? m_controller->trackNameFormat() : QStringLiteral("%0N %T");
+    const bool autoNum = useAutoTrackNum();
+    const QString pattern = trackNameFormat();
     for (const KvTagPropertyPtr &track : m_model->trackList()->tracks()) {
         if (!track)
             continue;
@@ -268,14 +293,14 @@ bool KvConvertWorker::convertTracks(const QString &folderNameIn)
             return closingSteps();
         }
         const int answer = message(
-            QMessageBox::Warning,
+            KvUi::Warning,
             tr("%1 track(s) have not been assigned a track number and will not be converted.\n"
                "Do you wish to continue creating the other tracks?")
                 .arg(m_unassignedCount),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+            KvUi::Yes | KvUi::No, KvUi::No);
         if (answer == 0)
             return false;
-        if (answer != QMessageBox::Yes) {
+        if (answer != KvUi::Yes) {
             stateActionConvertTracksNumUnassignW_Finished(answer);
             return false;
         }
@@ -324,50 +349,50 @@ bool KvConvertWorker::stateActionConvertTrackLoop(int trackNum, int ui, int uiAn
         m_failed = true;
         return true;
     }
-    const bool autoNum = m_controller && m_controller->useAutoTrackNum();
-    const QString pattern = m_controller ? m_controller->trackNameFormat() : QStringLiteral("%0N %T");
+    const bool autoNum = useAutoTrackNum();
+    const QString pattern = trackNameFormat();
     QString name = simplifyText(track->formatTrackName(trackNum, autoNum, pattern));
     if (name.isEmpty())
         name = tr("%1 (empty)").arg(trackNum, 2, 10, QLatin1Char('0'));
     if (!autoNum && track->tagInfo().track == 0)
         return true;
     if (!output || output->size() == 0) {
-        message(QMessageBox::Warning, tr("No converted audio is available to save for track %1").arg(name));
+        message(KvUi::Warning, tr("No converted audio is available to save for track %1").arg(name));
         return false;
     }
     const QString ext = outputExtension();
     const QString path = m_folder + QDir::separator() + name + QLatin1Char('.') + ext;
     const QString shown = QDir::toNativeSeparators(path);
-    if (QFile::exists(path) && m_overwriteAnswer != QMessageBox::YesToAll) {
-        if (m_overwriteAnswer == QMessageBox::NoToAll)
+    if (QFile::exists(path) && m_overwriteAnswer != KvUi::YesToAll) {
+        if (m_overwriteAnswer == KvUi::NoToAll)
             return true;
         if (ui == TrackUiAnswer) {
             m_overwriteAnswer = uiAnswer;
         } else if (ui == TrackUiAsk) {
             m_overwriteAnswer = message(
-                QMessageBox::Warning,
+                KvUi::Warning,
                 tr("File %1 already exists!\nDo you wish to overwrite?").arg(shown),
-                QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll
-                    | QMessageBox::Cancel,
-                QMessageBox::Cancel);
+                KvUi::Yes | KvUi::YesToAll | KvUi::No | KvUi::NoToAll
+                    | KvUi::Cancel,
+                KvUi::Cancel);
             if (m_overwriteAnswer == 0)
                 return false;
             setBusyCursor();
         }
-        if (m_overwriteAnswer == QMessageBox::Cancel)
+        if (m_overwriteAnswer == KvUi::Cancel)
             return false;
-        if (m_overwriteAnswer != QMessageBox::Yes && m_overwriteAnswer != QMessageBox::YesToAll)
+        if (m_overwriteAnswer != KvUi::Yes && m_overwriteAnswer != KvUi::YesToAll)
             return true;
     }
     const QString error = AudioInfo::saveToFile(output, path, ext == QLatin1String("m4a"),
                                                 m_preset.sampleRate, m_format.channelCount());
     if (!error.isEmpty()) {
-        message(QMessageBox::Critical, tr("Failed to save the file: %1\nError: %2").arg(path, error));
+        message(KvUi::Critical, tr("Failed to save the file: %1\nError: %2").arg(path, error));
         return false;
     }
     bool result = true;
     if (ext != QLatin1String("wav") && !copyTagsAndArtwork(track->tagInfo(), path)) {
-        const int answer = message(QMessageBox::Warning,
+        const int answer = message(KvUi::Warning,
                                    tr("Failed to write tag information to the track: %1").arg(shown));
         if (answer == 0)
             result = false;
@@ -383,7 +408,7 @@ bool KvConvertWorker::stateActionConvertTracksCheckFailed()
 {
     if (!m_failed && m_failMessages.isEmpty())
         return true;
-    message(QMessageBox::Critical, m_failMessages.isEmpty()
+    message(KvUi::Critical, m_failMessages.isEmpty()
                                        ? tr("Failed to convert one or more the tracks: Unknown error")
                                        : m_failMessages);
     return false;
@@ -393,34 +418,28 @@ bool KvConvertWorker::stateActionConvertTracksAskSend()
 {
     restoreCursors();
     if (m_successCount > 0)
-        return message(QMessageBox::Information,
+        return message(KvUi::Information,
                        tr("%1 track(s) were successfully converted.").arg(m_successCount)) != 0;
     if (!m_skipNoTracksMessage)
-        return message(QMessageBox::Warning, tr("No tracks were converted!")) != 0;
+        return message(KvUi::Warning, tr("No tracks were converted!")) != 0;
     return true;
 }
 
 bool KvConvertWorker::stateActionConvertTracksFinal(const QString &folderName)
 {
-    if (m_controller) {
-        m_controller->setLastConvertPath(QDir(folderName).absolutePath());
-        m_controller->afterExportOrConvert(false, true);
-    }
+    rememberConvertFolder(QDir(folderName).absolutePath(), false, true);
     emit raiseConvertSaveFinished();
     return true;
 }
 
 bool KvConvertWorker::stateActionConvertFileFailedWriteTagInfoW_Finished(int)
 {
-    const int answer = message(QMessageBox::Information,
+    const int answer = message(KvUi::Information,
                                selection ? tr("The selection was successfully converted.")
                                          : tr("The project was successfully converted."),
-                               QMessageBox::Close, QMessageBox::Close);
+                               KvUi::Close, KvUi::Close);
     if (answer != 0) {
-        if (m_controller) {
-            m_controller->setLastConvertPath(QFileInfo(m_savedFile).absolutePath());
-            m_controller->afterExportOrConvert(true, false);
-        }
+        rememberConvertFolder(QFileInfo(m_savedFile).absolutePath(), true, false);
         emit raiseConvertSaveFinished();
     }
     return false;
@@ -428,21 +447,18 @@ bool KvConvertWorker::stateActionConvertFileFailedWriteTagInfoW_Finished(int)
 
 void KvConvertWorker::stateActionConvertFileAskSendQ_Finished(int)
 {
-    if (m_controller) {
-        m_controller->setLastConvertPath(QFileInfo(m_savedFile).absolutePath());
-        m_controller->afterExportOrConvert(true, false);
-    }
+    rememberConvertFolder(QFileInfo(m_savedFile).absolutePath(), true, false);
     emit raiseConvertSaveFinished();
 }
 
 void KvConvertWorker::stateActionConvertTracksNumUnassignW_Finished(int answer)
 {
     setBusyCursor();
-    if (answer != QMessageBox::Yes) {
+    if (answer != KvUi::Yes) {
         // Nothing is written: list the tracks that lack a number and say so.
-        const int shown = message(QMessageBox::Information, m_unassignedNames);
+        const int shown = message(KvUi::Information, m_unassignedNames);
         if (shown != 0)
-            message(QMessageBox::Warning, tr("No tracks were converted!"));
+            message(KvUi::Warning, tr("No tracks were converted!"));
         emit raiseConvertSaveFinished();
         restoreCursors();
         return;
@@ -475,16 +491,12 @@ void KvConvertWorker::stateActionConvertTracksFailedWriteTagInfoW_Finished(int)
 
 void KvConvertWorker::stateActionConvertTracksAskSendQ_Finished(int answer)
 {
-    if (m_controller) {
-        m_controller->setLastConvertPath(QDir(m_folder).absolutePath());
-        m_controller->afterExportOrConvert(false, true);
-    }
+    rememberConvertFolder(QDir(m_folder).absolutePath(), false, true);
     emit raiseConvertSaveFinished();
 }
 
 void KvConvertWorker::stateActionCancelConvertQ_Finished(int answer)
 {
     if (m_controller)
-        QMetaObject::invokeMethod(m_controller, "stateActionCancelConvertQ_Finished",
-                                  Q_ARG(int, answer));
+        kvInvoke(m_controller, "stateActionCancelConvertQ_Finished", Q_ARG(int, answer));
 }

@@ -2,20 +2,23 @@
 // One conversion of the whole document, the selection or every track: the lists are
 // decoded and re-encoded one after another, each on its own KvDecodeThread, with one
 // combined progress figure; then the result is saved as one file or one file per track
-// with the tags copied in. Lives on the GUI thread; questions and errors are modal boxes.
+// with the tags copied in. Lives on the GUI thread; questions and errors are modal boxes
+// shown through the UI services. The controller is reached by name only (its remembered
+// folders, options and save dialog), so that this layer does not depend on it.
 #include "AudioInfo.h"
 #include "audio_preset.h"
 
 #include <QAudioFormat>
+#include "KvTrackUI.h"
+#include "KvUiServices.h"
+
 #include <QList>
-#include <QMessageBox>
 #include <QObject>
 #include <QStringList>
 
 #include <boost/shared_ptr.hpp>
 
 class KvDecodeThread;
-class KvQmlController;
 class KvQmlModel;
 class KvRepackInfoPtrList;
 class QWidget;
@@ -24,9 +27,11 @@ class KvConvertWorker : public QObject {
     Q_OBJECT
 public:
     typedef boost::shared_ptr<KvRepackInfoPtrList> ListPtr;
-    enum KvTrackUI { TrackUiAsk = 0, TrackUiAnswer = 1, TrackUiKeep = 3 };
 
-    KvConvertWorker(KvQmlController *controller, const QList<ListPtr> &lists, QWidget *dialogParent);
+    // controller: the application controller (null: none; nothing is remembered then).
+    // ui: null for the process-wide UI services.
+    KvConvertWorker(QObject *controller, const QList<ListPtr> &lists, QWidget *dialogParent,
+                    KvUiServices *ui = nullptr);
     ~KvConvertWorker() override;
 
     // Prepares the next list's decode thread (the caller starts it). Always true.
@@ -78,9 +83,13 @@ public slots:
 private:
     static void restoreCursors();
     static void setBusyCursor();
-    int message(QMessageBox::Icon icon, const QString &text,
-                QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    int message(KvUi::Icon icon, const QString &text, int buttons = KvUi::Ok,
+                int defaultButton = KvUi::NoButton);
+    KvUiServices &ui() const { return m_ui ? *m_ui : kvUi(); }
+    // The controller's options and folders, read by name.
+    bool useAutoTrackNum() const;
+    QString trackNameFormat() const;
+    void rememberConvertFolder(const QString &folder, bool exported, bool converted);
     QString outputExtension() const;
     QString startFolder() const;
     void runTracksFrom(int first, int ui, int uiAnswer);
@@ -98,8 +107,9 @@ private:
     double m_pitch = 0.0;
     QList<KvTempFilePtr> m_outputs;
     QWidget *m_dialogParent;
-    KvQmlModel *m_model;
-    KvQmlController *m_controller;
+    KvQmlModel *m_model = nullptr;
+    QObject *m_controller;
+    KvUiServices *m_ui;
     KvAudioLibPtr m_encoder;
     audio_preset m_preset;
     QString m_savedFile;

@@ -1,5 +1,6 @@
 #include "KvNullAudioSink.h"
 
+#include <KvConnect.h>
 #include <QIODevice>
 #include <QThread>
 #include <QTimer>
@@ -196,7 +197,7 @@ void KvNullAudioSink::start(QIODevice *device)
     m_record->started(m_format);
     if (!m_timer) {
         m_timer = new QTimer(this);
-        connect(m_timer, SIGNAL(timeout()), this, SLOT(tick()));
+        kvConnect(m_timer, SIGNAL(timeout()), this, SLOT(tick()));
     }
     m_lastUs = m_clock->nowUs();
     m_running = true;

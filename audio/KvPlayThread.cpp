@@ -3,6 +3,7 @@
 #include "KvAudioPlay.h"
 #include "KvRepackInfoPtrList.h"
 
+#include <KvConnect.h>
 #include <QMetaType>
 
 #include <memory>
@@ -28,18 +29,18 @@ QString KvPlayThread::errorText() const { return m_errorText; }
 void KvPlayThread::run()
 {
     std::unique_ptr<KvAudioPlay> player(new KvAudioPlay(m_document));
-    connect(this, SIGNAL(ScrubPlayAudioSignal(qint64, qint64)), player.get(), SLOT(ScrubPlayAudio(qint64, qint64)),
-            Qt::QueuedConnection);
-    connect(this, SIGNAL(StopPlaySignal()), player.get(), SLOT(StopAudioOutput()), Qt::QueuedConnection);
-    connect(this, SIGNAL(VolumeChangedSignal(double)), player.get(), SLOT(VolumeChanged(double)),
-            Qt::QueuedConnection);
-    connect(this, SIGNAL(PitchChangedSignal(double)), player.get(), SLOT(PitchChanged(double)),
-            Qt::QueuedConnection);
-    connect(this, SIGNAL(TempoChangedSignal(double)), player.get(), SLOT(TempoChanged(double)),
-            Qt::QueuedConnection);
-    connect(player.get(), SIGNAL(PlayPositionChanged(double, qint16, qint16)), this,
-            SLOT(PlayFrameQueuedSlot(double, qint16, qint16)));
-    connect(player.get(), SIGNAL(PlayFinished()), this, SLOT(PlayFinishedSlot()), Qt::DirectConnection);
+    kvConnect(this, SIGNAL(ScrubPlayAudioSignal(qint64, qint64)), player.get(), SLOT(ScrubPlayAudio(qint64, qint64)),
+              Qt::QueuedConnection);
+    kvConnect(this, SIGNAL(StopPlaySignal()), player.get(), SLOT(StopAudioOutput()), Qt::QueuedConnection);
+    kvConnect(this, SIGNAL(VolumeChangedSignal(double)), player.get(), SLOT(VolumeChanged(double)),
+              Qt::QueuedConnection);
+    kvConnect(this, SIGNAL(PitchChangedSignal(double)), player.get(), SLOT(PitchChanged(double)),
+              Qt::QueuedConnection);
+    kvConnect(this, SIGNAL(TempoChangedSignal(double)), player.get(), SLOT(TempoChanged(double)),
+              Qt::QueuedConnection);
+    kvConnect(player.get(), SIGNAL(PlayPositionChanged(double, qint16, qint16)), this,
+              SLOT(PlayFrameQueuedSlot(double, qint16, qint16)));
+    kvConnect(player.get(), SIGNAL(PlayFinished()), this, SLOT(PlayFinishedSlot()), Qt::DirectConnection);
     m_player.storeRelease(player.get());
 
     if (m_stopRequested.loadAcquire()) {

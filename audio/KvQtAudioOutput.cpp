@@ -1,10 +1,12 @@
 #include "KvQtAudioOutput.h"
 
+#include <KvConnect.h>
+
 KvQtAudioSink::KvQtAudioSink(const QAudioDeviceInfo &device, const QAudioFormat &format, QObject *parent)
     : KvAudioSink(parent), m_output(new KvAudioOutput(device, format, this))
 {
-    connect(m_output, SIGNAL(notify()), this, SIGNAL(notify()));
-    connect(m_output, SIGNAL(stateChanged(QAudio::State)), this, SIGNAL(stateChanged(QAudio::State)));
+    kvConnect(m_output, SIGNAL(notify()), this, SIGNAL(notify()));
+    kvConnect(m_output, SIGNAL(stateChanged(QAudio::State)), this, SIGNAL(stateChanged(QAudio::State)));
 }
 
 KvQtAudioSink::~KvQtAudioSink()

@@ -1,5 +1,6 @@
 #include "KvRecordThread.h"
 
+#include <KvConnect.h>
 #include <QIODevice>
 
 #include <algorithm>
@@ -73,7 +74,7 @@ void KvRecordThread::run()
     m_buffer.resize(std::max(bufferSize(), 0));
     auto *s = new AudioInfo(m_encoder, m_format, m_mode, m_bitrate, m_vbrQuality, m_resampleRatio,
                             m_channelsOut, m_resampleRate);
-    connect(s, SIGNAL(reportFatalError(QString)), this, SLOT(errorCheck(QString)));
+    kvConnect(s, SIGNAL(reportFatalError(QString)), this, SLOT(errorCheck(QString)));
     {
         QMutexLocker lock(&m_lock);
         m_sink = s;
@@ -95,8 +96,8 @@ bool KvRecordThread::startInput()
     }
     input->setBufferSize(bufferSize());
     input->setNotifyInterval(kNotifyMs);
-    connect(input, SIGNAL(notify()), this, SLOT(notified()));
-    connect(input, SIGNAL(stateChanged(QAudio::State)), this, SLOT(stateChanged(QAudio::State)));
+    kvConnect(input, SIGNAL(notify()), this, SLOT(notified()));
+    kvConnect(input, SIGNAL(stateChanged(QAudio::State)), this, SLOT(stateChanged(QAudio::State)));
     {
         QMutexLocker lock(&m_lock);
         m_input = input;
@@ -110,7 +111,7 @@ bool KvRecordThread::startInput()
         return false;
     }
     m_inputDevice = device;
-    connect(device, SIGNAL(readyRead()), this, SLOT(readMore()), Qt::DirectConnection);
+    kvConnect(device, SIGNAL(readyRead()), this, SLOT(readMore()), Qt::DirectConnection);
 
     if (s->hasError() || !sinkOpen) {
         // Whatever stopped the sink is what the user must see; without a text the take

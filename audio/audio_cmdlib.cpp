@@ -2,6 +2,7 @@
 
 #include "KvLamePresets.h"
 
+#include <KvConnect.h>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSettings>
@@ -136,10 +137,10 @@ bool audio_cmdlib::open(int channelsIn, int bitsPerSample, int sampleRate, int s
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
     m_process->setReadChannel(QProcess::StandardOutput);
     // Direct: the process lives on the encoding thread, which runs no event loop of its own.
-    connect(m_process.get(), SIGNAL(readyReadStandardOutput()), this, SLOT(printOutput()),
-            Qt::DirectConnection);
-    connect(m_process.get(), SIGNAL(finished(int,QProcess::ExitStatus)), this,
-            SLOT(process_finished(int,QProcess::ExitStatus)), Qt::DirectConnection);
+    kvConnect(m_process.get(), SIGNAL(readyReadStandardOutput()), this, SLOT(printOutput()),
+              Qt::DirectConnection);
+    kvConnect(m_process.get(), SIGNAL(finished(int,QProcess::ExitStatus)), this,
+              SLOT(process_finished(int,QProcess::ExitStatus)), Qt::DirectConnection);
     m_inputClosed = false;
     m_process->start(m_lameLocation, args, QIODevice::ReadWrite);
     if (!m_process->waitForStarted(kStartTimeoutMs)) {

@@ -1,6 +1,7 @@
 // kvbench edits [--ops N] [--seeks N] [--seed S] FILE: random cut/paste edits
 // on a document made of the whole file, and cursor seeks, reported per
 // operation as the fragment count grows.
+#include "KvBenchOptions.h"
 #include "KvAudioFile.h"
 #include "KvAudioFragmentList.h"
 #include "KvEngineFactories.h"
@@ -14,18 +15,6 @@
 #include <cstdio>
 
 namespace {
-
-bool takeOption(QStringList &args, const QString &name, qint64 &value)
-{
-    const int i = args.indexOf(name);
-    if (i < 0 || i + 1 >= args.size())
-        return i < 0;
-    bool ok = false;
-    value = args.at(i + 1).toLongLong(&ok);
-    args.removeAt(i + 1);
-    args.removeAt(i);
-    return ok && value >= 0;
-}
 
 qint64 randomIn(QRandomGenerator &rng, qint64 lo, qint64 hi)
 {

@@ -18,6 +18,11 @@ int printAacScan(const boost::shared_ptr<KvAudioFile> &source, bool csv, bool he
 
 namespace {
 
+// The file opened, but not whole: the report is on stderr.
+constexpr int kExitDamaged = 3;
+
+int printScan(const boost::shared_ptr<KvAudioFile> &source, bool csv, bool heAac, qint64 nsecs);
+
 const char *modeName(int mode)
 {
     static const char *names[] = {"stereo", "joint stereo", "dual channel", "mono"};
@@ -43,7 +48,13 @@ int printCsv(const KvMP3FrameRepacker &index)
         KvMp3FrameHeader h{};
         KvMp3SideInfo si{};
         const qint64 n = file->readAt(rec.offset, reinterpret_cast<char *>(buf.data()), qint64(buf.size()));
-        if (n <= 0 || KvMp3ParseFrameStart(buf.data(), size_t(n), h, si) != KvMp3SyntaxOk) {
+        const int parsed = n > 0 ? KvMp3ParseFrameStart(buf.data(), size_t(n), h, si) : KvMp3NotEnoughData;
+        if (parsed != KvMp3SyntaxOk && parsed != KvMp3BadBlockType) {
+            // Damage the scan kept as a broken frame: no length or gains to show.
+            if (rec.flags & KvMp3FrameFlag::Broken) {
+                std::printf("%lld,%u,0,%u,\n", static_cast<long long>(i), rec.offset, unsigned(rec.mainDataBegin));
+                continue;
+            }
             std::fprintf(stderr, "frame %lld at %u cannot be read again\n", static_cast<long long>(i), rec.offset);
             return 1;
         }
@@ -80,6 +91,19 @@ int cmdScan(const QStringList &args)
         std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
         return 1;
     }
+    const int result = printScan(source, csv, heAac, nsecs);
+    // What the open could not keep as ordinary audio: the sentence the editor shows.
+    const QString damage = source->damageReport();
+    if (result != 0 || damage.isEmpty())
+        return result;
+    std::fprintf(stderr, "%s\n", damage.toLocal8Bit().constData());
+    return kExitDamaged;
+}
+
+namespace {
+
+int printScan(const boost::shared_ptr<KvAudioFile> &source, bool csv, bool heAac, qint64 nsecs)
+{
     const int aacResult = printAacScan(source, csv, heAac, nsecs);
     if (aacResult >= 0)
         return aacResult;
@@ -107,3 +131,5 @@ int cmdScan(const QStringList &args)
     std::printf("time: %.3f ms\n", double(nsecs) / 1e6);
     return 0;
 }
+
+} // namespace

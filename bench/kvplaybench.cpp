@@ -4,6 +4,7 @@
 //       frames, decoding, SoundTouch when T is not 1) and throws the PCM away.
 //   kvplaybench snapshot [--edits N] [--seed S] FILE
 //       the copy a play request takes of the document, after N random cut/paste edits.
+#include "KvBenchOptions.h"
 #include "KvAudioFile.h"
 #include "KvAudioFragmentList.h"
 #include "KvAudioGenerator.h"
@@ -27,20 +28,6 @@ int usage()
     std::fprintf(stderr, "usage: kvplaybench decode [--tempo T] FILE\n"
                          "       kvplaybench snapshot [--edits N] [--seed S] FILE\n");
     return 2;
-}
-
-bool takeOption(QStringList &args, const QString &name, double &value)
-{
-    const int i = args.indexOf(name);
-    if (i < 0)
-        return true;
-    if (i + 1 >= args.size())
-        return false;
-    bool ok = false;
-    value = args.at(i + 1).toDouble(&ok);
-    args.removeAt(i + 1);
-    args.removeAt(i);
-    return ok && value >= 0;
 }
 
 boost::shared_ptr<KvRepackInfoPtrList> openDocument(const QString &path, boost::shared_ptr<KvAudioFile> &file)

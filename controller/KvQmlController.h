@@ -2,22 +2,36 @@
 #include <KvEditContext.h>
 #include <KvPaintMetrics.h>
 #include <KvTagEditContext.h>
+#include <KvTrackUI.h>
+#include <KvUiServices.h>
 
 #include <QClipboard>
 #include <QColor>
+#include <QList>
 #include <QObject>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <QVariant>
 
+#include <boost/shared_ptr.hpp>
+
+class KvClock;
 class KvInsertSilence;
+class KvPlayThread;
+class KvPlayThreadFactory;
 class KvQmlModel;
 class KvTagInfo;
+class KvTagProperty;
 class KvVolumeFade;
 class KvVolumeSilence;
-class QUndoCommand;
+class QAbstractItemModel;
 class QPalette;
+class QScreen;
 class QSettings;
+class QThread;
+class QUndoCommand;
 class QWidget;
 
 namespace boost {
@@ -27,10 +41,32 @@ class text_oarchive;
 } // namespace archive
 } // namespace boost
 
+// The play state at the property interface: 0 stopped, 1 playing to the end,
+// 2 playing the selection, 3 paused, 4 paused inside the selection.
+typedef int KvPlayState;
+// The frame views' mouse-drag selection mode; 0 = no drag. The views own the
+// other values (4: the start edge follows the pointer, 5: the end edge).
+typedef int MouseDragSelType;
+
+// What the controller reaches the desktop and the clock through; null members
+// take the real ones (the UI services: the process-wide ones, see
+// KvUiServices.h). Not owned: each must outlive the controller.
+struct KvControllerSeams {
+    KvUiServices *ui = nullptr;
+    KvClock *clock = nullptr;
+    KvPlayThreadFactory *playThreads = nullptr;
+};
+
 // The application controller: the editing and view state that is not part of
-// the document (scroll position, selection, track capabilities, options),
-// published through properties and change signals. The one instance is
-// created by the main window, which then hands it the model.
+// the document (scroll position, zoom, selection, level scale, play state,
+// options, the current track's tags), published through properties and change
+// signals that the views, the main window and the touch interface's sources
+// bind to by signature strings. The one instance is created by the main window,
+// which then hands it the model. It links no widget code: questions, file
+// choosers and dialogs go through its UI services.
+//
+// The members are grouped by area; each area's bodies live in their own file
+// (named in the group comments).
 class KvQmlController : public QObject,
                         public KvEditContext,
                         public KvTagEditContext,
@@ -39,42 +75,120 @@ class KvQmlController : public QObject,
     Q_OBJECT
     Q_PROPERTY(KvQmlModel *model READ model WRITE setModel NOTIFY modelChanged)
     Q_PROPERTY(double scrollFrame READ scrollFrame WRITE setScrollFrame NOTIFY scrollFrameChanged)
+    Q_PROPERTY(int hZoom READ hZoom WRITE setHZoom NOTIFY hZoomChanged)
     Q_PROPERTY(double selectionStart READ selectionStart WRITE setSelectionStart NOTIFY selectionStartChanged)
     Q_PROPERTY(double selectionEnd READ selectionEnd WRITE setSelectionEnd NOTIFY selectionEndChanged)
+    Q_PROPERTY(MouseDragSelType mouseDragSelecting READ mouseDragSelecting WRITE setMouseDragSelecting NOTIFY mouseDragSelectingChanged)
+    Q_PROPERTY(double ceiling READ ceiling WRITE setCeiling NOTIFY ceilingChanged)
+    Q_PROPERTY(double floor READ floor WRITE setFloor NOTIFY floorChanged)
+    Q_PROPERTY(bool hasDisplayGap READ hasDisplayGap WRITE setHasDisplayGap NOTIFY hasDisplayGapChanged)
+    Q_PROPERTY(int displayOffset READ displayOffset WRITE setDisplayOffset NOTIFY displayOffsetChanged)
+    Q_PROPERTY(int volumeIncDec READ volumeIncDec WRITE setVolumeIncDec NOTIFY volumeIncDecChanged)
+    Q_PROPERTY(int volumeFade READ volumeFade WRITE setVolumeFade NOTIFY volumeFadeChanged)
     Q_PROPERTY(bool useAutoTrackNum READ useAutoTrackNum WRITE setUseAutoTrackNum NOTIFY useAutoTrackNumChanged)
     Q_PROPERTY(QString trackNameFormat READ trackNameFormat WRITE setTrackNameFormat NOTIFY trackNameFormatChanged)
+    Q_PROPERTY(QString lastOpenPath READ lastOpenPath WRITE setLastOpenPath NOTIFY lastOpenPathChanged)
+    Q_PROPERTY(QString lastSavePath READ lastSavePath WRITE setLastSavePath NOTIFY lastSavePathChanged)
+    Q_PROPERTY(QUrl lastOpenPathUrl READ lastOpenPathUrl WRITE setLastOpenPathUrl NOTIFY lastOpenPathUrlChanged)
+    Q_PROPERTY(QUrl lastSavePathUrl READ lastSavePathUrl WRITE setLastSavePathUrl NOTIFY lastSavePathUrlChanged)
+    Q_PROPERTY(QString lastOpenFilter READ lastOpenFilter WRITE setLastOpenFilter NOTIFY lastOpenFilterChanged)
+    Q_PROPERTY(double navigateBlockSecs READ navigateBlockSecs WRITE setNavigateBlockSecs NOTIFY navigateBlockSecsChanged)
+    Q_PROPERTY(double navigatePageSecs READ navigatePageSecs WRITE setNavigatePageSecs NOTIFY navigatePageSecsChanged)
+    Q_PROPERTY(QColor uiWindowColor READ uiWindowColor WRITE setUiWindowColor NOTIFY uiWindowColorChanged)
+    Q_PROPERTY(QColor uiTextColor READ uiTextColor WRITE setUiTextColor NOTIFY uiTextColorChanged)
+    Q_PROPERTY(QString toastMessage READ toastMessage WRITE setToastMessage NOTIFY toastMessageChanged)
+    Q_PROPERTY(bool loopAudio READ loopAudio WRITE setLoopAudio NOTIFY loopAudioChanged)
+    Q_PROPERTY(int curTrack READ curTrack WRITE setCurTrack NOTIFY curTrackChanged)
+    Q_PROPERTY(QString curTrackTitle READ curTrackTitle WRITE setCurTrackTitle NOTIFY curTrackTitleChanged)
+    Q_PROPERTY(QString curTrackArtist READ curTrackArtist WRITE setCurTrackArtist NOTIFY curTrackArtistChanged)
+    Q_PROPERTY(QString curTrackAlbumArtist READ curTrackAlbumArtist WRITE setCurTrackAlbumArtist NOTIFY curTrackAlbumArtistChanged)
+    Q_PROPERTY(QString curTrackComposer READ curTrackComposer WRITE setCurTrackComposer NOTIFY curTrackComposerChanged)
+    Q_PROPERTY(QString curTrackAlbum READ curTrackAlbum WRITE setCurTrackAlbum NOTIFY curTrackAlbumChanged)
+    Q_PROPERTY(QString curTrackCopyright READ curTrackCopyright WRITE setCurTrackCopyright NOTIFY curTrackCopyrightChanged)
+    Q_PROPERTY(QString curTrackGenre READ curTrackGenre WRITE setCurTrackGenre NOTIFY curTrackGenreChanged)
+    Q_PROPERTY(QString curTrackComment READ curTrackComment WRITE setCurTrackComment NOTIFY curTrackCommentChanged)
+    Q_PROPERTY(QString curTrackArtworkData READ curTrackArtworkData WRITE setCurTrackArtworkData NOTIFY curTrackArtworkDataChanged)
+    Q_PROPERTY(int curTrackTrack READ curTrackTrack WRITE setCurTrackTrack NOTIFY curTrackTrackChanged)
+    Q_PROPERTY(int curTrackDisc READ curTrackDisc WRITE setCurTrackDisc NOTIFY curTrackDiscChanged)
+    Q_PROPERTY(int curTrackYear READ curTrackYear WRITE setCurTrackYear NOTIFY curTrackYearChanged)
+    Q_PROPERTY(bool showIconText READ showIconText WRITE setShowIconText NOTIFY showIconTextChanged)
+    Q_PROPERTY(bool shareStatistics READ shareStatistics WRITE setShareStatistics NOTIFY shareStatisticsChanged)
+    Q_PROPERTY(int iconSizeAdjust READ iconSizeAdjust WRITE setIconSizeAdjust NOTIFY iconSizeAdjustChanged)
+    Q_PROPERTY(int fontSizeAdjust READ fontSizeAdjust WRITE setFontSizeAdjust NOTIFY fontSizeAdjustChanged)
+    Q_PROPERTY(bool useExternalRecorder READ useExternalRecorder WRITE setUseExternalRecorder NOTIFY useExternalRecorderChanged)
+    Q_PROPERTY(bool promptOnExit READ promptOnExit WRITE setPromptOnExit NOTIFY promptOnExitChanged)
+    Q_PROPERTY(bool isDarkModeOption READ isDarkModeOption WRITE setIsDarkModeOption NOTIFY isDarkModeOptionChanged)
+    Q_PROPERTY(bool showHelp READ showHelp WRITE setShowHelp NOTIFY showHelpChanged)
+    Q_PROPERTY(QString activeHelpName READ activeHelpName WRITE setActiveHelpName NOTIFY activeHelpNameChanged)
+    Q_PROPERTY(QString navDrawerPaneName READ navDrawerPaneName WRITE setNavDrawerPaneName NOTIFY navDrawerPaneNameChanged)
+    Q_PROPERTY(int recordingFormat READ recordingFormat WRITE setRecordingFormat NOTIFY recordingFormatChanged)
+    Q_PROPERTY(bool recordStereo READ recordStereo WRITE setRecordStereo NOTIFY recordStereoChanged)
+    Q_PROPERTY(int recordingQuality READ recordingQuality WRITE setRecordingQuality NOTIFY recordingQualityChanged)
+    Q_PROPERTY(int recordingFrequency READ recordingFrequency WRITE setRecordingFrequency NOTIFY recordingFrequencyChanged)
+    Q_PROPERTY(int convertingFormat READ convertingFormat WRITE setConvertingFormat NOTIFY convertingFormatChanged)
+    Q_PROPERTY(bool convertStereo READ convertStereo WRITE setConvertStereo NOTIFY convertStereoChanged)
+    Q_PROPERTY(int convertingQuality READ convertingQuality WRITE setConvertingQuality NOTIFY convertingQualityChanged)
+    Q_PROPERTY(int convertingFrequency READ convertingFrequency WRITE setConvertingFrequency NOTIFY convertingFrequencyChanged)
+    Q_PROPERTY(QString convertProgressText READ convertProgressText WRITE setConvertProgressText NOTIFY convertProgressTextChanged)
+    Q_PROPERTY(bool alwaysImport READ alwaysImport WRITE setAlwaysImport NOTIFY alwaysImportChanged)
+    Q_PROPERTY(bool optionDelImageAfterImport READ optionDelImageAfterImport WRITE setOptionDelImageAfterImport NOTIFY optionDelImageAfterImportChanged)
+    Q_PROPERTY(bool isActionEditMode READ isActionEditMode WRITE setIsActionEditMode NOTIFY isActionEditModeChanged)
     Q_PROPERTY(double totalFrames READ totalFrames NOTIFY totalFramesChanged)
     Q_PROPERTY(bool hasSelection READ hasSelection NOTIFY hasSelectionChanged)
     Q_PROPERTY(bool hasFragments READ hasFragments NOTIFY hasFragmentsChanged)
     Q_PROPERTY(bool hasTracks READ hasTracks NOTIFY hasTracksChanged)
+    Q_PROPERTY(bool isPlaying READ isPlaying NOTIFY isPlayingChanged)
+    Q_PROPERTY(bool canPaste READ canPaste NOTIFY canPasteChanged)
+    Q_PROPERTY(bool canPasteTags READ canPasteTags NOTIFY canPasteTagsChanged)
+    Q_PROPERTY(bool canPasteArtworkTag READ canPasteArtworkTag NOTIFY canPasteArtworkTagChanged)
+    Q_PROPERTY(bool canSaveDirtyProject READ canSaveDirtyProject NOTIFY canSaveDirtyProjectChanged)
     Q_PROPERTY(bool canSetTrackStart READ canSetTrackStart NOTIFY canSetTrackStartChanged)
     Q_PROPERTY(bool canSetTrackEnd READ canSetTrackEnd NOTIFY canSetTrackEndChanged)
     Q_PROPERTY(bool canSplitTrack READ canSplitTrack NOTIFY canSplitTrackChanged)
     Q_PROPERTY(bool canDeleteTrack READ canDeleteTrack NOTIFY canDeleteTrackChanged)
+    Q_PROPERTY(bool canUndo READ canUndo NOTIFY canUndoChanged)
+    Q_PROPERTY(bool canRedo READ canRedo NOTIFY canRedoChanged)
+    Q_PROPERTY(bool isWaiting READ isWaiting NOTIFY isWaitingChanged)
+    Q_PROPERTY(KvPlayState playState READ playState NOTIFY playStateChanged)
+    Q_PROPERTY(double screenPixelDensity READ screenPixelDensity NOTIFY screenPixelDensityChanged)
+    Q_PROPERTY(double screenDevicePixelRatio READ screenDevicePixelRatio NOTIFY screenDevicePixelRatioChanged)
+    Q_PROPERTY(int maxHZoom READ maxHZoom NOTIFY maxHZoomChanged)
+    Q_PROPERTY(QString playPositionTime READ playPositionTime NOTIFY playPositionTimeChanged)
+    Q_PROPERTY(QString currentSelectionTime READ currentSelectionTime NOTIFY currentSelectionTimeChanged)
     Q_PROPERTY(double nextTrackPoint READ nextTrackPoint NOTIFY nextTrackPointChanged)
     Q_PROPERTY(double previousTrackPoint READ previousTrackPoint NOTIFY previousTrackPointChanged)
+    Q_PROPERTY(double nextEditPoint READ nextEditPoint NOTIFY nextEditPointChanged)
+    Q_PROPERTY(double previousEditPoint READ previousEditPoint NOTIFY previousEditPointChanged)
+    Q_PROPERTY(QStringList recentFiles READ recentFiles NOTIFY recentFilesChanged)
     Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
     Q_PROPERTY(int numTracks READ numTracks NOTIFY numTracksChanged)
     Q_PROPERTY(QString audioType READ audioType NOTIFY audioTypeChanged)
+    Q_PROPERTY(QString helpTitle READ helpTitle NOTIFY helpTitleChanged)
+    Q_PROPERTY(QString helpText READ helpText NOTIFY helpTextChanged)
+    Q_PROPERTY(int playPosWidth READ playPosWidth NOTIFY playPosWidthChanged)
+    Q_PROPERTY(int convertProgress READ convertProgress NOTIFY convertProgressChanged)
+    Q_PROPERTY(QString versionText READ versionText NOTIFY versionTextChanged)
     Q_PROPERTY(QString currentPosFileName READ currentPosFileName NOTIFY currentPosFileNameChanged)
-    Q_PROPERTY(QString lastOpenPath READ lastOpenPath WRITE setLastOpenPath NOTIFY lastOpenPathChanged)
-    Q_PROPERTY(bool canPaste READ canPaste NOTIFY canPasteChanged)
-    Q_PROPERTY(bool canPasteTags READ canPasteTags NOTIFY canPasteTagsChanged)
-    Q_PROPERTY(bool canPasteArtworkTag READ canPasteArtworkTag NOTIFY canPasteArtworkTagChanged)
-    Q_PROPERTY(QString curTrackArtworkData READ curTrackArtworkData WRITE setCurTrackArtworkData NOTIFY curTrackArtworkDataChanged)
-    Q_PROPERTY(double screenDevicePixelRatio READ screenDevicePixelRatio NOTIFY screenDevicePixelRatioChanged)
-    Q_PROPERTY(int volumeIncDec READ volumeIncDec WRITE setVolumeIncDec NOTIFY volumeIncDecChanged)
-    Q_PROPERTY(int volumeFade READ volumeFade WRITE setVolumeFade NOTIFY volumeFadeChanged)
-    Q_PROPERTY(QUrl lastOpenPathUrl READ lastOpenPathUrl WRITE setLastOpenPathUrl NOTIFY lastOpenPathUrlChanged)
-    Q_PROPERTY(QColor uiWindowColor READ uiWindowColor WRITE setUiWindowColor NOTIFY uiWindowColorChanged)
-    Q_PROPERTY(QColor uiTextColor READ uiTextColor WRITE setUiTextColor NOTIFY uiTextColorChanged)
-    Q_PROPERTY(bool isDarkModeOption READ isDarkModeOption WRITE setIsDarkModeOption NOTIFY isDarkModeOptionChanged)
+    Q_PROPERTY(QUrl appStorageRoot READ appStorageRoot NOTIFY appStorageRootChanged)
+    Q_PROPERTY(QString delProjFileName READ delProjFileName NOTIFY delProjFileNameChanged)
+    Q_PROPERTY(QString msgBoxFixTitle READ msgBoxFixTitle NOTIFY msgBoxFixTitleChanged)
+    Q_PROPERTY(QString msgBoxFixText READ msgBoxFixText NOTIFY msgBoxFixTextChanged)
+    Q_PROPERTY(int msgBoxFixButtons READ msgBoxFixButtons NOTIFY msgBoxFixButtonsChanged)
+    Q_PROPERTY(bool msgBoxFixVisible READ msgBoxFixVisible NOTIFY msgBoxFixVisibleChanged)
     Q_PROPERTY(bool isDarkMode READ isDarkMode NOTIFY isDarkModeChanged)
     Q_PROPERTY(QString dmDir READ dmDir NOTIFY dmDirChanged)
+    Q_PROPERTY(QVariant searchResults READ searchResults NOTIFY searchResultsChanged)
 
 public:
-    explicit KvQmlController(QObject *parent = nullptr);
+    // ---- Lifecycle and seams (KvQmlController.cpp) ----
+    explicit KvQmlController(QObject *parent = nullptr, const KvControllerSeams &seams = KvControllerSeams());
     ~KvQmlController() override;
+
+    KvUiServices &uiServices() const;
+    // The UI services of the registered controller, else the process-wide ones.
+    static KvUiServices &registeredUi();
+    KvClock &clock() const;
+    KvPlayThreadFactory &playThreadFactory() const;
 
     // The program's one controller and its current model (null before).
     static KvQmlController *instance();
@@ -83,6 +197,197 @@ public:
     KvQmlModel *model() const { return m_model; }
     void setModel(KvQmlModel *model);
 
+    // ---- Plain properties (KvQmlControllerProperties.cpp) ----
+    // A write stores and announces only a changed value; the exceptions are
+    // noted at their setters.
+    int hZoom() const { return m_hZoom; }
+    // Clamped to 1..maxHZoom; recomputes playPosWidth.
+    void setHZoom(int zoom);
+    int maxHZoom() const { return 16; }
+    int playPosWidth() const { return m_playPosWidth; }
+    MouseDragSelType mouseDragSelecting() const { return m_mouseDragSelecting; }
+    void setMouseDragSelecting(MouseDragSelType mode);
+    double ceiling() const { return m_ceiling; }
+    void setCeiling(double value);
+    double floor() const { return m_floor; }
+    void setFloor(double value);
+    bool hasDisplayGap() const { return m_hasDisplayGap; }
+    // Also emits updateWidget().
+    void setHasDisplayGap(bool on);
+    int displayOffset() const { return m_displayOffset; }
+    // Clamped to 0..100; also emits updateWidget().
+    void setDisplayOffset(int percent);
+    bool useAutoTrackNum() const { return m_useAutoTrackNum; }
+    // Also emits updateWidget().
+    void setUseAutoTrackNum(bool on);
+    QString trackNameFormat() const { return m_trackNameFormat; }
+    // Also emits updateWidget().
+    void setTrackNameFormat(const QString &pattern);
+    QString lastOpenPath() const { return m_lastOpenPath; }
+    // Also announces lastOpenPathUrl.
+    void setLastOpenPath(const QString &folder);
+    QString lastSavePath() const { return m_lastSavePath; }
+    // Also announces lastSavePathUrl.
+    void setLastSavePath(const QString &folder);
+    // Empty for an empty path, else the path's local-file URL.
+    QUrl lastOpenPathUrl() const;
+    QUrl lastSavePathUrl() const;
+    // Sets the path; on a change the URL signal comes twice (the second with url).
+    void setLastOpenPathUrl(const QUrl &url);
+    void setLastSavePathUrl(const QUrl &url);
+    QString lastOpenFilter() const { return m_lastOpenFilter; }
+    void setLastOpenFilter(const QString &filter);
+    double navigateBlockSecs() const { return m_navigateBlockSecs; }
+    void setNavigateBlockSecs(double secs);
+    double navigatePageSecs() const { return m_navigatePageSecs; }
+    void setNavigatePageSecs(double secs);
+    QColor uiWindowColor() const { return m_uiWindowColor; }
+    void setUiWindowColor(const QColor &color);
+    QColor uiTextColor() const { return m_uiTextColor; }
+    void setUiTextColor(const QColor &color);
+    QString toastMessage() const { return m_toastMessage; }
+    void setToastMessage(const QString &text);
+    bool loopAudio() const { return m_loopAudio; }
+    void setLoopAudio(bool on);
+    int curTrack() const { return m_curTrack; }
+    // 0 the whole file, n the n-th track, -1 none; loads the curTrack* tags.
+    void setCurTrack(int track);
+    QString curTrackTitle() const { return m_curTrackTitle; }
+    void setCurTrackTitle(const QString &text);
+    QString curTrackArtist() const { return m_curTrackArtist; }
+    void setCurTrackArtist(const QString &text);
+    QString curTrackAlbumArtist() const { return m_curTrackAlbumArtist; }
+    void setCurTrackAlbumArtist(const QString &text);
+    QString curTrackComposer() const { return m_curTrackComposer; }
+    void setCurTrackComposer(const QString &text);
+    QString curTrackAlbum() const { return m_curTrackAlbum; }
+    void setCurTrackAlbum(const QString &text);
+    QString curTrackCopyright() const { return m_curTrackCopyright; }
+    void setCurTrackCopyright(const QString &text);
+    QString curTrackGenre() const { return m_curTrackGenre; }
+    void setCurTrackGenre(const QString &text);
+    QString curTrackComment() const { return m_curTrackComment; }
+    void setCurTrackComment(const QString &text);
+    // The current track's artwork as artwork text (URL-safe Base64, no "=").
+    QString curTrackArtworkData() const override { return m_curTrackArtworkData; }
+    void setCurTrackArtworkData(const QString &text) override;
+    int curTrackTrack() const { return m_curTrackTrack; }
+    void setCurTrackTrack(int value);
+    int curTrackDisc() const { return m_curTrackDisc; }
+    void setCurTrackDisc(int value);
+    int curTrackYear() const { return m_curTrackYear; }
+    void setCurTrackYear(int value);
+    bool showIconText() const { return m_showIconText; }
+    void setShowIconText(bool on);
+    bool shareStatistics() const { return m_shareStatistics; }
+    void setShareStatistics(bool on);
+    int iconSizeAdjust() const { return m_iconSizeAdjust; }
+    // The signal carries whether the value is non-zero; then calcViews().
+    void setIconSizeAdjust(int steps);
+    int fontSizeAdjust() const { return m_fontSizeAdjust; }
+    void setFontSizeAdjust(int steps);
+    bool useExternalRecorder() const { return m_useExternalRecorder; }
+    void setUseExternalRecorder(bool on);
+    bool promptOnExit() const { return m_promptOnExit; }
+    void setPromptOnExit(bool on);
+    bool isDarkModeOption() const { return m_isDarkModeOption; }
+    void setIsDarkModeOption(bool on);
+    int recordingFormat() const { return m_recordingFormat; }
+    void setRecordingFormat(int value);
+    bool recordStereo() const { return m_recordStereo; }
+    void setRecordStereo(bool on);
+    int recordingQuality() const { return m_recordingQuality; }
+    void setRecordingQuality(int value);
+    int recordingFrequency() const { return m_recordingFrequency; }
+    void setRecordingFrequency(int value);
+    int convertingFormat() const { return m_convertingFormat; }
+    void setConvertingFormat(int value);
+    bool convertStereo() const { return m_convertStereo; }
+    void setConvertStereo(bool on);
+    int convertingQuality() const { return m_convertingQuality; }
+    void setConvertingQuality(int value);
+    int convertingFrequency() const { return m_convertingFrequency; }
+    void setConvertingFrequency(int value);
+    QString convertProgressText() const { return m_convertProgressText; }
+    void setConvertProgressText(const QString &text);
+    bool alwaysImport() const { return m_alwaysImport; }
+    // The first call announces even an unchanged value.
+    void setAlwaysImport(bool on);
+    bool optionDelImageAfterImport() const { return m_optionDelImageAfterImport; }
+    void setOptionDelImageAfterImport(bool on);
+    bool isActionEditMode() const { return m_isActionEditMode; }
+    // Also the process-wide edit-mode flag that a new controller starts with.
+    void setIsActionEditMode(bool on);
+    bool isWaiting() const { return m_isWaiting; }
+    KvPlayState playState() const { return m_playState; }
+    bool isPlaying() const { return m_playState == 1 || m_playState == 2; }
+    QString versionText() const { return m_versionText; }
+    QUrl appStorageRoot() const { return m_appStorageRoot; }
+    QString delProjFileName() const { return m_delProjFileName; }
+    QString msgBoxFixTitle() const { return m_msgBoxFixTitle; }
+    QString msgBoxFixText() const { return m_msgBoxFixText; }
+    int msgBoxFixButtons() const { return m_msgBoxFixButtons; }
+    bool msgBoxFixVisible() const { return m_msgBoxFixVisible; }
+    // The process-wide edit-mode flag; resetProcessState forgets it (between tests).
+    static bool processEditMode();
+    static void resetProcessState();
+
+    // ---- Settings (KvQmlControllerSettings.cpp) ----
+    Q_INVOKABLE void readSettings();
+    Q_INVOKABLE void writeSettings();
+    Q_INVOKABLE void resetUIWarnings();
+
+    // ---- Appearance, dark mode and screen metrics (KvQmlControllerAppearance.cpp) ----
+    bool isDarkMode() const { return m_isDarkMode; }
+    QString dmDir() const;
+    double screenPixelDensity() const { return m_screenPixelDensity; }
+    double screenDevicePixelRatio() const { return m_screenDevicePixelRatio; }
+    void loadPaletteColors(QColor &windowColor, QColor &textColor) const;
+    // The colour to draw for value in the current mode (lightness mirrored when dark).
+    Q_INVOKABLE QColor darkModeColor(QColor value) const;
+    // The same through the registered controller; value unchanged when there is none.
+    static QColor registeredDarkModeColor(const QColor &value);
+    static bool registeredIsDarkMode();
+    int checkPainterPixelRatio(QPainter *painter) override;
+    static double devicePixelRatioFor(KvQmlController *controller);
+    double devicePixelRatio() override { return devicePixelRatioFor(this); }
+    // The primary screen's density in pixels per inch, as sizes are scaled with.
+    static double calcScreenPixelDensity();
+    // The same for a screen of that density (the larger of its physical and
+    // logical dots per inch) and physical size.
+    static double calcScreenPixelDensity(double dpi, const QSizeF &physicalSizeMm);
+    // Pixels for a size in density-independent units (scaledDp) or in percent of
+    // the reference (scaledPct), with the registered controller's size adjustments.
+    static int scaledDp(double dp);
+    static int scaledPct(double pct);
+    // The style sheet of the touch interface's widgets.
+    QString uiStyleSheet() const;
+
+    // ---- Help tour and usage flags (KvQmlControllerHelp.cpp) ----
+    bool showHelp() const { return m_showHelp; }
+    void setShowHelp(bool show);
+    QString activeHelpName() const { return m_activeHelpName; }
+    void setActiveHelpName(const QString &name);
+    QString navDrawerPaneName() const { return m_navDrawerPaneName; }
+    void setNavDrawerPaneName(const QString &name);
+    QString helpTitle() const { return m_helpTitle; }
+    QString helpText() const { return m_helpText; }
+    Q_INVOKABLE void actionTakeTour();
+    Q_INVOKABLE void actionCancelTour();
+    // Sets the help-tour usage flag "HelpUsage/<name>" to true.
+    static void setHelpUsage(const char *name);
+
+    // ---- Utilities (KvQmlControllerUtil.cpp) ----
+    // Where the user's audio files are expected: Music, else Documents, else empty.
+    static QString defaultFilesPath();
+    Q_INVOKABLE QString defaultFilesDirectory() const;
+    Q_INVOKABLE bool messageBoxWarningInfo(QString message, bool isWarningOkCancel);
+    Q_INVOKABLE void msgBoxFixFinished(int value);
+    Q_INVOKABLE int msgBoxFixFinishedValue();
+    QVariant searchResults() const;
+
+    // ---- Document state, selection, navigation, scroll, zoom and time texts ----
+    // (KvQmlControllerState.cpp, KvQmlControllerSelection.cpp, KvQmlControllerNavigation.cpp)
     // The position truncated to a whole frame; dbScrollFrame as stored.
     double scrollFrame() const override;
     void setScrollFrame(double frame) override;
@@ -91,49 +396,77 @@ public:
     double selectionEnd() const override { return double(m_selectionEnd); }
     void setSelectionStart(double frame) override;
     void setSelectionEnd(double frame) override;
-
-    bool useAutoTrackNum() const { return m_useAutoTrackNum; }
-    void setUseAutoTrackNum(bool on);
-    QString trackNameFormat() const { return m_trackNameFormat; }
-    void setTrackNameFormat(const QString &pattern);
-
     double totalFrames() const;
     bool hasSelection() const;
     bool hasFragments() const;
-    bool hasTracks() const { return m_hasTracks; }
-    bool canSetTrackStart() const { return m_canSetTrackStart; }
-    bool canSetTrackEnd() const { return m_canSetTrackEnd; }
-    bool canSplitTrack() const { return m_canSplitTrack; }
-    bool canDeleteTrack() const { return m_canDeleteTrack; }
-    double nextTrackPoint() const { return m_nextTrackPoint; }
-    double previousTrackPoint() const { return m_previousTrackPoint; }
     QString statusMessage() const { return m_statusMessage; }
-    int numTracks() const { return m_numTracks; }
     QString audioType() const { return m_audioType; }
     QString currentPosFileName() const { return m_currentPosFileName; }
+    QString playPositionTime() const { return m_playPositionTime; }
+    QString currentSelectionTime() const { return m_currentSelectionTime; }
+    double nextEditPoint() const { return m_nextEditPoint; }
+    double previousEditPoint() const { return m_previousEditPoint; }
+    double nextTrackPoint() const { return m_nextTrackPoint; }
+    double previousTrackPoint() const { return m_previousTrackPoint; }
 
-    // Document state publishing.
-    Q_INVOKABLE void refreshDocumentState();
+    void refreshDocumentState();
     void refreshAfterUndo() override;
     void updateCurrentPosFileName();
     QString updateStatusMessage();
+    void setPlayState(int state);
 
-    // Tracks.
-    void onTrackInfoUpdated() override;
-    void requestWidgetUpdate() override { emit updateWidget(); }
-    void updateTrackCapabilities();
-    void updateNumTracks();
-    void updateTrackPoints();
-    Q_INVOKABLE void setTrackStart(double dbFramePos);
-    Q_INVOKABLE void setTrackEnd(double dbFramePos);
-    Q_INVOKABLE void splitTrack(double dbFramePos);
-    Q_INVOKABLE void deleteTrack(double dbFramePos);
-
+    Q_INVOKABLE void resetSelection();
+    Q_INVOKABLE void extendSelection(double dbSelectedFrame);
+    Q_INVOKABLE void adjustSelection(double dbFramesDelta);
+    Q_INVOKABLE void startNewSelection();
+    Q_INVOKABLE void endNewSelection(QString undoString);
+    Q_INVOKABLE void actionSelectAll();
+    Q_INVOKABLE void actionSetBegin();
+    Q_INVOKABLE void actionSetEnd();
     // Selection changes become undo entries that keep a clean stack clean
     // and never discard edits waiting to be redone. The new selection and
     // view are read from the controller; nothing happens without a document.
     void pushSelectionChange(qint64 oldScrollFrame, qint64 oldSelectionStart,
                              qint64 oldSelectionEnd, const QString &text);
+
+    Q_INVOKABLE void rewindBeginning();
+    Q_INVOKABLE void fowardEnd();
+    Q_INVOKABLE void gotoSelStart();
+    Q_INVOKABLE void gotoSelEnd();
+    Q_INVOKABLE void navigateControlsUsed();
+    Q_INVOKABLE void actionMoveFramesForTime(double secs, bool select = false);
+    Q_INVOKABLE void actionNextTrack();
+    Q_INVOKABLE void actionPreviousTrack();
+    Q_INVOKABLE void actionNextEdit();
+    Q_INVOKABLE void actionPreviousEdit();
+    void updateTrackPoints();
+
+    Q_INVOKABLE void actionScrubSetScrollPos(double dbScrollFrame, bool useInertia = false, bool release = false);
+    Q_INVOKABLE void setCeilingAndFloor(double ceiling, double floor);
+    Q_INVOKABLE void actionHorizontalZoomInOut(bool isZoomIn);
+    Q_INVOKABLE void verticalZoomInOut(bool isZoomIn);
+    Q_INVOKABLE void verticalShiftUpDown(bool isShiftUp);
+    Q_INVOKABLE void actionScaleView();
+
+    // Time texts: milliseconds as "h:mm:ss.zzz" or, when allowed, the short forms
+    // "ss.zzz" / "mm:ss.zzz"; not exact rounds to hundredths.
+    static QString timeToString(qint64 ms, bool allowShort, bool exact);
+    Q_INVOKABLE QString getdBTextString(int value);
+
+    // ---- Frame edits, frame clipboard, volume and silence (KvQmlControllerEdits.cpp,
+    // KvQmlControllerVolume.cpp) ----
+    bool canUndo() const { return m_canUndo; }
+    bool canRedo() const { return m_canRedo; }
+    bool canPaste() const { return m_canPaste; }
+    Q_INVOKABLE void actionDeleteFrames();
+    Q_INVOKABLE void actionCutFrames();
+    Q_INVOKABLE void actionCopyFrames();
+    Q_INVOKABLE void actionPasteFrames();
+    Q_INVOKABLE void actionCropFrames();
+    Q_INVOKABLE void actionUndo();
+    Q_INVOKABLE void actionRedo();
+    // The frame clipboard text starts with this prefix.
+    static bool isClipboardFormat(const QString &text);
 
     // Volume and silence edits of the selection, in gain steps (1.505 dB).
     int volumeIncDec() const { return m_volumeIncDec; }
@@ -146,6 +479,8 @@ public:
     Q_INVOKABLE void actionVolumeDecFrames();
     Q_INVOKABLE void actionSilenceFrames();
     Q_INVOKABLE void actionRemoveSilenceFrames();
+    Q_INVOKABLE void actionInsertSilence();
+    Q_INVOKABLE void actionNormalize();
     // Builders: a new command over the selection, not pushed, or null without
     // a usable selection or frames.
     KvVolumeFade *VolumeFadeSelection(int startVolume, int endVolume, int repeatCount);
@@ -157,39 +492,46 @@ public:
     // Silence of `frames` frames at the view position; null for none.
     KvInsertSilence *insertSilence(qint64 frames);
 
-    // Empties the document: no cursor, a new empty track list and file tag
-    // property, no project file.
-    Q_INVOKABLE void closeProject(bool clearStack = true, bool clearSuspendedProj = true);
-    void clearSuspendedProject(QSettings &settings);
-
-    // The tail of a project file: track count, the tracks and the whole-file
-    // tag property, as pointers. Loading with `install` replaces the model's
-    // track list and file tags; otherwise everything read is dropped. Archive
-    // errors propagate as the archive library's exceptions.
-    void saveProjectTracks(boost::archive::text_oarchive &ar) const;
-    void loadProjectTracks(boost::archive::text_iarchive &ar, bool install);
-
-    Q_INVOKABLE void readSettings();
-    Q_INVOKABLE void writeSettings();
-
-    // Folders.
-    QString lastOpenPath() const { return m_lastOpenPath; }
-    void setLastOpenPath(const QString &folder);
-    // The folder of the given file becomes the start of the next Open dialog.
-    void rememberOpenFolder(const QString &path);
-
-    // Clipboards. The frame clipboard text starts with this prefix.
-    static bool isClipboardFormat(const QString &text);
-    bool canPaste() const { return m_canPaste; }
+    // ---- Tracks, track tags and the tag clipboard (KvQmlControllerTracks.cpp,
+    // KvQmlControllerArtwork.cpp) ----
+    bool hasTracks() const { return m_hasTracks; }
+    bool canSetTrackStart() const { return m_canSetTrackStart; }
+    bool canSetTrackEnd() const { return m_canSetTrackEnd; }
+    bool canSplitTrack() const { return m_canSplitTrack; }
+    bool canDeleteTrack() const { return m_canDeleteTrack; }
+    int numTracks() const { return m_numTracks; }
     bool canPasteTags() const { return m_canPasteTags; }
     bool canPasteArtworkTag() const override { return m_canPasteArtworkTag; }
+    void onTrackInfoUpdated() override;
+    void requestWidgetUpdate() override { emit updateWidget(); }
+    void updateTrackCapabilities();
+    void updateNumTracks();
+    Q_INVOKABLE void setTrackStart(double dbFramePos);
+    Q_INVOKABLE void setTrackEnd(double dbFramePos);
+    Q_INVOKABLE void splitTrack(double dbFramePos);
+    Q_INVOKABLE void deleteTrack(double dbFramePos);
+
+    Q_INVOKABLE void saveCurTrackTagInfo();
+    Q_INVOKABLE void loadCurTrackTagInfo();
+    Q_INVOKABLE void copyAllTags();
+    Q_INVOKABLE void pasteAllTags();
+    Q_INVOKABLE void pasteTitleTag();
+    Q_INVOKABLE void pasteArtistTag();
+    Q_INVOKABLE void pasteAlbumArtistTag();
+    Q_INVOKABLE void pasteComposerTag();
+    Q_INVOKABLE void pasteAlbumTag();
+    Q_INVOKABLE void pasteCopyrightTag();
+    Q_INVOKABLE void pasteGenreTag();
+    Q_INVOKABLE void pasteCommentTag();
+    Q_INVOKABLE void pasteTrackTag();
+    Q_INVOKABLE void pasteDiscTag();
+    Q_INVOKABLE void pasteYearTag();
+    // Sets the twelve curTrack* properties from the record.
+    void setCurTrackTags(const KvTagInfo &record);
     // True when the clipboard text is a tag record and was read into
     // `record` (the MP3-only fields only for MP3 documents).
     bool tagInfoFromClipboardXml(KvTagInfo &record) const;
 
-    // The current track's artwork as artwork text (URL-safe Base64, no "=").
-    QString curTrackArtworkData() const override { return m_curTrackArtworkData; }
-    void setCurTrackArtworkData(const QString &text) override;
     Q_INVOKABLE void copyArtworkDataTag() override;
     Q_INVOKABLE void pasteArtworkDataTag() override;
     Q_INVOKABLE void actionOpenImage() override;
@@ -200,133 +542,428 @@ public:
     // a JPEG/PNG image). On failure the artwork is cleared and false returned.
     bool importArtworkImage(const QStringList &files, bool &removeAfter);
 
-    // Painting.
-    int checkPainterPixelRatio(QPainter *painter) override;
-    static double devicePixelRatioFor(KvQmlController *controller);
-    double devicePixelRatio() override { return devicePixelRatioFor(this); }
-    double screenDevicePixelRatio() const { return m_screenDevicePixelRatio; }
-
     // KvTagEditContext
     QObject *tagEditNotifier() override { return this; }
     KvPaintMetrics *paintMetrics() override { return this; }
 
-    // File dialogs.
-    QUrl lastOpenPathUrl() const;
-    void setLastOpenPathUrl(const QUrl &url);
-    // Where the user's audio files are expected: Music, else Documents, else empty.
-    static QString defaultFilesPath();
-    Q_INVOKABLE QString defaultFilesDirectory() const;
+    // ---- Opening and appending (KvQmlControllerOpen.cpp) ----
+    QStringList recentFiles() const { return m_recentFiles; }
+    Q_INVOKABLE void loadFileUrl(QUrl urlFilename);
+    Q_INVOKABLE void loadFileName(QString fileName);
+    Q_INVOKABLE void loadFileUrls(QList<QUrl> fileNameUrlList);
+    Q_INVOKABLE void appendFileUrls(QList<QUrl> fileNameUrlList);
+    Q_INVOKABLE void actionOpen();
+    Q_INVOKABLE void actionAppend();
+    Q_INVOKABLE void actionImportBrowserOpen();
+    Q_INVOKABLE void actionImportBrowserAppend();
+    Q_INVOKABLE void actionImportITunesOpen();
+    Q_INVOKABLE void actionImportITunesAppend();
+    Q_INVOKABLE bool actionLoadRecordedFiles();
+    Q_INVOKABLE bool actionDeleteRecordedFiles();
+    Q_INVOKABLE bool actionSearchAudioFiles(QString searchString);
+    Q_INVOKABLE void actionFilePicked(QUrl fileUrl);
+    // Asks to save changes, then opens the files as the new document; false
+    // when the user cancelled.
+    bool openFileList(const QStringList &fileNames);
+    // The folder of the given file becomes the start of the next Open dialog.
+    void rememberOpenFolder(const QString &path);
+    // Index 0: the whole file's tag property; n: the n-th track; else null.
+    boost::shared_ptr<KvTagProperty> tagPropertyAt(int index) const;
+
+    // ---- Project file, project commands, suspend and recovery (KvQmlControllerProject.cpp) ----
+    bool canSaveDirtyProject() const { return m_canSaveDirtyProject; }
+    // Empties the document: no cursor, a new empty track list and file tag
+    // property, no project file.
+    Q_INVOKABLE void closeProject(bool clearStack = true, bool clearSuspendedProj = true);
+    void clearSuspendedProject(QSettings &settings);
+    Q_INVOKABLE bool loadProjectUrl(QUrl projectNameUrl);
+    Q_INVOKABLE bool saveProjectUrl(QUrl projectNameUrl);
+    Q_INVOKABLE void initialise();
+    Q_INVOKABLE void initDelProjFilesModel(QAbstractItemModel *model, QString delProjFileName);
+    Q_INVOKABLE bool actionClose();
+    Q_INVOKABLE bool actionExit();
+    Q_INVOKABLE bool actionSaveOverExit();
+    Q_INVOKABLE bool actionSaveProject();
+    Q_INVOKABLE bool actionSaveProjectAs(bool loadAfter);
+    Q_INVOKABLE bool actionRevertProjectToSaved();
+    Q_INVOKABLE void actionSuspend();
+    // Stops playback and asks whether to save unsaved changes; false when the
+    // caller must not go on.
+    bool checkSaveChanges(bool exiting, bool keepPending, bool loadAfter);
+    // Puts the file at the front of the recent files; an empty name only
+    // drops entries whose files are gone. Emits recentFilesChanged.
+    void updateRecentFiles(const QString &file);
+    // The tail of a project file: track count, the tracks and the whole-file
+    // tag property, as pointers. Loading with `install` replaces the model's
+    // track list and file tags; otherwise everything read is dropped. Archive
+    // errors propagate as the archive library's exceptions.
+    void saveProjectTracks(boost::archive::text_oarchive &ar) const;
+    void loadProjectTracks(boost::archive::text_iarchive &ar, bool install);
+
+    // ---- Playback (KvQmlControllerPlay.cpp) ----
+    Q_INVOKABLE bool actionPlay(bool bPlaySelection);
+    Q_INVOKABLE void startPlay();
+    Q_INVOKABLE void resumePlay();
+    Q_INVOKABLE void playSelection();
+    Q_INVOKABLE void actionPause();
+    Q_INVOKABLE void stop();
+    Q_INVOKABLE void pitchTempoControlsUsed();
+
+    // ---- Export and track export (KvQmlControllerExport.cpp) ----
+    Q_INVOKABLE void actionExportAll();
+    Q_INVOKABLE void actionExportSelection();
+    Q_INVOKABLE void actionExportTracks();
+    Q_INVOKABLE bool exportFileUrl(QUrl fileNameUrl, bool saveSelection, bool promptSend = false);
+    Q_INVOKABLE void exportTracksUrl(QUrl dirUrl);
     // The save dialog of export, project save-as, recording and conversion; format is
     // the output word ("mp3", "m4a", "aac", "adts", "wav", "kvlproj"). Empty = cancelled.
-    static QString getAudioSaveFileName(QWidget *parent, const QString &caption,
-                                        const QString &dir, const QString &format);
+    // Called by name by the conversion worker. Through the registered controller's UI
+    // services (the process-wide ones without a controller).
+    Q_INVOKABLE static QString getAudioSaveFileName(QWidget *parent, const QString &caption,
+                                                    const QString &dir, const QString &format);
+    // options: or-ed KvUi::FolderOption (QFileDialog's values). Empty = cancelled.
+    Q_INVOKABLE static QString getExistingDirectory(QWidget *parent, const QString &caption,
+                                                    const QString &dir, int options);
 
-    // Conversion: the folder of the last conversion output ("Settings/lastConvertPath",
-    // empty when none), the folder picker, and the help flags set after a success.
-    QString lastConvertPath() const;
-    void setLastConvertPath(const QString &folder);
-    // options: QFileDialog::Options as an int. Empty = cancelled.
-    static QString getExistingDirectory(QWidget *parent, const QString &caption,
-                                        const QString &dir, int options);
-    void afterExportOrConvert(bool exportDone, bool convertDone);
+    // ---- Conversion (KvQmlControllerConvert.cpp) ----
+    int convertProgress() const { return m_convertProgress; }
+    // The conversion notice unless switched off; always true. Called by name.
+    Q_INVOKABLE bool checkConvertWarning();
+    // The folder of the last conversion output ("Settings/lastConvertPath", empty
+    // when none), and the help flags set after a success. Called by name by the
+    // conversion worker.
+    Q_INVOKABLE QString lastConvertPath() const;
+    Q_INVOKABLE void setLastConvertPath(const QString &folder);
+    Q_INVOKABLE void afterExportOrConvert(bool exportDone, bool convertDone);
+    Q_INVOKABLE void convertFileOrTracksUrl(QUrl fileNameUrl, bool convSelection, bool convTracks);
+    Q_INVOKABLE void actionConvertAll();
+    Q_INVOKABLE void actionConvertSelection();
+    Q_INVOKABLE void actionConvertTracks();
+    Q_INVOKABLE void actionCancelConvert(bool bAskToCancel);
 
-    // Time texts: milliseconds as "h:mm:ss.zzz" or, when allowed, the short forms
-    // "ss.zzz" / "mm:ss.zzz"; not exact rounds to hundredths.
-    static QString timeToString(qint64 ms, bool allowShort, bool exact);
+    // ---- Recording (KvQmlControllerRecord.cpp) ----
+    Q_INVOKABLE void actionRecord();
+    Q_INVOKABLE bool actionStartExternalRecord();
+    Q_INVOKABLE QString actionStartInternalRecording();
+    Q_INVOKABLE void actionStopInternalRecording();
 
-    // Appearance.
-    QColor uiWindowColor() const { return m_uiWindowColor; }
-    void setUiWindowColor(const QColor &color);
-    QColor uiTextColor() const { return m_uiTextColor; }
-    void setUiTextColor(const QColor &color);
-    bool isDarkModeOption() const { return m_isDarkModeOption; }
-    void setIsDarkModeOption(bool on);
-    bool isDarkMode() const { return m_isDarkMode; }
-    QString dmDir() const;
-    void loadPaletteColors(QColor &windowColor, QColor &textColor) const;
-    // The colour to draw for value in the current mode (lightness mirrored when dark).
-    Q_INVOKABLE QColor darkModeColor(QColor value) const;
-    // The same through the registered controller; value unchanged when there is none.
-    static QColor registeredDarkModeColor(const QColor &value);
-    static bool registeredIsDarkMode();
+    // ---- Hooks of the touch interface that do nothing (KvQmlControllerProperties.cpp) ----
+    Q_INVOKABLE void actionSendFile(QString file, bool last = false);
+    Q_INVOKABLE void deleteProjFiles(QAbstractItemModel *model);
+    Q_INVOKABLE void actionDeleteImportedImages(int result);
 
 public slots:
+    // Playback (KvQmlControllerPlay.cpp).
+    void volumeChanged(double value);
+    void pitchChanged(double value);
+    void tempoChanged(double value);
+    void PlayPositionChanged_triggered(double nNewPosition, short volLeft, short volRight);
+    void play_thread_finished();
+
+    // Conversion (KvQmlControllerConvert.cpp).
+    void decodeProgress(int percent);
+    void convertSaveFinished();
+    void convertFinished(bool savedOk);
+    void stateActionConvertWarnQ_Finished(int result);
+    void stateActionCancelConvertQ_Finished(int result);
+
+    // Track export (KvQmlControllerExport.cpp). uiAnswer: a KvUi::Button; moc
+    // sees the type the touch interface's sources call it with.
+#ifdef Q_MOC_RUN
+    bool stateActionExportTrackLoop(int trackNum, KvTrackUI ui = TrackUiAsk,
+                                    QMessageBox::StandardButton uiAnswer = QMessageBox::NoButton);
+#else
+    bool stateActionExportTrackLoop(int trackNum, KvTrackUI ui = TrackUiAsk, int uiAnswer = KvUi::NoButton);
+#endif
+    bool stateActionExportTracksCheckFailed();
+    bool stateActionExportTracksAskSend();
+    bool stateActionExportTracksFinal(QString folderName);
+    void stateActionExportTracksNumUnassignW_Finished(int result);
+    void stateActionExportTracksOverwriteW_Finished(int result);
+    void stateActionExportTracksFailedWriteTagInfoW_Finished(int result);
+    void stateActionExportTracksAskSendQ_Finished(int result);
+    void stateActionExportFileFailedWriteTagInfoW_Finished(int result);
+    void stateActionExportFileAskSendQ_Finished(int result);
+
+    // Projects (KvQmlControllerProject.cpp).
+    void stateActionExit();
+    void stateActionClose();
+    void stateActionCloseSaveChangesQ_Finished(int result);
+    void stateActionSaveProjectAsI_Finished();
+    void stateActionRevertProjectToSavedQ_Finished(int result);
+    void stateActionExitSaveChangesQ_Finished(int result);
+    void stateActionExitAskSureQ_Finished(int result);
+    void appStateChanged(Qt::ApplicationState appState);
+
+    // Opening and appending (KvQmlControllerOpen.cpp).
+    void stateActionOpenFilesDlg_Picked(QList<QUrl> files);
+    void stateActionAppendFilesDlg_Picked(QList<QUrl> files);
+    void stateActionOpenFileListFailedC_Finished(int result);
+    void stateActionOpenFileListDelProjQ_Finished(int result);
+    void stateActionLoadFiles();
+    void stateActionLoadFilesSaveChangesQ_Finished(int result);
+    void stateActionLoadUrlsHelpW_Finished(int result);
+    void stateActionOpenFilesDlg_ErrorsPicked(QString errors, QList<QUrl> files);
+    void stateActionAppendFilesDlg_ErrorsPicked(QString errors, QList<QUrl> files);
+    void stateActionOpenFilesDlg_ErrorsPickedQ(int result);
+    void stateActionAppendFilesDlg_ErrorsPickedQ(int result);
+    void stateActionNativeFileDialogFilesSent(bool accepted, QStringList filesSent);
+    void load_thread_finished();
+    void loadRecordedFileImpl(QString recFile, bool append);
+    void handleFileUrlReceived(QUrl url);
+
+    // Edits and clipboards (KvQmlControllerEdits.cpp).
     void ClipboardChanged(QClipboard::Mode mode) override;
+    void canUndoSlot(bool canUndo);
+    void canRedoSlot(bool canRedo);
+    void cleanChanged(bool clean);
+    void indexChanged(int idx);
+
+    // Scrolling (KvQmlControllerState.cpp).
+    void checkTimerEvents();
+
+    // Appearance (KvQmlControllerAppearance.cpp).
+    void CheckIsDarkMode(const QPalette &pal);
+    void recalcScreenPixelDensity(double dpi);
+    void recalcScreenPixelDensity();
+    void recalcScreenPixelDensity2(QScreen *pScreen);
+
+    // Hooks of the touch interface that do nothing (KvQmlControllerProperties.cpp).
+    void DoOpenFilesAfter(QStringList files);
+    void DoOpenFileAfter(QString file);
+    void DoLoadProjAfter(QString file);
+    void DoCloseProjAfter();
+    void DoExitProjAfter();
+    void DoSendFileAfter(QString file);
+    void DoNothingAfter();
+    void stateActionDoNothing(int result);
+    void stateActionOpenSaveChangesQ_Finished(int result);
+    void stateActionAppendSaveChangesQ_Finished(int result);
+
     // Dialog completions, run under the lock their actions hold: the frame
     // count to insert at the view position, and the normalize change in gain
-    // steps with its text in dB (0 when cancelled).
+    // steps with its text in dB (0 when cancelled). Called by name by the
+    // insert-silence and normalize dialogs (KvQmlControllerVolume.cpp).
     void stateActionInsertSilenceDlg_Finished(qint64 frames);
     void stateActionNormalizeDlg_Finished(int steps, const QString &dbText);
-    void CheckIsDarkMode(const QPalette &pal);
 
 signals:
     void modelChanged(KvQmlModel *model);
     void scrollFrameChanged(double scrollFrame);
+    void hZoomChanged(int hZoom);
+    void playPosWidthChanged(int playPosWidth);
+    void convertProgressChanged(int convertProgress);
     void selectionStartChanged(double selectionStart);
     // Carries the low 32 bits of the end frame.
     void selectionEndChanged(int selectionEnd);
+    void mouseDragSelectingChanged(MouseDragSelType mouseDragSelecting);
+    void ceilingChanged(double ceiling);
+    void floorChanged(double floor);
+    void hasDisplayGapChanged(bool hasDisplayGap);
+    void displayOffsetChanged(int displayOffset);
+    void volumeIncDecChanged(int volumeIncDec);
+    void volumeFadeChanged(int volumeFade);
     void useAutoTrackNumChanged(bool useAutoTrackNum);
     void trackNameFormatChanged(QString trackNameFormat);
+    void lastOpenPathChanged(QString lastOpenPath);
+    void lastSavePathChanged(QString lastSavePath);
+    void lastOpenPathUrlChanged(QUrl lastOpenPathUrl);
+    void lastSavePathUrlChanged(QUrl lastSavePathUrl);
+    void lastOpenFilterChanged(QString lastOpenFilter);
+    void navigateBlockSecsChanged(double navigateBlockSecs);
+    void navigatePageSecsChanged(double navigatePageSecs);
+    void uiWindowColorChanged(QColor uiWindowColor);
+    void uiTextColorChanged(QColor uiTextColor);
+    void toastMessageChanged(QString toastMessage);
+    void loopAudioChanged(bool loopAudio);
+    void curTrackChanged(int curTrack);
+    void showIconTextChanged(bool showIconText);
+    void shareStatisticsChanged(bool shareStatistics);
+    // Whether the adjustment is non-zero.
+    void iconSizeAdjustChanged(bool iconSizeAdjust);
+    void fontSizeAdjustChanged(bool fontSizeAdjust);
+    void useExternalRecorderChanged(bool useExternalRecorder);
+    void promptOnExitChanged(bool promptOnExit);
+    void isDarkModeOptionChanged(bool isDarkModeOption);
+    void showHelpChanged(bool showHelp);
+    void recordingFormatChanged(int recordingFormat);
+    void recordStereoChanged(bool recordStereo);
+    void recordingQualityChanged(int recordingQuality);
+    void recordingFrequencyChanged(int recordingFrequency);
+    void convertingFormatChanged(int convertingFormat);
+    void convertStereoChanged(bool convertStereo);
+    void convertingQualityChanged(int convertingQuality);
+    void convertingFrequencyChanged(int convertingFrequency);
+    void alwaysImportChanged(bool alwaysImport);
+    void optionDelImageAfterImportChanged(bool optionDelImageAfterImport);
+    void isActionEditModeChanged(bool isActionEditMode);
     void totalFramesChanged(double totalFrames);
     void hasSelectionChanged(bool hasSelection);
     void hasFragmentsChanged(bool hasFragments);
     void hasTracksChanged(bool hasTracks);
+    void isPlayingChanged(bool isPlaying);
+    void canPasteChanged(bool canPaste);
+    void canPasteTagsChanged(bool canPasteTags);
+    void canPasteArtworkTagChanged(bool canPasteArtworkTag);
+    void canSaveDirtyProjectChanged(bool canSaveDirtyProject);
     void canSetTrackStartChanged(bool canSetTrackStart);
     void canSetTrackEndChanged(bool canSetTrackEnd);
     void canSplitTrackChanged(bool canSplitTrack);
     void canDeleteTrackChanged(bool canDeleteTrack);
+    void canUndoChanged(bool canUndo);
+    void canRedoChanged(bool canRedo);
+    void isWaitingChanged(bool isWaiting);
+    void playStateChanged(int playState);
+    void screenPixelDensityChanged(double screenPixelDensity);
+    void screenDevicePixelRatioChanged(double screenDevicePixelRatio);
+    void maxHZoomChanged(int maxHZoom);
+    void playPositionTimeChanged(QString playPositionTime);
+    void currentSelectionTimeChanged(QString currentSelectionTime);
     void nextTrackPointChanged(double nextTrackPoint);
     void previousTrackPointChanged(double previousTrackPoint);
+    void nextEditPointChanged(double nextEditPoint);
+    void previousEditPointChanged(double previousEditPoint);
+    void recentFilesChanged(QStringList recentFiles);
     void statusMessageChanged(QString statusMessage);
-    void numTracksChanged(int numTracks);
     void audioTypeChanged(QString audioType);
+    void helpTitleChanged(QString helpTitle);
+    void helpTextChanged(QString helpText);
+    void versionTextChanged(QString versionText);
     void currentPosFileNameChanged(QString currentPosFileName);
-    void lastOpenPathChanged(QString lastOpenPath);
-    void canPasteChanged(bool canPaste);
-    void canPasteTagsChanged(bool canPasteTags);
-    void canPasteArtworkTagChanged(bool canPasteArtworkTag);
-    void curTrackArtworkDataChanged(QString curTrackArtworkData);
-    void screenDevicePixelRatioChanged(double screenDevicePixelRatio);
-    void volumeIncDecChanged(int volumeIncDec);
-    void volumeFadeChanged(int volumeFade);
-    void lastOpenPathUrlChanged(QUrl lastOpenPathUrl);
-    void uiWindowColorChanged(QColor uiWindowColor);
-    void uiTextColorChanged(QColor uiTextColor);
-    void isDarkModeOptionChanged(bool isDarkModeOption);
+    void appStorageRootChanged(QUrl appStorageRoot);
+    void searchResultsChanged();
+    void delProjFileNameChanged(QString delProjFileName);
+    void msgBoxFixTitleChanged(QString msgBoxFixTitle);
+    void msgBoxFixTextChanged(QString msgBoxFixText);
+    void msgBoxFixButtonsChanged(int msgBoxFixButtons);
+    void msgBoxFixVisibleChanged(bool msgBoxFixVisible);
     void isDarkModeChanged(bool isDarkMode);
     void dmDirChanged(QString dmDir);
+    void curTrackTitleChanged(QString curTrackTitle);
+    void curTrackArtistChanged(QString curTrackArtist);
+    void curTrackAlbumArtistChanged(QString curTrackAlbumArtist);
+    void curTrackComposerChanged(QString curTrackComposer);
+    void curTrackAlbumChanged(QString curTrackAlbum);
+    void curTrackCopyrightChanged(QString curTrackCopyright);
+    void curTrackGenreChanged(QString curTrackGenre);
+    void curTrackCommentChanged(QString curTrackComment);
+    void curTrackArtworkDataChanged(QString curTrackArtworkData);
+    void curTrackTrackChanged(int curTrackTrack);
+    void curTrackDiscChanged(int curTrackDisc);
+    void curTrackYearChanged(int curTrackYear);
+    void numTracksChanged(int numTracks);
+    void activeHelpNameChanged(QString activeHelpName);
+    void convertProgressTextChanged(QString convertProgressText);
+    void navDrawerPaneNameChanged(QString navDrawerPaneName);
+
+    // The selection edges changed.
     void selectionChanged();
+    // The track list or a track's tags changed.
     void TrackInfoUpdated();
+    // View geometry must be recomputed (zoom, sizes, pixel ratio).
     void calcViews();
+    // The views must repaint.
     void updateWidget();
+    // Connected queued to loadRecordedFileImpl.
+    void loadRecordedFileSig(QString recFile, bool append);
+    // The play position and levels for the views.
+    void playPositionChangedViewUpdate(double nNewPosition, short volLeft, short volRight);
+    // The touch interface's file picker.
+    void qmlPickFile(QString title, QUrl defaultPath, QStringList exts, int mode);
+    void closeFilePicker();
 
 protected:
-    // Asks for files to open; tests answer without a dialog.
+    // Asks for files to open through the UI services; tests may answer here instead.
     virtual QStringList chooseOpenFileNames(const QString &title, const QString &filter);
-    // The parent of the controller's dialogs: the modal dialog in front, else
-    // the main window.
+    // The parent of the controller's dialogs (opaque): the modal dialog in
+    // front, else the main window, else the active window.
     QWidget *dialogParent() const;
 
 private:
-    void setScreenDevicePixelRatio(double ratio);
-    qint64 documentFrames() const;
-    // What a track action at the current position is tested against.
-    qint64 trackCapabilityPosition() const;
-    void pushTrackCommand(class KvTrackInfoUndo *command);
-    void setCurrentPosFileName(const QString &name);
-    // Lock, wait cursor, build, push: the envelope of the volume edits.
-    void runFadeAction(int startVolume, int endVolume, const QString &text, bool chain);
-    void runSilenceAction(bool removeSilencing);
-    // The selection when it is usable for an edit and the document has frames.
-    bool editRange(qint64 &start, qint64 &end) const;
+    // Compare, store, announce: the rule of every plain write accessor.
+    template<typename T, typename Arg>
+    bool assignAndNotify(T &member, const T &value, void (KvQmlController::*signal)(Arg))
+    {
+        if (member == value)
+            return false;
+        member = value;
+        emit(this->*signal)(value);
+        return true;
+    }
 
+    // ---- Lifecycle and seams ----
+    KvControllerSeams m_seams;
     KvQmlModel *m_model = nullptr;
+    QString m_versionText;
+
+    // ---- Options and remembered folders (properties, settings) ----
+    int m_hZoom = 1;
+    int m_playPosWidth = 0;
+    MouseDragSelType m_mouseDragSelecting = 0;
+    double m_ceiling = 200.0;
+    double m_floor = 100.0;
+    bool m_hasDisplayGap = true;
+    int m_displayOffset = 50;
+    int m_volumeIncDec = 4;
+    int m_volumeFade = 4;
+    bool m_useAutoTrackNum = true;
+    QString m_trackNameFormat = QStringLiteral("%0N %T");
+    QString m_lastOpenPath;
+    QString m_lastSavePath;
+    QString m_lastOpenFilter;
+    double m_navigateBlockSecs = 0.5;
+    double m_navigatePageSecs = 5.0;
+    QString m_toastMessage;
+    bool m_loopAudio = false;
+    bool m_showIconText = true;
+    bool m_shareStatistics = true;
+    int m_iconSizeAdjust = 0;
+    int m_fontSizeAdjust = 0;
+    bool m_useExternalRecorder = false;
+    bool m_promptOnExit = true;
+    int m_recordingFormat = 1;
+    bool m_recordStereo = false;
+    int m_recordingQuality = 1;
+    int m_recordingFrequency = 1;
+    int m_convertingFormat = 1;
+    bool m_convertStereo = true;
+    int m_convertingQuality = 3;
+    int m_convertingFrequency = 1;
+    bool m_alwaysImport = true;
+    bool m_alwaysImportSet = false;
+    bool m_optionDelImageAfterImport = true;
+    bool m_isActionEditMode = processEditMode();
+    bool m_isWaiting = false;
+    QUrl m_appStorageRoot;
+
+    // ---- Appearance and screen metrics ----
+    QColor m_uiWindowColor;
+    QColor m_uiTextColor;
+    bool m_isDarkModeOption = false;
+    bool m_isDarkMode = false;
+    double m_screenPixelDensity = 0.0;
+    double m_screenDevicePixelRatio = 0.0;
+    int m_painterPixelRatio = 1;
+    void setScreenDevicePixelRatio(double ratio);
+
+    // ---- Help tour ----
+    bool m_showHelp = false;
+    QString m_activeHelpName;
+    QString m_navDrawerPaneName = QStringLiteral("edit");
+    QString m_helpTitle;
+    QString m_helpText;
+
+    // ---- Utilities: in-window message box, search results ----
+    QString m_msgBoxFixTitle;
+    QString m_msgBoxFixText;
+    int m_msgBoxFixButtons = 0;
+    bool m_msgBoxFixVisible = false;
+    int m_msgBoxFixAnswer = -1;
+
+    // ---- Document state, selection, navigation, scroll, zoom and time texts ----
     double m_scrollFrame = 0.0;
     qint64 m_selectionStart = -1;
     qint64 m_selectionEnd = -1;
-    bool m_useAutoTrackNum = true;
-    QString m_trackNameFormat = QStringLiteral("%0N %T");
-
     // What the views were last told; the impossible start values make the
     // first refresh announce.
     double m_publishedTotalFrames = 0.0;
@@ -334,33 +971,75 @@ private:
     qint64 m_publishedSelectionEnd = -3;
     bool m_selectionPublished = false;
     bool m_publishedFragments = false;
+    QString m_statusMessage;
+    QString m_audioType;
+    QString m_currentPosFileName;
+    QString m_playPositionTime;
+    QString m_currentSelectionTime;
+    double m_nextEditPoint = -1.0;
+    double m_previousEditPoint = -1.0;
+    double m_nextTrackPoint = -1.0;
+    double m_previousTrackPoint = -1.0;
+    KvPlayState m_playState = 0;
+    qint64 documentFrames() const;
+    void setCurrentPosFileName(const QString &name);
 
+    // ---- Frame edits, frame clipboard, volume and silence ----
+    bool m_canUndo = false;
+    bool m_canRedo = false;
+    bool m_canPaste = false;
+    // Lock, wait cursor, build, push: the envelope of the volume edits.
+    void runFadeAction(int startVolume, int endVolume, const QString &text, bool chain);
+    void runSilenceAction(bool removeSilencing);
+    // The selection when it is usable for an edit and the document has frames.
+    bool editRange(qint64 &start, qint64 &end) const;
+
+    // ---- Tracks, track tags and the tag clipboard ----
     bool m_hasTracks = false;
     bool m_canSetTrackStart = false;
     bool m_canSetTrackEnd = false;
     bool m_canSplitTrack = false;
     bool m_canDeleteTrack = false;
-    double m_nextTrackPoint = -1.0;
-    double m_previousTrackPoint = -1.0;
-    QString m_statusMessage;
     int m_numTracks = -1;
-    QString m_audioType;
-    QString m_currentPosFileName;
-    QString m_suspendedFile;
-    QString m_lastOpenPath;
-
-    bool m_canPaste = false;
     bool m_canPasteTags = false;
     bool m_canPasteArtworkTag = false;
+    int m_curTrack = -1;
+    QString m_curTrackTitle;
+    QString m_curTrackArtist;
+    QString m_curTrackAlbumArtist;
+    QString m_curTrackComposer;
+    QString m_curTrackAlbum;
+    QString m_curTrackCopyright;
+    QString m_curTrackGenre = QStringLiteral("-");
+    QString m_curTrackComment;
     QString m_curTrackArtworkData;
+    int m_curTrackTrack = 0;
+    int m_curTrackDisc = 0;
+    int m_curTrackYear = 0;
+    // What a track action at the current position is tested against.
+    qint64 trackCapabilityPosition() const;
+    void pushTrackCommand(class KvTrackInfoUndo *command);
 
-    int m_volumeIncDec = 4;
-    int m_volumeFade = 4;
+    // ---- Opening and appending ----
+    QStringList m_recentFiles;
 
-    int m_painterPixelRatio = 1;
-    double m_screenDevicePixelRatio = 0.0;
-    QColor m_uiWindowColor;
-    QColor m_uiTextColor;
-    bool m_isDarkModeOption = false;
-    bool m_isDarkMode = false;
+    // ---- Project file, project commands, suspend and recovery ----
+    bool m_canSaveDirtyProject = false;
+    QString m_suspendedFile;
+    QString m_delProjFileName;
+
+    // ---- Playback ----
+    KvPlayThread *m_playThread = nullptr;
+    // Never assigned; waited for on destruction when set.
+    QThread *m_workerThread = nullptr;
+
+    // ---- Export and track export ----
+
+    // ---- Conversion ----
+    int m_convertProgress = -1;
+    QString m_convertProgressText = QStringLiteral(
+        "<br/><h1>Converting All to...</h1><br/><h1>MP3</h1><br/><h3>Stereo</h3><br/><h3>192 kbps</h3>"
+        "<br/><h3>44100 Hz</h3><br/>");
+
+    // ---- Recording ----
 };

@@ -1,16 +1,18 @@
-// The tag and frame clipboard state and the current track's artwork.
+// The current track's artwork: the artwork clipboard and the image import.
 #include "KvQmlController.h"
+
+#include "KvControllerSupport.h"
 
 #include <KvArtworkCodec.h>
 #include <KvCoverArt.h>
 #include <KvQmlModel.h>
 #include <KvTagInfo.h>
+#include <KvUiServices.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
 #include <QMimeData>
@@ -18,60 +20,9 @@
 
 #include <exception>
 
-namespace {
-
-const char kFrameMimeType[] = "application/x-mp3morvelta-clip-mime";
-const char kFrameClipboardPrefix[] = "22 serialization::archive 17 0 1 25 mp3Morvelta.clipboard.fmt";
-static_assert(sizeof(kFrameClipboardPrefix) - 1 == 61, "archive header and format name");
-
-QClipboard *clipboard()
-{
-    return qobject_cast<QGuiApplication *>(QCoreApplication::instance()) ? QGuiApplication::clipboard()
-                                                                         : nullptr;
-}
-
-} // namespace
-
-bool KvQmlController::isClipboardFormat(const QString &text)
-{
-    return text.startsWith(QLatin1String(kFrameClipboardPrefix));
-}
-
-void KvQmlController::ClipboardChanged(QClipboard::Mode mode)
-{
-    if (mode != QClipboard::Clipboard)
-        return;
-    QClipboard *board = clipboard();
-    if (!board)
-        return;
-
-    bool frames = false;
-    if (const QMimeData *mime = board->mimeData()) {
-        const QByteArray data = mime->data(QLatin1String(kFrameMimeType));
-        frames = !data.isEmpty() && isClipboardFormat(QString::fromUtf8(data));
-    }
-    if (frames != m_canPaste) {
-        m_canPaste = frames;
-        emit canPasteChanged(frames);
-    }
-
-    KvTagInfo scratch;
-    const bool tags = tagInfoFromClipboardXml(scratch);
-    if (tags != m_canPasteTags) {
-        m_canPasteTags = tags;
-        emit canPasteTagsChanged(tags);
-    }
-
-    const bool image = !board->image().isNull();
-    if (image != m_canPasteArtworkTag) {
-        m_canPasteArtworkTag = image;
-        emit canPasteArtworkTagChanged(image);
-    }
-}
-
 bool KvQmlController::tagInfoFromClipboardXml(KvTagInfo &record) const
 {
-    QClipboard *board = clipboard();
+    QClipboard *board = kvClipboard();
     const QString text = board ? board->text() : QString();
     if (text.isEmpty() || !KvTagInfo::hasXmlPrefix(text))
         return false;
@@ -93,7 +44,7 @@ void KvQmlController::setCurTrackArtworkData(const QString &text)
 
 void KvQmlController::copyArtworkDataTag()
 {
-    QClipboard *board = clipboard();
+    QClipboard *board = kvClipboard();
     if (!board)
         return;
     KvTagInfo record;
@@ -108,7 +59,7 @@ void KvQmlController::pasteArtworkDataTag()
         setCurTrackArtworkData(artworkToText(record.artwork));
         return;
     }
-    QClipboard *board = clipboard();
+    QClipboard *board = kvClipboard();
     if (!board)
         return;
     const QByteArray bytes = encodeArtworkImage(board->image());
@@ -182,15 +133,15 @@ bool KvQmlController::importArtworkImage(const QStringList &files, bool &removeA
 
 QWidget *KvQmlController::dialogParent() const
 {
-    const bool widgets = qobject_cast<QApplication *>(QCoreApplication::instance());
-    if (QWidget *modal = widgets ? QApplication::activeModalWidget() : nullptr)
+    const KvUiServices &ui = uiServices();
+    if (QWidget *modal = ui.activeModalWidget())
         return modal;
-    if (parent() && parent()->isWidgetType())
-        return static_cast<QWidget *>(parent());
-    return widgets ? QApplication::activeWindow() : nullptr;
+    if (QWidget *window = ui.widgetOf(parent()))
+        return window;
+    return ui.activeWindow();
 }
 
 QStringList KvQmlController::chooseOpenFileNames(const QString &title, const QString &filter)
 {
-    return QFileDialog::getOpenFileNames(dialogParent(), title, m_lastOpenPath, filter);
+    return uiServices().openFileNames(dialogParent(), title, m_lastOpenPath, filter, nullptr);
 }

@@ -1,5 +1,8 @@
-// Selection changes as undo entries.
+// The selection: its edges, the selection gestures and commands, and
+// selection changes as undo entries.
 #include "KvQmlController.h"
+
+#include "KvControllerSupport.h"
 
 #include <KvAudioFragmentList.h>
 #include <KvQmlModel.h>
@@ -32,4 +35,64 @@ void KvQmlController::pushSelectionChange(qint64 oldScrollFrame, qint64 oldSelec
     stack->push(command);
     if (clean)
         stack->setClean();
+}
+
+void KvQmlController::setSelectionStart(double frame)
+{
+    const qint64 v = kvFrameOf(frame);
+    if (v == m_selectionStart)
+        return;
+    m_selectionStart = v;
+    emit selectionStartChanged(double(v));
+    refreshDocumentState();
+}
+
+void KvQmlController::setSelectionEnd(double frame)
+{
+    const qint64 v = kvFrameOf(frame);
+    if (v == m_selectionEnd)
+        return;
+    m_selectionEnd = v;
+    emit selectionEndChanged(int(v));
+    refreshDocumentState();
+}
+
+void KvQmlController::resetSelection()
+{
+    // Not built yet.
+}
+
+void KvQmlController::extendSelection(double dbSelectedFrame)
+{
+    // Not built yet.
+}
+
+void KvQmlController::adjustSelection(double dbFramesDelta)
+{
+    // Not built yet.
+}
+
+void KvQmlController::startNewSelection()
+{
+    // Not built yet.
+}
+
+void KvQmlController::endNewSelection(QString undoString)
+{
+    // Not built yet.
+}
+
+void KvQmlController::actionSelectAll()
+{
+    // Not built yet.
+}
+
+void KvQmlController::actionSetBegin()
+{
+    // Not built yet.
+}
+
+void KvQmlController::actionSetEnd()
+{
+    // Not built yet.
 }

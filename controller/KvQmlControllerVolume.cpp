@@ -1,6 +1,8 @@
 // Volume and silence edits of the selection, and inserted silence.
 #include "KvQmlController.h"
 
+#include "KvControllerSupport.h"
+
 #include <KvAudioFile.h>
 #include <KvAudioFragmentList.h>
 #include <KvEngineFactories.h>
@@ -9,28 +11,8 @@
 #include <KvVolumeFade.h>
 #include <KvVolumeSilence.h>
 
-#include <QCursor>
-#include <QGuiApplication>
 #include <QMutexLocker>
-#include <QSettings>
 #include <QUndoStack>
-
-namespace {
-
-void writeEditDone()
-{
-    QSettings().setValue("HelpUsage/EditDone", true);
-}
-
-// The wait cursor while an edit is built and pushed.
-class WaitCursor
-{
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-};
-
-} // namespace
 
 void KvQmlController::setVolumeIncDec(int steps)
 {
@@ -126,7 +108,7 @@ void KvQmlController::runFadeAction(int startVolume, int endVolume, const QStrin
         return;
     QMutexLocker lock(&m_model->mutex());
     {
-        WaitCursor wait;
+        KvWaitCursor wait;
         QUndoCommand *command = VolumeFadeSelection(startVolume, endVolume, 1);
         if (command) {
             command->setText(text);
@@ -135,7 +117,7 @@ void KvQmlController::runFadeAction(int startVolume, int endVolume, const QStrin
             m_model->undoStack()->push(command);
         }
     }
-    writeEditDone();
+    setHelpUsage("EditDone");
 }
 
 void KvQmlController::runSilenceAction(bool removeSilencing)
@@ -143,7 +125,7 @@ void KvQmlController::runSilenceAction(bool removeSilencing)
     if (!m_model)
         return;
     QMutexLocker lock(&m_model->mutex());
-    WaitCursor wait;
+    KvWaitCursor wait;
     if (KvVolumeSilence *command = VolumeSilenceSelection(removeSilencing))
         m_model->undoStack()->push(command);
 }
@@ -181,11 +163,11 @@ void KvQmlController::actionRemoveSilenceFrames()
 void KvQmlController::stateActionInsertSilenceDlg_Finished(qint64 frames)
 {
     if (frames > 0 && m_model) {
-        WaitCursor wait;
+        KvWaitCursor wait;
         if (KvInsertSilence *command = insertSilence(frames))
             m_model->undoStack()->push(command);
     }
-    writeEditDone();
+    setHelpUsage("EditDone");
 }
 
 void KvQmlController::stateActionNormalizeDlg_Finished(int steps, const QString &dbText)
@@ -196,5 +178,15 @@ void KvQmlController::stateActionNormalizeDlg_Finished(int steps, const QString 
             m_model->undoStack()->push(command);
         }
     }
-    writeEditDone();
+    setHelpUsage("EditDone");
+}
+
+void KvQmlController::actionInsertSilence()
+{
+    // Not built yet.
+}
+
+void KvQmlController::actionNormalize()
+{
+    // Not built yet.
 }

@@ -1,5 +1,7 @@
 #include "KvAACFrameRepacker.h"
 
+#include <algorithm>
+
 #include "KvAACFrameSizeInfo.h"
 #include "KvAacOpaqueAudioFileInfo.h"
 #include "KvFile.h"
@@ -85,6 +87,19 @@ qint64 KvAACFrameRepacker::scanFrames(const QString &path, QString &errorText)
     }
     lib->freeAacGainsOffsets(entries);
     m_frameCount = count;
+
+    m_scanReport = KvScanReport();
+    KvAacScanReport report{};
+    if (lib->lastScanReport(&report)) {
+        report.message[sizeof report.message - 1] = 0;
+        if (count > 0) {
+            m_scanReport.damagedFrames = std::max<int64_t>(0, report.untouchedFrames);
+            m_scanReport.cutAtFrame = report.cutAtFrame;
+            m_scanReport.cutAtOffset = report.cutAtOffset;
+        } else {
+            m_scanReport.libraryMessage = QString::fromUtf8(report.message);
+        }
+    }
 
     // The new holder takes the handle; the old one releases its own.
     boost::shared_ptr<KvAacOpaqueAudioFileInfo> holder(new KvAacOpaqueAudioFileInfo(h));

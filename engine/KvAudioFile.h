@@ -29,6 +29,12 @@ public:
     // 0 when there is no frame index.
     virtual qint64 frameCount() const;
 
+    // After a successful open: one sentence for the user about what the open
+    // could not keep as ordinary audio (damaged frames silenced, AAC frames
+    // kept unread, a change of format that ended the document), empty when
+    // the file was read whole. The open flow shows it once, before editing.
+    QString damageReport() const;
+
 protected:
     KvAudioFile();
 

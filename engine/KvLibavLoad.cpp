@@ -80,6 +80,7 @@ void KvLibavLoad::loadFrom(const QStringList &candidates)
         !resolveInto(*this, "close_aac_write", m_closeWrite) ||
         !resolveInto(*this, "close_aac_handle", m_closeHandle))
         return;
+    resolveInto(*this, "aac_last_scan_report", m_lastScanReport);
     m_loaded = m_init();
 }
 
@@ -138,6 +139,14 @@ int KvLibavLoad::closeAacHandle(KvAacHandle handle)
     if (!m_loaded || !m_closeHandle)
         return -1;
     return m_closeHandle(handle);
+}
+
+bool KvLibavLoad::lastScanReport(KvAacScanReport *report)
+{
+    if (!m_loaded || !m_lastScanReport || !report)
+        return false;
+    m_lastScanReport(report);
+    return true;
 }
 
 KvLibavLoad *KvLibavLoad::instance()

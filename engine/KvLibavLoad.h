@@ -1,7 +1,8 @@
 #pragma once
 // The run-time binding of the AAC wrapper library (libvodozidoza.so): loads it
 // once, resolves its nine entry points and answers every call as "not
-// loaded" when any of that failed, so that AAC is simply off without it.
+// loaded" when any of that failed, so that AAC is simply off without it. The
+// scan report entry point is optional: a library without it still loads.
 #include "KvAacWrap.h"
 
 #include <QLibrary>
@@ -36,6 +37,9 @@ public:
                       qint32 *outputLength);
     int closeAacWrite(KvAacHandle writer);
     int closeAacHandle(KvAacHandle handle);
+    // What the last scan on this thread could not index as ordinary frames; false
+    // (report untouched) without the library or with one that does not tell.
+    bool lastScanReport(KvAacScanReport *report);
 
     // The process-wide binding (g_libavLoad), created on the first call.
     static KvLibavLoad *instance();
@@ -53,6 +57,7 @@ private:
     KvAacWriteFrameFn m_writeFrame = nullptr;
     KvAacCloseWriteFn m_closeWrite = nullptr;
     KvAacCloseHandleFn m_closeHandle = nullptr;
+    KvAacLastScanReportFn m_lastScanReport = nullptr;   // optional
 };
 
 // The one binding of the process; set by KvLibavLoad::instance() and never cleared.

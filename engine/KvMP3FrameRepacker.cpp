@@ -130,6 +130,125 @@ private:
     KvMp3FrameContext m_ctx;
 };
 
+// Which format a header names: version, layer, sampling frequency and mono or
+// not; -1 when it is no valid header.
+int formatSignature(const uint8_t *header)
+{
+    KvMp3FrameHeader h{};
+    if (KvMp3DecodeHeader(header, 4, h, nullptr) != KvMp3SyntaxOk || header[0] != 0xFF)
+        return -1;
+    return ((h.version * 4 + h.layer) * 4 + h.sampling_frequency) * 2 + (h.mode == 3 ? 1 : 0);
+}
+
+} // namespace
+
+// Walks the frames of a scan in file order into a growing record table.
+// Damage stays in place as broken frames. A run of frames outside the stream's
+// format that all share one other format is where the stream changes format
+// (two files joined): the frames kept end before it.
+class KvMp3ScanWalk {
+public:
+    // Frames of one other format in a row that make a change of format; a
+    // shorter run counts when it reaches the end of the index.
+    static constexpr qint64 kChangeRun = 8;
+    static constexpr qint64 kChangeRunAtEnd = 2;
+
+    explicit KvMp3ScanWalk(KvMP3FrameSizeInfo *format) : m_format(format), m_scanner(format) {}
+
+    KvMp3InputBuffer &input() { return m_scanner.input(); }
+    // Table size to start with, when known.
+    void setCapacityHint(qint64 n) { m_hint = n; }
+
+    // Parses the frame now in the input, found at offset. False ends the walk:
+    // the frame cannot be parsed (a truncated frame) or the format changed.
+    bool add(qint64 offset)
+    {
+        const qint64 i = m_count;
+        // Room for this record and the zero record after it.
+        if (i + 2 > m_capacity) {
+            const qint64 grown = m_capacity > 0 ? m_capacity * 2 : std::max<qint64>(m_hint, i + 2);
+            std::unique_ptr<KvMP3GainFrameInfo[]> bigger(new KvMP3GainFrameInfo[size_t(grown)]);
+            if (i > 0)
+                std::memcpy(bigger.get(), m_records.get(), size_t(i) * sizeof(KvMP3GainFrameInfo));
+            m_records = std::move(bigger);
+            m_capacity = grown;
+        }
+        KvMp3InputBuffer &in = input();
+        const uint8_t *frame = in.data + in.used;
+        const size_t avail = size_t(std::max<int64_t>(0, in.length - in.used));
+        const bool outside = i > 0 && m_format && KvMp3OutsideFormat(frame, avail, *m_format);
+        const int signature = avail >= 4 ? formatSignature(frame) : -1;
+        if (!m_scanner.parse(m_records[size_t(i)], offset)) {
+            m_failed = true;
+            return false;
+        }
+        ++m_count;
+        if (!outside) {
+            m_runStart = -1;
+            return true;
+        }
+        if (m_runStart < 0) {
+            m_runStart = i;
+            m_runSignature = signature;
+        } else if (signature != m_runSignature) {
+            m_runSignature = -1;
+        }
+        if (m_runSignature >= 0 && m_count - m_runStart >= kChangeRun) {
+            m_changed = true;
+            return false;
+        }
+        return true;
+    }
+
+    bool failed() const { return m_failed; }
+    bool changed() const { return m_changed; }
+    // Frames handed to add, the one that failed included.
+    qint64 seen() const { return m_count + (m_failed ? 1 : 0); }
+    qint64 offsetOf(qint64 i) const { return qint64(m_records[size_t(i)].offset); }
+
+    // Ends the walk at the end of the index (or where add refused a frame):
+    // the frames kept, with the terminating record after them. After a walk
+    // that ended early it keeps the offset of the frame it ended at.
+    qint64 finish(KvScanReport &damage)
+    {
+        if (!m_failed && !m_changed && m_runStart >= 0 && m_runSignature >= 0
+            && m_count - m_runStart >= kChangeRunAtEnd)
+            m_changed = true;
+        const qint64 kept = m_changed ? m_runStart : m_count;
+        if (kept > 0) {
+            KvMP3GainFrameInfo &end = m_records[size_t(kept)];
+            const uint32_t offset = m_changed || m_failed ? end.offset : 0;
+            end = KvMP3GainFrameInfo{};
+            end.offset = offset;
+        }
+        damage = KvScanReport();
+        for (qint64 k = 0; k < kept; ++k)
+            if (m_records[size_t(k)].flags & KvMp3FrameFlag::Broken)
+                ++damage.damagedFrames;
+        if (m_changed) {
+            damage.cutAtFrame = kept;
+            damage.cutAtOffset = offsetOf(kept);
+        }
+        return kept;
+    }
+
+    std::unique_ptr<KvMP3GainFrameInfo[]> release() { return std::move(m_records); }
+
+private:
+    KvMP3FrameSizeInfo *m_format;
+    RecordScanner m_scanner;
+    std::unique_ptr<KvMP3GainFrameInfo[]> m_records;
+    qint64 m_capacity = 0;
+    qint64 m_hint = 0;
+    qint64 m_count = 0;
+    bool m_failed = false;
+    bool m_changed = false;
+    qint64 m_runStart = -1;   // first frame of the current run outside the format
+    int m_runSignature = -1;  // the run's one format, -1 when it has several
+};
+
+namespace {
+
 std::atomic<bool> g_onePass{true};
 
 bool stopRequested(qint64 frame)
@@ -153,6 +272,7 @@ qint64 KvMP3FrameRepacker::scanFrames(const QString &path, QString &errorText)
         return -1;
     // Until the scan succeeds the source holds no frames.
     m_frameCount = 0;
+    m_scanReport = KvScanReport();
 
     KvFile &file = m_fileInfo->file();
     file.setFileName(path);
@@ -171,96 +291,78 @@ qint64 KvMP3FrameRepacker::scanFrames(const QString &path, QString &errorText)
     // One pass: each frame is parsed as libmpg123 hands it over (libmpg123
     // reading on a thread of its own). The result stands when libmpg123's
     // index names exactly the offsets seen.
-    std::unique_ptr<KvMP3GainFrameInfo[]> records;
-    qint64 capacity = 0;
-    qint64 seen = 0;
-    bool failed = false;
+    KvMp3ScanWalk walk(format);
     bool stopped = false;
     bool farOffset = false;
-    {
-        const qint64 fileSize = file.size();
-        RecordScanner scanner(format);
-        KvMp3InputBuffer &in = scanner.input();
-        const auto consume = [&](const Mpg123FrameStart &f) {
-            const qint64 i = seen++;
-            if (stopRequested(i)) {
-                stopped = true;
-                return false;
-            }
-            // Room for this record and the zero record after it. The first
-            // frame's length gives the count of a constant-bitrate file; the
-            // pages of a table too large for a variable one are never touched.
-            if (i + 2 > capacity) {
-                const qint64 grown = capacity > 0 ? capacity * 2 : fileSize / (qint64(f.bodyBytes) + 4) + 16;
-                std::unique_ptr<KvMP3GainFrameInfo[]> bigger(new KvMP3GainFrameInfo[size_t(grown)]);
-                if (i > 0)
-                    std::memcpy(bigger.get(), records.get(), size_t(i) * sizeof(KvMP3GainFrameInfo));
-                records = std::move(bigger);
-                capacity = grown;
-            }
-            if (f.offset > qint64(UINT32_MAX))
-                farOffset = true;
-            // The scan reads a frame's header, CRC word and side information
-            // only; the rest of the buffer stands for the main data.
-            for (int k = 0; k < 4; ++k)
-                in.data[k] = uint8_t(f.header >> (24 - 8 * k));
-            std::memcpy(in.data + 4, f.body, sizeof f.body);
-            in.length = std::min<int64_t>(int64_t(f.bodyBytes) + 4, kReadBufferSize);
-            in.used = 0;
-            if (!scanner.parse(records[size_t(i)], f.offset)) {
-                failed = true;
-                return false;
-            }
-            return true;
-        };
-        const bool indexed = readMpg123FrameStarts(file.fileName(), offsets, consume);
-        if (stopped)
-            return -12;
-        if (!indexed)
-            return -3;
-    }
-    if (!usableIndex(offsets))
+    const qint64 fileSize = file.size();
+    KvMp3InputBuffer &in = walk.input();
+    const auto consume = [&](const Mpg123FrameStart &f) {
+        const qint64 i = walk.seen();
+        if (stopRequested(i)) {
+            stopped = true;
+            return false;
+        }
+        // The first frame's length gives the count of a constant-bitrate file;
+        // the pages of a table too large for a variable one are never touched.
+        if (i == 0)
+            walk.setCapacityHint(fileSize / (qint64(f.bodyBytes) + 4) + 16);
+        if (f.offset > qint64(UINT32_MAX))
+            farOffset = true;
+        // The scan reads a frame's header, CRC word and side information
+        // only; the rest of the buffer stands for the main data.
+        for (int k = 0; k < 4; ++k)
+            in.data[k] = uint8_t(f.header >> (24 - 8 * k));
+        std::memcpy(in.data + 4, f.body, sizeof f.body);
+        in.length = std::min<int64_t>(int64_t(f.bodyBytes) + 4, kReadBufferSize);
+        in.used = 0;
+        return walk.add(f.offset);
+    };
+    const bool indexed = readMpg123FrameStarts(file.fileName(), offsets, consume);
+    if (stopped)
+        return -12;
+    if (!indexed || !usableIndex(offsets))
         return -3;
 
-    // After a failure the index may name frames past the failing one.
-    bool same = !farOffset && (failed ? seen <= qint64(offsets.size()) : seen == qint64(offsets.size()));
+    // A walk that ended early leaves the index naming frames past its end.
+    const qint64 seen = walk.seen();
+    const bool early = walk.failed() || walk.changed();
+    bool same = !farOffset && (early ? seen <= qint64(offsets.size()) : seen == qint64(offsets.size()));
     for (qint64 k = 0; same && k < seen; ++k)
-        same = qint64(records[size_t(k)].offset) == offsets[size_t(k)];
-    if (same) {
-        const qint64 count = seen - (failed ? 1 : 0);
-        if (count == 0)
-            return -6;
-        // The terminating record; after a failure it keeps the failing frame's offset.
-        std::memset(&records[size_t(count)], 0, sizeof(KvMP3GainFrameInfo));
-        if (failed)
-            records[size_t(count)].offset = uint32_t(offsets[size_t(count)]);
-        m_table.reset(records.release());
-        m_firstFrameOffset = offsets[0];
-        m_frameCount = count;
-        return count;
-    }
+        same = walk.offsetOf(k) == offsets[size_t(k)];
+    if (same)
+        return keep(walk);
 
     // libmpg123 handed over frames its index does not name: read the frames
     // again at the index's offsets, with fresh format facts. The index is
-    // whole unless the walk was stopped at a failing frame.
-    records.reset();
+    // whole unless the walk was stopped early.
     *format = KvMP3FrameSizeInfo();
-    if (failed && (!buildMpg123FrameIndex(file.fileName(), offsets) || !usableIndex(offsets)))
+    if (early && (!buildMpg123FrameIndex(file.fileName(), offsets) || !usableIndex(offsets)))
         return -3;
     return scanAtOffsets(offsets);
 }
 
+qint64 KvMP3FrameRepacker::keep(KvMp3ScanWalk &walk)
+{
+    KvScanReport damage;
+    const qint64 count = walk.finish(damage);
+    // Not an MP3 stream that damage left readable, but false frames libmpg123
+    // found in other data: refused as not recognised.
+    if (count == 0 || damage.damagedFrames * 2 > count)
+        return -6;
+    m_firstFrameOffset = walk.offsetOf(0);
+    m_table.reset(walk.release().release());
+    m_frameCount = count;
+    m_scanReport = damage;
+    return count;
+}
+
 qint64 KvMP3FrameRepacker::scanAtOffsets(const std::vector<qint64> &offsets)
 {
-    KvMP3FrameSizeInfo *format = mp3SizeInfo();
     const qint64 count = qint64(offsets.size());
-
-    // The index gives the frame count: size the table once, with its terminating record.
-    m_table.reset(new KvMP3GainFrameInfo[size_t(count) + 1]());
-    KvMP3GainFrameInfo *table = m_table.get();
-
-    RecordScanner scanner(format);
-    KvMp3InputBuffer &in = scanner.input();
+    KvMp3ScanWalk walk(mp3SizeInfo());
+    // The index gives the frame count: the table is sized once, with its terminating record.
+    walk.setCapacityHint(count + 1);
+    KvMp3InputBuffer &in = walk.input();
     ReadAhead reader(m_fileInfo->file());
 
     // Reads frame k: the bytes up to the next frame, at most the buffer. What
@@ -269,47 +371,24 @@ qint64 KvMP3FrameRepacker::scanAtOffsets(const std::vector<qint64> &offsets)
         const qint64 distance = k + 1 < count ? offsets[size_t(k) + 1] - offsets[size_t(k)] : kReadBufferSize;
         const qint64 n = reader.read(offsets[size_t(k)], in.data, std::min(distance, kReadBufferSize));
         if (n <= 0)
-            return -5;
+            return n < 0 ? -4 : -5;
         in.length = n;
         in.used = 0;
         return 0;
     };
 
-    int code = readFrame(0);
-    qint64 i = 0;
-    const bool started = code == 0;
-    if (started) {
-        while (i < count) {
-            if (!scanner.parse(table[i], offsets[size_t(i)])) {
-                code = -6;
-                break;
-            }
-            if (stopRequested(i)) {
-                code = -12;
-                break;
-            }
-            ++i;
-            if (i < count) {
-                code = readFrame(i);
-                if (code != 0)
-                    break;
-            }
+    for (qint64 i = 0; i < count; ++i) {
+        if (stopRequested(i))
+            return -12;
+        const int code = readFrame(i);
+        if (code != 0) {
+            // Nothing to read at the first frame: the code; later the frames before.
+            if (i == 0)
+                return -5;
+            break;
         }
+        if (!walk.add(offsets[size_t(i)]))
+            break;
     }
-    if (started) {
-        // The terminating record; after a failure it keeps the failing frame's offset.
-        table[i] = KvMP3GainFrameInfo{};
-        if (i < count)
-            table[i].offset = uint32_t(offsets[size_t(i)]);
-    }
-
-    if (code == -12)
-        return -12;
-    if (code == 0 || i > 0) {
-        m_firstFrameOffset = offsets[0];
-        // Frames after a failure are not indexed: the table ends here.
-        m_frameCount = i;
-        return i;
-    }
-    return code;
+    return keep(walk);
 }

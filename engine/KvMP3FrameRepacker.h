@@ -14,6 +14,7 @@ class KvMp3RepackHandle;
 struct KvMp3InputBuffer;
 class KvBitWriter;
 struct KvMp3FrameContext;
+class KvMp3ScanWalk;
 
 // The frame index of one MP3 source: one KvMP3GainFrameInfo per frame,
 // followed by an all-zero record, and the source's format facts.
@@ -29,11 +30,13 @@ public:
     explicit KvMP3FrameRepacker(const boost::shared_ptr<KvFrameSizeInfo> &format);
     ~KvMP3FrameRepacker() override;
 
-    // Results: frames parsed (> 0), or -1 (already scanned, or the file cannot
-    // be opened: errorText is set), -3 (no usable frame index), -4, -5 (the
-    // first frame cannot be read), -6 (the first frame cannot be parsed),
-    // -12 (the thread was asked to stop). A failure after the first frame ends
-    // the scan and keeps the frames before it.
+    // Results: frames kept (> 0), or -1 (already scanned, or the file cannot
+    // be opened: errorText is set), -3 (no usable frame index), -5 (the first
+    // frame cannot be read), -6 (the first frame cannot be parsed, or more
+    // than half the frames are damage: false frames in other data), -12 (the
+    // thread was asked to stop). Damaged frames are kept as broken frames; a
+    // change of format, a truncated frame or a read error ends the frames
+    // kept. damage() tells what was kept broken and where the walk was cut.
     qint64 scanFrames(const QString &path, QString &errorText) override;
 
     // The scan parses each frame as libmpg123 reads it, and reads the frames
@@ -93,6 +96,8 @@ public:
 private:
     // Parses the frames at the given offsets, read from the open file.
     qint64 scanAtOffsets(const std::vector<qint64> &offsets);
+    // Ends a walk: takes its table, or refuses a file that is mostly damage.
+    qint64 keep(KvMp3ScanWalk &walk);
 
     qint64 m_firstFrameOffset = 0;
     boost::shared_array<KvMP3GainFrameInfo> m_table;

@@ -33,12 +33,57 @@ struct ParsedFrame {
     int gain[2] = {0, 0};        // largest coded global_gain per channel
     bool noAudio = true;         // every part2_3_length is 0
     bool crcMismatch = false;
-    bool broken = false;         // CRC mismatch, or its payload overlaps used bytes
+    bool broken = false;         // CRC mismatch, damaged, foreign, or its payload overlaps used bytes
+    bool damaged = false;        // side information that cannot be true
+    bool foreign = false;        // not a frame of the stream's format: stands as a silent one
     bool firstFrame = false;     // the first frame since the last reset
     int64_t payloadStartBits = 0;  // ring read position of its payload
     int64_t payloadBits = 0;       // bits of payload skipped (0 when broken)
     int64_t refilledBefore = 0;    // ring bytes appended since the reset, before this frame's
 };
+
+bool outsideFormat(int decoded, const KvMp3FrameHeader &h, const KvMP3FrameSizeInfo &format)
+{
+    return decoded != KvMp3SyntaxOk || h.layer != 3 || h.version != format.versionCode()
+           || h.sampling_frequency != format.rateCode()
+           || KvMp3ChannelCount(h.mode) != format.channelCount();
+}
+
+// Side information no encoder writes: more big values than a granule has lines.
+bool plausibleSideInfo(const KvMp3FrameHeader &h, const KvMp3SideInfo &si)
+{
+    for (int c = 0; c < KvMp3ChannelCount(h.mode); ++c)
+        for (int gr = 0; gr < KvMp3GranuleCount(h.version); ++gr)
+            if (si.ch[c].gr[gr].big_values > 288)
+                return false;
+    return true;
+}
+
+// A frame outside the stream's format stands in the stream as a broken, silent
+// frame of that format. Nothing of it reaches the main-data ring, and the
+// reservoir before it cannot serve the frames after it: the ring is emptied.
+int foreignFrame(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, const KvMP3FrameSizeInfo &format,
+                 KvMp3FrameHeader &h, KvMp3SideInfo &si, ParsedFrame &pf, size_t avail)
+{
+    h = silentHeader(format);
+    si = KvMp3SideInfo{};
+    pf.firstFrame = st.firstFrame;
+    pf.foreign = true;
+    pf.broken = true;
+    pf.capacity = KvMp3MainDataCapacity(h);
+    pf.refilledBefore = st.refilled;
+    st.channels = KvMp3ChannelCount(h.mode);
+    in.channels = int16_t(st.channels);
+    st.predictedFrameLength = KvMp3FrameLength(h.version, h.bitrate_index, h.sampling_frequency, h.padding);
+    st.ringReadBits = st.frameStart * 8;
+    pf.ringFill = st.ringFill();
+    pf.payloadStartBits = st.ringReadBits;
+    st.input.skip(uint64_t(avail) * 8);
+    st.firstFrame = false;
+    in.used += int64_t(avail);
+    in.totalBits += uint64_t(avail) * 8;
+    return KvMp3StepOk;
+}
 
 // The steps scan and rebuild share: header, CRC, side information, main data
 // into the ring, payload position against the ring. Writes no record and no
@@ -61,8 +106,16 @@ int parseFrame(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, const KvMp3Fram
         if (!format)
             return KvMp3StepUnreadable;
         h = silentHeader(*format);
-    } else if (KvMp3DecodeHeader(base, avail, h, &start) != KvMp3SyntaxOk) {
-        return KvMp3StepUnreadable;
+    } else {
+        const int decoded = KvMp3DecodeHeader(base, avail, h, &start);
+        // The scan takes the format from its first frame; every later frame
+        // (and every frame rebuilt) must share it. One that does not is damage
+        // libmpg123 resynchronised on: kept in place as a broken frame.
+        const bool formatKnown = format && (rebuild || !st.firstFrame);
+        if (formatKnown && outsideFormat(decoded, h, *format))
+            return foreignFrame(in, st, *format, h, si, pf, avail);
+        if (decoded != KvMp3SyntaxOk)
+            return KvMp3StepUnreadable;
     }
     pf.firstFrame = st.firstFrame;
     // The scan takes the source's format from its first frame.
@@ -95,8 +148,10 @@ int parseFrame(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, const KvMp3Fram
         cur.setCrc(nullptr);
         if (cur.overrun())
             return KvMp3StepFrameTooLong;
-        if (r != KvMp3SyntaxOk)
+        // The first frame decides whether this is a Layer III stream at all.
+        if (r != KvMp3SyntaxOk && st.firstFrame && !rebuild)
             return KvMp3StepUnreadable;
+        pf.damaged = r != KvMp3SyntaxOk || !plausibleSideInfo(h, si);
     }
 
     const int nch = st.channels;
@@ -153,16 +208,21 @@ int parseFrame(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, const KvMp3Fram
     if (!silent)
         st.frameStart += pf.capacity;
 
-    pf.broken = discard < 0 || pf.crcMismatch;
+    int64_t payloadBits = 0;
+    for (int gr = 0; gr < ngr; ++gr)
+        for (int c = 0; c < nch; ++c)
+            payloadBits += si.ch[c].gr[gr].part2_3_length;
+    // A payload that runs past the end of its own frame's main data cannot exist.
+    if (!silent && discard >= 0 && (st.ringReadBits + discard * 8 + payloadBits + 7) / 8 > st.frameStart)
+        pf.damaged = true;
+
+    pf.broken = discard < 0 || pf.crcMismatch || pf.damaged;
     if (!pf.broken)
         st.ringReadBits += discard * 8;   // ancillary bytes between the payloads
 
     pf.payloadStartBits = st.ringReadBits;
-    if (!pf.broken) {
-        for (int gr = 0; gr < ngr; ++gr)
-            for (int c = 0; c < nch; ++c)
-                st.ringReadBits += si.ch[c].gr[gr].part2_3_length;
-    }
+    if (!pf.broken)
+        st.ringReadBits += payloadBits;
     pf.payloadBits = st.ringReadBits - pf.payloadStartBits;
 
     // Whatever follows the frame in the buffer is its ancillary data.
@@ -204,8 +264,11 @@ int scanStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, KvMp3FrameContext
     rec->gain[1] = int16_t(pf.gain[1]);
 
     if (pf.broken) {
-        if (pf.crcMismatch) {
+        if (pf.crcMismatch || pf.damaged) {
             rec->flags |= KvMp3FrameFlag::Broken;
+        } else if (pf.foreign) {
+            rec->flags |= KvMp3FrameFlag::Broken;
+            rec->mainDataBegin = 0;
         } else if (pf.firstFrame) {
             // The reservoir it points into lies before the start of the scan.
             if (si.main_data_begin > 0) {
@@ -226,7 +289,8 @@ int scanStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, KvMp3FrameContext
         rec->flags |= KvMp3FrameFlag::NoAudio;
     rec->payloadLength = uint16_t((pf.payloadBits + 7) / 8);
 
-    if (format)
+    // A foreign frame says nothing about the stream's bitrates.
+    if (format && !pf.foreign)
         format->countFrame(h);
     return r;
 }
@@ -293,6 +357,14 @@ int rebuildStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, KvBitWriter &w
 }
 
 } // namespace
+
+bool KvMp3OutsideFormat(const uint8_t *data, size_t avail, const KvMP3FrameSizeInfo &format)
+{
+    KvMp3FrameHeader h{};
+    size_t start = 0;
+    const int decoded = KvMp3DecodeHeader(data, avail, h, &start);
+    return outsideFormat(decoded, h, format);
+}
 
 int KvMp3FrameStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, KvBitWriter *writer,
                    KvMp3FrameContext &ctx, KvMP3FrameSizeInfo *format)

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 struct KvMp3InputBuffer;
@@ -25,7 +26,15 @@ enum KvMp3StepResult {
 // as broken when this frame's payload overlaps it, and, given format facts,
 // takes the format from the first frame and counts every frame into them.
 // Everything after the frame in the input counts as its ancillary data and is
-// consumed. With a writer (rebuild mode) it writes no record and no format
+// consumed. Damage is kept in place, never an error after the first frame: a
+// frame outside the format (KvMp3OutsideFormat) stands as a broken silent frame
+// of the format and empties the reservoir; side information that cannot be
+// true (a bad block type, too many big values, a payload running past the
+// frame) makes a broken frame. With a writer (rebuild mode) it writes no record and no format
 // facts: see KvMP3FrameRepacker::parseFrameAt.
 int KvMp3FrameStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &state, KvBitWriter *writer,
                    KvMp3FrameContext &ctx, KvMP3FrameSizeInfo *format);
+
+// Whether the frame at data cannot stand in a stream of this format: no valid
+// header, not Layer III, or another version, sampling frequency or channel count.
+bool KvMp3OutsideFormat(const uint8_t *data, size_t avail, const KvMP3FrameSizeInfo &format);

@@ -254,12 +254,11 @@ bool KvMP3FrameRepacker::buildMpg123FrameIndex(const QString &path, std::vector<
     if (mpg123_replace_reader_handle(h, &BufferedSource::read, &BufferedSource::seek, &BufferedSource::cleanup)
             == MPG123_OK
         && mpg123_open_handle(h, &source) == MPG123_OK) {
-        // The first frame announces the format; the walk ends where a later
-        // one would change it.
+        // A frame that announces another format is handed over like any
+        // other: damage makes false ones, and the scan tells them from a real
+        // change of format.
         int r = mpg123_framebyframe_next(h);
-        if (r == MPG123_NEW_FORMAT)
-            r = MPG123_OK;
-        while (r == MPG123_OK) {
+        while (r == MPG123_OK || r == MPG123_NEW_FORMAT) {
             if (visit) {
                 unsigned long header = 0;
                 unsigned char *body = nullptr;

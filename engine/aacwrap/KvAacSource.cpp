@@ -7,6 +7,8 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace kvaac {
@@ -32,6 +34,9 @@ int channelsFromLeadingPce(const uint8_t *raw, size_t size)
     int channels = 0;
     return parseProgramConfig(br, &channels) ? channels : 0;
 }
+
+// Consecutive packets the container cannot read before the index gives up.
+constexpr int kMaxReadErrors = 64;
 
 bool sameAdtsLayout(const AdtsHeader &a, const AdtsHeader &b)
 {
@@ -79,6 +84,13 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
 
     AdtsHeader first;
     int64_t lastDuration = 0;
+    // A run of ADTS frames of another layout: damage, unless they all share one layout
+    // for long enough (or to the end), which is a change of format that ends the index.
+    constexpr size_t kChangeRun = 8;
+    constexpr size_t kChangeRunAtEnd = 2;
+    size_t runStart = SIZE_MAX;
+    int runLayout = -1;
+    int readErrors = 0;
     for (int64_t n = 0;; ++n) {
         if (cancel && (n & 63) == 0 && cancel()) {
             res.error = KV_AAC_E_CANCELLED;
@@ -88,9 +100,18 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
         if (rc == AVERROR_EOF)
             break;
         if (rc < 0) {
-            res.error = KV_AAC_E_OPEN;
-            return res;
+            // A sample the container points at but that cannot be read (a damaged table)
+            // is passed over; a file that keeps failing ends the index.
+            if (src->frames.empty() || ++readErrors > kMaxReadErrors) {
+                if (src->frames.empty()) {
+                    res.error = KV_AAC_E_OPEN;
+                    return res;
+                }
+                break;
+            }
+            continue;
         }
+        readErrors = 0;
         if (in.pkt->stream_index != streamIndex) {
             av_packet_unref(in.pkt);
             continue;
@@ -98,26 +119,45 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
         const uint8_t *raw = in.pkt->data;
         size_t size = size_t(in.pkt->size);
         int64_t pos = in.pkt->pos;
+        bool foreign = false;
         if (src->container == ContainerAdts) {
             AdtsHeader h;
-            if (!parseAdtsHeader(raw, size, &h) || h.rawBlocks != 1 ||
-                size_t(h.headerSize) > size || (!src->frames.empty() && !sameAdtsLayout(h, first))) {
+            const bool parsed = parseAdtsHeader(raw, size, &h) && size_t(h.headerSize) <= size;
+            const bool usable = parsed && h.rawBlocks == 1;
+            if (src->frames.empty() && !usable) {
                 res.error = KV_AAC_E_UNSUPPORTED;
                 return res;
             }
-            raw += h.headerSize;
-            size -= size_t(h.headerSize);
-            pos += h.headerSize;
+            foreign = !usable || (!src->frames.empty() && !sameAdtsLayout(h, first));
+            const size_t header = parsed ? size_t(h.headerSize) : std::min<size_t>(size, kAdtsHeaderSize);
+            raw += header;
+            size -= header;
+            pos += int64_t(header);
             if (src->frames.empty()) {
                 first = h;
                 src->cfg = configFromAdts(h);
                 if (src->cfg.channels == 0)
                     src->cfg.channels = channelsFromLeadingPce(raw, size);
             }
+            if (!foreign) {
+                runStart = SIZE_MAX;
+            } else {
+                const int layout = usable ? (h.objectType * 16 + h.samplingIndex) * 8 + h.channelConfig : -1;
+                if (runStart == SIZE_MAX) {
+                    runStart = src->frames.size();
+                    runLayout = layout;
+                } else if (layout != runLayout) {
+                    runLayout = -1;
+                }
+            }
         }
-        if (in.pkt->pos < 0 || size > UINT32_MAX) {
-            res.error = KV_AAC_E_UNSUPPORTED;
-            return res;
+        if (in.pkt->pos < 0 || size > UINT32_MAX || size == 0) {
+            if (src->frames.empty()) {
+                res.error = KV_AAC_E_UNSUPPORTED;
+                return res;
+            }
+            av_packet_unref(in.pkt);
+            continue;
         }
         if (src->frames.empty() && (!walkerSupports(src->cfg) || src->cfg.channels <= 0)) {
             res.error = KV_AAC_E_UNSUPPORTED;
@@ -136,15 +176,23 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
                                ? av_rescale_q(in.pkt->duration, st->time_base, AVRational{1, rate})
                                : 0;
         }
+        // The writer changes the gain of a frame it can walk this far and copies any
+        // other as it is: such frames are counted for the report.
         FrameWalk walk;
-        walkRawFrame(raw, size, src->cfg, WalkDepth::FirstGain, &walk);
+        const bool walked = walkRawFrame(raw, size, src->cfg, WalkDepth::Gains, &walk) == WalkOk;
         res.gains.push_back(walk.streams > 0 ? walk.stream[0].gain : 0);
         src->frames.push_back({pos, uint32_t(size)});
+        res.untouched.push_back(foreign || !walked);
         av_packet_unref(in.pkt);
+        if (runStart != SIZE_MAX && runLayout >= 0 && src->frames.size() - runStart >= kChangeRun)
+            break;
     }
-    if (src->frames.empty()) {
-        res.error = KV_AAC_E_OPEN;
-        return res;
+    if (runStart != SIZE_MAX && runLayout >= 0 && src->frames.size() - runStart >= kChangeRunAtEnd) {
+        res.cutAtFrame = int64_t(runStart);
+        res.cutAtOffset = src->frames[runStart].pos;
+        src->frames.resize(runStart);
+        res.gains.resize(runStart);
+        res.untouched.resize(runStart);
     }
     if (lastDuration > 0 && lastDuration < src->cfg.samplesPerFrame())
         src->lastFrameSamples = lastDuration;

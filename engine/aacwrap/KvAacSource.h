@@ -33,6 +33,9 @@ struct ScanResult {
     int error = 0; // KvAacResult, 0 on success
     std::shared_ptr<Source> source;
     std::vector<uint8_t> gains; // first channel's global_gain per frame
+    std::vector<bool> untouched; // per frame: the writer cannot walk it and copies it as it is
+    int64_t cutAtFrame = -1;     // the stream changes format here: the index ends before it
+    int64_t cutAtOffset = -1;
 };
 
 ScanResult scanSource(const char *path, KvAacCancelFn cancel);

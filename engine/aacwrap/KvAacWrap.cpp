@@ -10,18 +10,55 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 using namespace kvaac;
 
+namespace {
+
+// FFmpeg's last error on this thread, and what the last scan on it reported.
+thread_local char t_lastLog[KV_AAC_SCAN_MESSAGE_SIZE];
+thread_local KvAacScanReport t_report = {0, -1, -1, {0}};
+
+// FFmpeg writes its log to the terminal; an editor's user never sees that. Errors are
+// kept for the scan report instead, everything else is dropped.
+void keepLastError(void *, int level, const char *format, va_list args)
+{
+    if (level > AV_LOG_ERROR || !format)
+        return;
+    char line[KV_AAC_SCAN_MESSAGE_SIZE];
+    std::vsnprintf(line, sizeof line, format, args);
+    size_t n = std::strlen(line);
+    while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == ' '))
+        line[--n] = 0;
+    if (n > 0)
+        std::memcpy(t_lastLog, line, n + 1);
+}
+
+void quietFfmpegLog()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_callback(keepLastError); });
+}
+
+} // namespace
+
 int32_t init_aac_libav_library(void)
 {
-    // Muxer chatter (e.g. about edit lists) is noise for an editor; errors still show.
-    if (av_log_get_level() == AV_LOG_INFO)
-        av_log_set_level(AV_LOG_ERROR);
+    quietFfmpegLog();
     return 1;
+}
+
+void aac_last_scan_report(KvAacScanReport *report)
+{
+    if (report)
+        *report = t_report;
 }
 
 KvAacHandle find_aac_gains_offsets(const char *path, KvAACGainOffsetEntry **entries,
@@ -41,12 +78,19 @@ KvAacHandle find_aac_gains_offsets2(const char *path, KvAACGainOffsetEntry **ent
         return 0;
     }
     *frameCount = 0;
+    quietFfmpegLog();
+    t_lastLog[0] = 0;
+    t_report = KvAacScanReport{0, -1, -1, {0}};
     try {
         ScanResult r = scanSource(path, cancel);
+        std::memcpy(t_report.message, t_lastLog, sizeof t_report.message);
         if (r.error != 0) {
             *frameCount = r.error;
             return 0;
         }
+        t_report.untouchedFrames = int64_t(std::count(r.untouched.begin(), r.untouched.end(), true));
+        t_report.cutAtFrame = r.cutAtFrame;
+        t_report.cutAtOffset = r.cutAtOffset;
         const size_t n = r.source->frames.size();
         auto *out = static_cast<KvAACGainOffsetEntry *>(std::malloc(n * sizeof(KvAACGainOffsetEntry)));
         if (!out) {

@@ -81,7 +81,7 @@ enum KvAacResult {
 /* Returns non-zero when a scan is to stop. */
 typedef int (*KvAacCancelFn)(void);
 
-/* Sets up FFmpeg logging; returns 1. */
+/* Keeps FFmpeg's log off the terminal (the scan report carries what matters); returns 1. */
 KV_AACWRAP_API int32_t init_aac_libav_library(void);
 
 /* find_aac_gains_offsets2 without a cancel callback. */
@@ -139,6 +139,21 @@ KV_AACWRAP_API int32_t close_aac_write(KvAacHandle writer);
  * a writer's output failed). */
 KV_AACWRAP_API int32_t close_aac_handle(KvAacHandle handle);
 
+/* What the last scan on the calling thread could not index as ordinary frames, and why a
+ * file was refused. */
+#define KV_AAC_SCAN_MESSAGE_SIZE 256
+typedef struct KvAacScanReport {
+    int64_t untouchedFrames; /* frames the syntax walker cannot follow: copied as they are,
+                                never gain-adjusted */
+    int64_t cutAtFrame;      /* the stream changes format here and the index ends; -1 if not */
+    int64_t cutAtOffset;     /* file offset of that frame; -1 if not */
+    char message[KV_AAC_SCAN_MESSAGE_SIZE]; /* FFmpeg's last complaint, empty when none */
+} KvAacScanReport;
+
+/* Fills *report for the last find_aac_gains_offsets2 call on this thread. Not one of the
+ * nine required entry points: a library without it still loads. */
+KV_AACWRAP_API void aac_last_scan_report(KvAacScanReport *report);
+
 /* Entry-point types for run-time resolution. */
 typedef int32_t (*KvAacInitLibraryFn)(void);
 typedef KvAacHandle (*KvAacFindGainsOffsetsFn)(const char *, KvAACGainOffsetEntry **, KvAACInfo *,
@@ -154,6 +169,7 @@ typedef int32_t (*KvAacWriteFrameFn)(KvAacHandle, const void *, int32_t, void *,
                                      int32_t *);
 typedef int32_t (*KvAacCloseWriteFn)(KvAacHandle);
 typedef int32_t (*KvAacCloseHandleFn)(KvAacHandle);
+typedef void (*KvAacLastScanReportFn)(KvAacScanReport *);
 
 #ifdef __cplusplus
 }

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QMessageBox>
 #include <QFile>
 #include <QSettings>
 #include <QSignalSpy>

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Screenshots of the main window with a generated MP3 opened with -e, light
+# and dark, at 1x and 2x, each on a private X server (Xvfb); also one with
+# the File menu open, and the agreement dialog that start-up can show. Look
+# at them before calling a change of the window done.
+# Usage: scripts/screenshots/mainwindow.sh [BUILD_DIR] [OUT_DIR]
+#   BUILD_DIR  build tree holding app/kvedit (default build/release)
+#   OUT_DIR    where the PNG files go (default build/screenshots)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${1:-$root/build/release}
+out=${2:-$root/build/screenshots}
+app=$build/app/kvedit
+[ -x "$app" ] || { echo "mainwindow.sh: no $app; build it first (scripts/run builds it)" >&2; exit 1; }
+# ImageMagick's own import, not a stand-in earlier on the PATH.
+import=/usr/bin/import
+mkdir -p "$out"
+
+tmp=$(mktemp -d)
+xpid=
+apid=
+cleanup() {
+  [ -n "$apid" ] && kill "$apid" 2>/dev/null || true
+  [ -n "$xpid" ] && kill "$xpid" 2>/dev/null || true
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+sox -R -q -n -r 44100 -c 2 -b 16 "$tmp/song.wav" synth 20 sine 220-3000 synth 20 pinknoise mix vol 0.5
+lame --quiet -b 128 "$tmp/song.wav" "$tmp/song.mp3"
+
+# Starts Xvfb on a free display of the given size; sets DISPLAY and xpid.
+start_x() {
+  exec 3>"$tmp/display"
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 "$1" >/dev/null 2>&1 &
+  xpid=$!
+  exec 3>&-
+  for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
+  export DISPLAY=":$(cat "$tmp/display")"
+}
+
+stop_x() {
+  kill "$apid" 2>/dev/null || true
+  wait "$apid" 2>/dev/null || true
+  kill "$xpid" 2>/dev/null || true
+  wait "$xpid" 2>/dev/null || true
+  apid= xpid=
+  : >"$tmp/display"
+}
+
+# A fresh configuration with the Fusion style and, for dark, a dark palette,
+# as a Linux desktop sets them through qt5ct.
+# Fonts as Qt picks them without a desktop: Sans Serif 9 pt.
+make_config() { # theme dir
+  mkdir -p "$2/qt5ct"
+  local palette='custom_palette=false'
+  [ "$1" = dark ] && palette='color_scheme_path=/usr/share/qt5ct/colors/darker.conf\ncustom_palette=true'
+  printf '[Appearance]\n%b\nstyle=Fusion\n[Fonts]\ngeneral="Sans Serif,9,-1,5,50,0,0,0,0,0"\nfixed="Monospace,9,-1,5,50,0,0,0,0,0"\n' \
+    "$palette" >"$2/qt5ct/qt5ct.conf"
+}
+
+window_id() { # title regex
+  for _ in $(seq 200); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
+    [ -n "$id" ] && { echo "$id"; return; }
+    sleep 0.1
+  done
+  echo "mainwindow.sh: no window '$1' showed" >&2
+  exit 1
+}
+
+start_app() { # config scale theme log args...
+  local cfg=$1 scale=$2 log=$4
+  shift 4
+  XDG_CONFIG_HOME=$cfg QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=qt5ct QT_SCALE_FACTOR=$scale \
+    "$app" "$@" >"$log" 2>&1 &
+  apid=$!
+}
+
+for scale in 1 2; do
+  for theme in light dark; do
+    name=mainwindow-$theme-${scale}x
+    cfg=$tmp/config-$name
+    make_config "$theme" "$cfg"
+    start_x "$((1600 * scale))x$((1000 * scale))x24"
+    start_app "$cfg" "$scale" "$theme" "$tmp/$name.log" -e "$tmp/song.mp3"
+    wid=$(window_id '^mp3Morvelta - ')
+    sleep 1.5
+    $import -window "$wid" "$out/$name.png"
+    if [ "$scale" = 1 ]; then
+      # The File menu, over the window.
+      xdotool windowfocus --sync "$wid" key alt+f
+      sleep 0.8
+      eval "$(xdotool getwindowgeometry --shell "$wid")"
+      $import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/$name-filemenu.png"
+    fi
+    stop_x
+    echo "$out/$name.png"
+
+    # The agreement, as after the warnings were reset.
+    name=agreement-$theme-${scale}x
+    mkdir -p "$cfg/Veltranix Ltd"
+    printf '[Warnings]\nShowLicenseDlg2017-11-25=true\n' >"$cfg/Veltranix Ltd/mp3Morvelta.conf"
+    start_x "$((1600 * scale))x$((1000 * scale))x24"
+    start_app "$cfg" "$scale" "$theme" "$tmp/$name.log"
+    wid=$(window_id '^License Agreement$')
+    sleep 1
+    $import -window "$wid" "$out/$name.png"
+    stop_x
+    echo "$out/$name.png"
+  done
+done

@@ -1,0 +1,86 @@
+#include "KvXSession.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+namespace kvtest {
+
+XSession::XSession(QSize screen)
+{
+    // Xvfb picks a free display itself and writes its number to stdout.
+    m_server.start(QStringLiteral("Xvfb"),
+                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                    QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                    QStringLiteral("%1x%2x24").arg(screen.width()).arg(screen.height())});
+    if (!m_server.waitForStarted())
+        return;
+    QByteArray number;
+    QElapsedTimer clock;
+    clock.start();
+    while (!number.contains('\n') && clock.elapsed() < 20000 && m_server.state() == QProcess::Running) {
+        m_server.waitForReadyRead(200);
+        number += m_server.readAllStandardOutput();
+    }
+    if (number.contains('\n'))
+        m_display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+}
+
+XSession::~XSession()
+{
+    if (m_server.state() != QProcess::NotRunning) {
+        m_server.terminate();
+        if (!m_server.waitForFinished(5000)) {
+            m_server.kill();
+            m_server.waitForFinished();
+        }
+    }
+}
+
+QProcessEnvironment XSession::environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    return env;
+}
+
+QString XSession::xdotool(const QStringList &args, int *exitCode) const
+{
+    QProcess p;
+    p.setProcessEnvironment(environment());
+    p.start(QStringLiteral("xdotool"), args);
+    const bool finished = p.waitForStarted() && p.waitForFinished(20000);
+    if (exitCode)
+        *exitCode = finished && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+}
+
+bool XSession::hasWindow(const QString &title) const
+{
+    return !xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), title})
+                .isEmpty();
+}
+
+QString XSession::waitForWindow(const QString &title, int timeoutMs) const
+{
+    QElapsedTimer clock;
+    clock.start();
+    do {
+        const QString ids =
+            xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), title});
+        if (!ids.isEmpty())
+            return ids.split(QLatin1Char('\n')).first();
+        QThread::msleep(100);
+    } while (clock.elapsed() < timeoutMs);
+    return QString();
+}
+
+bool XSession::sendKeys(const QString &window, const QStringList &keys) const
+{
+    int code = 0;
+    xdotool(QStringList{QStringLiteral("windowfocus"), QStringLiteral("--sync"), window, QStringLiteral("key"),
+                        QStringLiteral("--clearmodifiers")} + keys, &code);
+    return code == 0;
+}
+
+} // namespace kvtest

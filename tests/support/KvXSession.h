@@ -1,0 +1,39 @@
+#pragma once
+// A private X server (Xvfb) for tests that start the real program and drive
+// it as a person would, with xdotool keys and clicks.
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+namespace kvtest {
+
+class XSession {
+public:
+    explicit XSession(QSize screen = QSize(1600, 1000));
+    ~XSession();
+    XSession(const XSession &) = delete;
+    XSession &operator=(const XSession &) = delete;
+
+    bool isRunning() const { return !m_display.isEmpty(); }
+    QString display() const { return m_display; }
+    // The caller's environment with this display and Qt's X11 platform.
+    QProcessEnvironment environment() const;
+
+    // Runs xdotool on this display; returns its trimmed output.
+    QString xdotool(const QStringList &args, int *exitCode = nullptr) const;
+    // The id of a mapped window whose title matches the regular expression,
+    // waiting up to timeoutMs; empty when none showed.
+    QString waitForWindow(const QString &title, int timeoutMs = 20000) const;
+    bool hasWindow(const QString &title) const;
+    // Gives the window the keyboard focus and types the keys (xdotool names,
+    // e.g. "ctrl+q", "Escape").
+    bool sendKeys(const QString &window, const QStringList &keys) const;
+
+private:
+    QProcess m_server;
+    QString m_display;
+};
+
+} // namespace kvtest
