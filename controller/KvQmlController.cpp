@@ -2,21 +2,40 @@
 // and the seams it was handed.
 #include "KvQmlController.h"
 
+#include "KvAppArchiveUi.h"
+#include "KvAudioItem.h"
+
+#include <KvAacLibraryCalls.h>
 #include <KvAppUndo.h>
+#include <KvAudioMessages.h>
 #include <KvClock.h>
 #include <KvConnect.h>
+#include <KvLibavLoad.h>
 #include <KvPlayThread.h>
 #include <KvPlayThreadFactory.h>
 #include <KvQmlModel.h>
 #include <KvUiServices.h>
 
 #include <QGuiApplication>
+#include <QScreen>
+#include <QSysInfo>
 #include <QThread>
+#include <QUndoStack>
+#include <QWindow>
 
 namespace {
 
 KvQmlController *g_controller = nullptr;
-KvQmlModel *g_currentModel = nullptr;
+
+bool hasGui() { return qobject_cast<QGuiApplication *>(QCoreApplication::instance()); }
+
+// What the audio services cannot handle themselves is shown as a critical box.
+void showAudioFailure(const QString &title, const QString &text)
+{
+    const KvQmlController *c = KvQmlController::instance();
+    KvQmlController::registeredUi().message(c ? c->messageBoxParent() : nullptr, KvUi::Critical, title, text,
+                                            KvUi::Ok, KvUi::NoButton);
+}
 
 } // namespace
 
@@ -24,27 +43,86 @@ KvQmlController::KvQmlController(QObject *parent, const KvControllerSeams &seams
     : QObject(parent), m_seams(seams)
 {
     qRegisterMetaType<KvQmlModel *>("KvQmlModel*");
+    qRegisterMetaType<QList<QUrl>>("QList<QUrl>");
+    qRegisterMetaType<QList<QObject *>>("QList<QObject*>");
+    qRegisterMetaType<MouseDragSelType>("MouseDragSelType");
+    qRegisterMetaType<KvPlayState>("KvPlayState");
+
+    // The AAC wrapper library, and the hooks through which the layers below
+    // reach the user and the library.
+    KvLibavLoad::instance();
+    installKvAacLibraryCalls();
+    installAppArchiveUi();
+    setKvCriticalMessageHandler(showAudioFailure);
+
+    // Through the setter, so that the play-position marker gets its width.
+    m_hZoom = 0;
+    setHZoom(1);
+    m_messageBoxParent = uiServices().widgetOf(parent);
     readSettings();
-    g_controller = this;
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+
+    if (hasGui()) {
+        if (QScreen *screen = QGuiApplication::primaryScreen())
+            kvConnect(screen, SIGNAL(physicalDotsPerInchChanged(qreal)), this, SLOT(recalcScreenPixelDensity(qreal)));
+    }
+    assignAndNotify(m_screenPixelDensity, calcScreenPixelDensity(), &KvQmlController::screenPixelDensityChanged);
+    emit calcViews();
+    if (hasGui()) {
+        const QWindowList windows = QGuiApplication::topLevelWindows();
+        if (!windows.isEmpty())
+            kvConnect(windows.first(), SIGNAL(screenChanged(QScreen *)), this,
+                      SLOT(recalcScreenPixelDensity2(QScreen *)));
         kvConnect(QGuiApplication::clipboard(), SIGNAL(changed(QClipboard::Mode)), this,
                   SLOT(ClipboardChanged(QClipboard::Mode)));
-    if (qGuiApp) {
-        kvConnect(qGuiApp, SIGNAL(paletteChanged(QPalette)), this, SLOT(CheckIsDarkMode(QPalette)));
-        loadPaletteColors(m_uiWindowColor, m_uiTextColor);
     }
+    kvConnect(&m_timer, SIGNAL(timeout()), this, SLOT(checkTimerEvents()));
+    kvConnect(this, SIGNAL(loadRecordedFileSig(QString, bool)), this, SLOT(loadRecordedFileImpl(QString, bool)),
+              Qt::QueuedConnection);
+
+    resetTimerHistory();
+    buildHelpPages();
+
+    assignAndNotify(m_versionText,
+                    QStringLiteral("%1 (Qt: %2) [%3]")
+                        .arg(QCoreApplication::applicationVersion(), QString::fromLatin1(qVersion()),
+                             QSysInfo::buildCpuArchitecture()),
+                    &KvQmlController::versionTextChanged);
+
+    g_controller = this;
+
+    loadPaletteColors(m_uiWindowColor, m_uiTextColor);
+    if (hasGui())
+        kvConnect(qGuiApp, SIGNAL(paletteChanged(const QPalette &)), this, SLOT(CheckIsDarkMode(const QPalette &)));
 }
 
 KvQmlController::~KvQmlController()
 {
+    if (m_playThread) {
+        m_playThread->StopPlay();
+        m_playThread->wait();
+        delete m_playThread;
+        m_playThread = nullptr;
+    }
+    if (m_workerThread) {
+        m_workerThread->wait();
+        delete m_workerThread;
+        m_workerThread = nullptr;
+    }
     writeSettings();
+    qDeleteAll(m_searchItems);
+    m_searchItems.clear();
+    if (m_recorder) {
+        kvInvoke(m_recorder, "stopRecordThread");
+        delete m_recorder;
+        m_recorder = nullptr;
+    }
     if (g_controller == this)
         g_controller = nullptr;
 }
 
 KvQmlController *KvQmlController::instance() { return g_controller; }
 
-KvQmlModel *KvQmlController::currentModel() { return g_currentModel; }
+KvQmlModel *KvQmlController::currentModel() { return appCurrentModel; }
 
 KvUiServices &KvQmlController::uiServices() const { return m_seams.ui ? *m_seams.ui : kvUi(); }
 
@@ -61,10 +139,23 @@ void KvQmlController::setModel(KvQmlModel *model)
 {
     if (model == m_model)
         return;
+    // The model given before no longer drives the controller.
+    if (m_model) {
+        m_model->undoStack()->disconnect(this);
+        m_model->disconnect(this);
+    }
     m_model = model;
-    g_currentModel = model;
     appCurrentModel = model;
     closeProject(true, false);
+    if (model) {
+        // The main window deletes the model before the controller.
+        connect(model, &QObject::destroyed, this, [this] { m_model = nullptr; });
+        QUndoStack *stack = model->undoStack();
+        kvConnect(stack, SIGNAL(canUndoChanged(bool)), this, SLOT(canUndoSlot(bool)));
+        kvConnect(stack, SIGNAL(canRedoChanged(bool)), this, SLOT(canRedoSlot(bool)));
+        kvConnect(stack, SIGNAL(cleanChanged(bool)), this, SLOT(cleanChanged(bool)));
+        kvConnect(stack, SIGNAL(indexChanged(int)), this, SLOT(indexChanged(int)));
+    }
     emit modelChanged(model);
 }
 
@@ -74,6 +165,5 @@ void KvQmlController::setModel(KvQmlModel *model)
 #include <QAbstractItemModel>
 #include <QMessageBox>
 #include <QPalette>
-#include <QScreen>
 
 #include "moc_KvQmlController.cpp"

@@ -12,11 +12,13 @@
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 #include <QVariant>
 
 #include <boost/shared_ptr.hpp>
 
+class KvAudioItem;
 class KvClock;
 class KvInsertSilence;
 class KvPlayThread;
@@ -196,6 +198,8 @@ public:
 
     KvQmlModel *model() const { return m_model; }
     void setModel(KvQmlModel *model);
+    // The parent of every prompt: the constructor's parent when it is a widget (opaque).
+    QWidget *messageBoxParent() const { return m_messageBoxParent; }
 
     // ---- Plain properties (KvQmlControllerProperties.cpp) ----
     // A write stores and announces only a changed value; the exceptions are
@@ -376,6 +380,12 @@ public:
     Q_INVOKABLE void actionCancelTour();
     // Sets the help-tour usage flag "HelpUsage/<name>" to true.
     static void setHelpUsage(const char *name);
+    // Appends a page to the tour.
+    void addHelpPage(const QString &id, const QString &title, const QString &text);
+    // Whether the page may be shown now.
+    bool UpdateHelpUsage(const QString &id);
+    // The periodic check that shows the next page of the tour when it is due.
+    void recordHelpUsage();
 
     // ---- Utilities (KvQmlControllerUtil.cpp) ----
     // Where the user's audio files are expected: Music, else Documents, else empty.
@@ -414,6 +424,8 @@ public:
     void updateCurrentPosFileName();
     QString updateStatusMessage();
     void setPlayState(int state);
+    // Empties the drag history of the scroll timing.
+    void resetTimerHistory();
 
     Q_INVOKABLE void resetSelection();
     Q_INVOKABLE void extendSelection(double dbSelectedFrame);
@@ -895,6 +907,12 @@ private:
     KvControllerSeams m_seams;
     KvQmlModel *m_model = nullptr;
     QString m_versionText;
+    // The parent of every prompt: the constructor's parent when it is a widget.
+    QWidget *m_messageBoxParent = nullptr;
+    // The touch interface's housekeeping timer; the desktop never starts it.
+    QTimer m_timer;
+    // Never assigned; waited for on destruction when set.
+    QThread *m_workerThread = nullptr;
 
     // ---- Options and remembered folders (properties, settings) ----
     int m_hZoom = 1;
@@ -947,6 +965,15 @@ private:
     void setScreenDevicePixelRatio(double ratio);
 
     // ---- Help tour ----
+    struct HelpPage {
+        QString id;
+        QString title;
+        QString text;
+    };
+    QList<HelpPage> m_helpPages;
+    // Advanced by the housekeeping timer; a change of the tour's state restarts it.
+    qint64 m_tourTicks = 0;
+    void buildHelpPages();
     bool m_showHelp = false;
     QString m_activeHelpName;
     QString m_navDrawerPaneName = QStringLiteral("edit");
@@ -959,6 +986,9 @@ private:
     int m_msgBoxFixButtons = 0;
     bool m_msgBoxFixVisible = false;
     int m_msgBoxFixAnswer = -1;
+    // Found audio files (owned) and the text they are filtered by.
+    QList<KvAudioItem *> m_searchItems;
+    QString m_searchText;
 
     // ---- Document state, selection, navigation, scroll, zoom and time texts ----
     double m_scrollFrame = 0.0;
@@ -1030,16 +1060,18 @@ private:
 
     // ---- Playback ----
     KvPlayThread *m_playThread = nullptr;
-    // Never assigned; waited for on destruction when set.
-    QThread *m_workerThread = nullptr;
 
     // ---- Export and track export ----
+    QString m_lastExportPath;
 
     // ---- Conversion ----
+    QString m_lastConvertPath;
     int m_convertProgress = -1;
     QString m_convertProgressText = QStringLiteral(
         "<br/><h1>Converting All to...</h1><br/><h1>MP3</h1><br/><h3>Stereo</h3><br/><h3>192 kbps</h3>"
         "<br/><h3>44100 Hz</h3><br/>");
 
     // ---- Recording ----
+    // The touch interface's recorder (a recording dialog); stopped and deleted on destruction.
+    QObject *m_recorder = nullptr;
 };

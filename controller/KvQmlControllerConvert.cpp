@@ -3,27 +3,16 @@
 // touch interface drives itself.
 #include "KvQmlController.h"
 
-#include <QSettings>
+QString KvQmlController::lastConvertPath() const { return m_lastConvertPath; }
 
-QString KvQmlController::lastConvertPath() const
-{
-    return QSettings().value(QStringLiteral("Settings/lastConvertPath"), QString()).toString();
-}
-
-void KvQmlController::setLastConvertPath(const QString &folder)
-{
-    QSettings settings;
-    if (settings.value(QStringLiteral("Settings/lastConvertPath"), QString()).toString() != folder)
-        settings.setValue(QStringLiteral("Settings/lastConvertPath"), folder);
-}
+void KvQmlController::setLastConvertPath(const QString &folder) { m_lastConvertPath = folder; }
 
 void KvQmlController::afterExportOrConvert(bool exportDone, bool convertDone)
 {
-    QSettings settings;
     if (exportDone)
-        settings.setValue(QStringLiteral("HelpUsage/ExportDone"), true);
+        setHelpUsage("ExportDone");
     if (convertDone)
-        settings.setValue(QStringLiteral("HelpUsage/ConvertDone"), true);
+        setHelpUsage("ConvertDone");
 }
 
 bool KvQmlController::checkConvertWarning()

@@ -114,6 +114,11 @@ void KvQmlController::actionScrubSetScrollPos(double dbScrollFrame, bool useIner
     // Not built yet.
 }
 
+void KvQmlController::resetTimerHistory()
+{
+    // Not built yet.
+}
+
 void KvQmlController::checkTimerEvents()
 {
     // Not built yet.

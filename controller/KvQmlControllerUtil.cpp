@@ -2,6 +2,8 @@
 // question, the in-window message box answer and the found audio files.
 #include "KvQmlController.h"
 
+#include "KvAudioItem.h"
+
 #include <KvUiServices.h>
 
 #include <QCoreApplication>
@@ -38,9 +40,9 @@ QString KvQmlController::defaultFilesDirectory() const
 bool KvQmlController::messageBoxWarningInfo(QString message, bool isWarningOkCancel)
 {
     const int answer = isWarningOkCancel
-        ? uiServices().message(dialogParent(), KvUi::Warning, QCoreApplication::applicationName(), message,
+        ? uiServices().message(m_messageBoxParent, KvUi::Warning, QCoreApplication::applicationName(), message,
                                KvUi::Ok | KvUi::Cancel, KvUi::Ok)
-        : uiServices().message(dialogParent(), KvUi::Information, QCoreApplication::applicationName(), message,
+        : uiServices().message(m_messageBoxParent, KvUi::Information, QCoreApplication::applicationName(), message,
                                KvUi::Yes | KvUi::No, KvUi::Yes);
     return answer == KvUi::Ok || answer == KvUi::Yes;
 }
@@ -51,5 +53,12 @@ int KvQmlController::msgBoxFixFinishedValue() { return m_msgBoxFixAnswer; }
 
 QVariant KvQmlController::searchResults() const
 {
-    return QVariant::fromValue(QList<QObject *>());
+    QList<QObject *> found;
+    for (KvAudioItem *item : m_searchItems) {
+        if (item->artist().contains(m_searchText, Qt::CaseInsensitive)
+            || item->album().contains(m_searchText, Qt::CaseInsensitive)
+            || item->title().contains(m_searchText, Qt::CaseInsensitive))
+            found.append(item);
+    }
+    return QVariant::fromValue(found);
 }

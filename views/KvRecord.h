@@ -32,7 +32,8 @@ public:
     bool startRecordingWithSettings(const QString &fileExtension, int channels, int bitrate,
                                     int sampleRate);
     bool takeRecording(const QString &path);
-    void stopRecordThread();
+    // Invokable: the controller stops the touch interface's recorder by name.
+    Q_INVOKABLE void stopRecordThread();
     void setRecordingFinished(bool failed);
     void updateButtons(bool recording);
 

@@ -10,7 +10,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSettings>
 
 #include <KvAudioFragmentList.h>
 
@@ -18,7 +17,8 @@ namespace kvconvtest {
 
 Project::Project(const DocPtr &document)
 {
-    QSettings().remove(QStringLiteral("Settings/lastConvertPath"));
+    // Each project starts without a remembered conversion folder.
+    controller.setLastConvertPath(QString());
     controller.setModel(&model);
     KvQmlModel::FragmentListPtr cursor = createFragmentListFor(document);
     if (cursor)

@@ -4,6 +4,13 @@
 #include <KvMP3RepackInfo.h>
 #include <KvQmlModel.h>
 
+#include <QMetaMethod>
+#include <QSignalSpy>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
 // A document cursor over `frames` frames of silence (MPEG-1, 44.1 kHz,
 // stereo); an empty document for 0.
 inline KvQmlModel::FragmentListPtr kvSilentDocument(qint64 frames)
@@ -15,3 +22,53 @@ inline KvQmlModel::FragmentListPtr kvSilentDocument(qint64 frames)
     }
     return cursor;
 }
+
+// A spy that also writes each emission, with its first argument, to a log
+// shared by all spies, so the order across signals can be checked.
+class OrderedSpy : public QSignalSpy
+{
+public:
+    OrderedSpy(QObject *object, const QByteArray &signal, QStringList *log, const QString &name)
+        : QSignalSpy(object, signal.constData()), m_log(log), m_name(name)
+    {
+    }
+    int qt_metacall(QMetaObject::Call call, int id, void **a) override
+    {
+        const int before = count();
+        const int r = QSignalSpy::qt_metacall(call, id, a);
+        if (count() > before) {
+            const QList<QVariant> args = last();
+            *m_log << m_name + (args.isEmpty() ? QString() : "(" + args.at(0).toString() + ")");
+        }
+        return r;
+    }
+
+private:
+    QStringList *m_log;
+    QString m_name;
+};
+
+// Records every signal of the controller in emission order.
+class Recorder
+{
+public:
+    explicit Recorder(QObject *c)
+    {
+        const QMetaObject *mo = c->metaObject();
+        for (int i = mo->methodOffset(); i < mo->methodCount(); ++i) {
+            const QMetaMethod m = mo->method(i);
+            if (m.methodType() == QMetaMethod::Signal)
+                m_spies.emplace_back(new OrderedSpy(c, "2" + m.methodSignature(), &m_log, m.name()));
+        }
+    }
+    QStringList take()
+    {
+        const QStringList out = m_log;
+        m_log.clear();
+        return out;
+    }
+
+private:
+    QStringList m_log;
+    std::vector<std::unique_ptr<OrderedSpy>> m_spies;
+};
