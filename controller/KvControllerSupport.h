@@ -2,6 +2,7 @@
 // Small helpers shared by the controller's files; not for use outside controller/.
 #include <QCursor>
 #include <QGuiApplication>
+#include <QMutex>
 #include <QtGlobal>
 
 #include <cmath>
@@ -32,6 +33,27 @@ public:
     ~KvWaitCursor() { QGuiApplication::restoreOverrideCursor(); }
     KvWaitCursor(const KvWaitCursor &) = delete;
     KvWaitCursor &operator=(const KvWaitCursor &) = delete;
+};
+
+// The model's mutex for one command, taken only when it is free. The mutex
+// is not recursive and stays held across modal dialogs and questions, while
+// other commands can still arrive: those are refused, never left waiting
+// for a lock that their own thread holds.
+class KvEditLock
+{
+public:
+    explicit KvEditLock(QMutex *mutex) : m_mutex(mutex && mutex->tryLock() ? mutex : nullptr) {}
+    ~KvEditLock()
+    {
+        if (m_mutex)
+            m_mutex->unlock();
+    }
+    KvEditLock(const KvEditLock &) = delete;
+    KvEditLock &operator=(const KvEditLock &) = delete;
+    explicit operator bool() const { return m_mutex != nullptr; }
+
+private:
+    QMutex *m_mutex;
 };
 
 class QClipboard;

@@ -74,6 +74,8 @@ KvQmlController::KvQmlController(QObject *parent, const KvControllerSeams &seams
                       SLOT(recalcScreenPixelDensity2(QScreen *)));
         kvConnect(QGuiApplication::clipboard(), SIGNAL(changed(QClipboard::Mode)), this,
                   SLOT(ClipboardChanged(QClipboard::Mode)));
+        // What the clipboard held before the program started counts too.
+        ClipboardChanged(QClipboard::Clipboard);
     }
     kvConnect(&m_timer, SIGNAL(timeout()), this, SLOT(checkTimerEvents()));
     kvConnect(this, SIGNAL(loadRecordedFileSig(QString, bool)), this, SLOT(loadRecordedFileImpl(QString, bool)),

@@ -18,14 +18,20 @@
 
 #include <boost/shared_ptr.hpp>
 
+class KvAudioFragmentList;
 class KvAudioItem;
 class KvClock;
 class KvInsertSilence;
 class KvPlayThread;
 class KvPlayThreadFactory;
 class KvQmlModel;
+class KvRepackInfoPtrList;
 class KvTagInfo;
 class KvTagProperty;
+class KvUndoCrop;
+class KvUndoCut;
+class KvUndoDelete;
+class KvUndoPaste;
 class KvVolumeFade;
 class KvVolumeSilence;
 class QAbstractItemModel;
@@ -34,6 +40,7 @@ class QScreen;
 class QSettings;
 class QThread;
 class QUndoCommand;
+class QUndoStack;
 class QWidget;
 
 namespace boost {
@@ -477,8 +484,30 @@ public:
     Q_INVOKABLE void actionCropFrames();
     Q_INVOKABLE void actionUndo();
     Q_INVOKABLE void actionRedo();
-    // The frame clipboard text starts with this prefix.
+    // Whether the text starts like a frame clipboard text: the archive
+    // signature, a library version this program can read, and the
+    // clipboard's format name.
     static bool isClipboardFormat(const QString &text);
+    // Builders of the frame edits over the selection: a new command, not
+    // pushed, or null without a usable selection or frames. Cut and copy
+    // fill clipText with the clipboard text of the selected frames (left
+    // alone when there are none).
+    KvUndoDelete *deleteFrames();
+    KvUndoCut *cutFrames(QString &clipText);
+    KvUndoCrop *cropFrames();
+    void copyFramesToClipboard(QString &clipText);
+    // Pastes text, or the clipboard's frames when it is empty; options are
+    // the fragment-list reader's (KvLoadOption). holder: the reader's lookup
+    // list, may be null.
+    void pasteFromClipboard(QString text, int options, boost::shared_ptr<KvRepackInfoPtrList> *holder);
+    // The command that pastes the frames of a clipboard text at the selection
+    // (replacing it) or the view position, and the document cursor
+    // installed for it; null when nothing is to be pasted. Text that is not
+    // sound clipboard text, or whose frames cannot be loaded, is reported in
+    // a box.
+    KvUndoPaste *pasteFramesFromClipboard(int options, QUndoStack *undoStack,
+                                          const boost::shared_ptr<KvAudioFragmentList> &cursor,
+                                          boost::shared_ptr<KvRepackInfoPtrList> *holder, const QString &text);
 
     // Volume and silence edits of the selection, in gain steps (1.505 dB).
     int volumeIncDec() const { return m_volumeIncDec; }
@@ -540,6 +569,8 @@ public:
     Q_INVOKABLE void pasteYearTag();
     // Sets the twelve curTrack* properties from the record.
     void setCurTrackTags(const KvTagInfo &record);
+    // Fills the record from the twelve curTrack* properties.
+    void curTrackTagsToTagInfo(KvTagInfo &record) const;
     // True when the clipboard text is a tag record and was read into
     // `record` (the MP3-only fields only for MP3 documents).
     bool tagInfoFromClipboardXml(KvTagInfo &record) const;
@@ -1018,9 +1049,12 @@ private:
     bool m_canUndo = false;
     bool m_canRedo = false;
     bool m_canPaste = false;
-    // Lock, wait cursor, build, push: the envelope of the volume edits.
+    // Lock, wait cursor, build, push: the envelope of the frame edits.
+    void runFrameEdit(QUndoCommand *(*build)(KvQmlController &));
     void runFadeAction(int startVolume, int endVolume, const QString &text, bool chain);
     void runSilenceAction(bool removeSilencing);
+    // Shows why nothing was pasted.
+    void showPasteError(const QString &text);
     // The selection when it is usable for an edit and the document has frames.
     bool editRange(qint64 &start, qint64 &end) const;
 

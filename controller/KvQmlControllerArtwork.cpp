@@ -16,7 +16,6 @@
 #include <QImage>
 #include <QImageReader>
 #include <QMimeData>
-#include <QMutexLocker>
 
 #include <exception>
 
@@ -69,13 +68,17 @@ void KvQmlController::pasteArtworkDataTag()
 
 void KvQmlController::actionOpenImage()
 {
-    QMutexLocker lock(m_model ? &m_model->mutex() : nullptr);
+    KvEditLock lock(m_model ? &m_model->mutex() : nullptr);
+    if (m_model && !lock)
+        return;
     actionImportImages(false);
 }
 
 void KvQmlController::actionImportImage()
 {
-    QMutexLocker lock(m_model ? &m_model->mutex() : nullptr);
+    KvEditLock lock(m_model ? &m_model->mutex() : nullptr);
+    if (m_model && !lock)
+        return;
     actionImportImages(true);
 }
 

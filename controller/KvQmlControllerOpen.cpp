@@ -2,6 +2,8 @@
 // continuations of the touch interface, recorded files and recent folders.
 #include "KvQmlController.h"
 
+#include <KvFileProperties.h>
+#include <KvQmlModel.h>
 #include <KvTagProperty.h>
 
 #include <QFileInfo>
@@ -92,7 +94,15 @@ void KvQmlController::actionFilePicked(QUrl fileUrl)
 
 boost::shared_ptr<KvTagProperty> KvQmlController::tagPropertyAt(int index) const
 {
-    // Not built yet.
+    if (!m_model || index < 0)
+        return boost::shared_ptr<KvTagProperty>();
+    if (index == 0)
+        return m_model->fileTagProperty();
+    if (const KvQmlModel::FilePropertiesPtr list = m_model->trackList()) {
+        for (const boost::shared_ptr<KvTagProperty> &track : list->tracks())
+            if (track && --index == 0)
+                return track;
+    }
     return boost::shared_ptr<KvTagProperty>();
 }
 

@@ -4,7 +4,9 @@
 
 #include "KvControllerSupport.h"
 
+#include <KvAudioFragmentList.h>
 #include <KvDocumentFrames.h>
+#include <KvEngineFactories.h>
 #include <KvQmlModel.h>
 
 #include <QTime>
@@ -47,6 +49,10 @@ void KvQmlController::refreshDocumentState()
         updateTrackPoints();
         emit hasFragmentsChanged(present);
     }
+
+    // The format word stays while there is no document.
+    if (const KvQmlModel::FragmentListPtr cursor = m_model ? m_model->fragmentList() : nullptr)
+        assignAndNotify(m_audioType, documentFileSuffix(cursor->list()), &KvQmlController::audioTypeChanged);
 
     m_publishedSelectionStart = m_selectionStart;
     m_publishedSelectionEnd = m_selectionEnd;

@@ -11,7 +11,6 @@
 #include <KvVolumeFade.h>
 #include <KvVolumeSilence.h>
 
-#include <QMutexLocker>
 #include <QUndoStack>
 
 void KvQmlController::setVolumeIncDec(int steps)
@@ -106,7 +105,9 @@ void KvQmlController::runFadeAction(int startVolume, int endVolume, const QStrin
 {
     if (!m_model)
         return;
-    QMutexLocker lock(&m_model->mutex());
+    KvEditLock lock(&m_model->mutex());
+    if (!lock)
+        return;
     {
         KvWaitCursor wait;
         QUndoCommand *command = VolumeFadeSelection(startVolume, endVolume, 1);
@@ -124,7 +125,9 @@ void KvQmlController::runSilenceAction(bool removeSilencing)
 {
     if (!m_model)
         return;
-    QMutexLocker lock(&m_model->mutex());
+    KvEditLock lock(&m_model->mutex());
+    if (!lock)
+        return;
     KvWaitCursor wait;
     if (KvVolumeSilence *command = VolumeSilenceSelection(removeSilencing))
         m_model->undoStack()->push(command);
@@ -183,10 +186,34 @@ void KvQmlController::stateActionNormalizeDlg_Finished(int steps, const QString 
 
 void KvQmlController::actionInsertSilence()
 {
-    // Not built yet.
+    if (!m_model)
+        return;
+    // Held until the dialog has called back.
+    KvEditLock lock(&m_model->mutex());
+    if (!lock)
+        return;
+    const KvQmlModel::FragmentListPtr cursor = m_model->fragmentList();
+    if (!cursor || cursor->totalFrames() == 0)
+        return;
+    const boost::shared_ptr<KvFrameSizeInfo> format = cursor->formatInfo();
+    if (!format)
+        return;
+    uiServices().runInsertSilence(this, format, dialogParent());
 }
 
 void KvQmlController::actionNormalize()
 {
-    // Not built yet.
+    if (!m_model)
+        return;
+    KvEditLock lock(&m_model->mutex());
+    if (!lock)
+        return;
+    qint64 start = 0;
+    qint64 end = 0;
+    if (!editRange(start, end))
+        return;
+    // The dialog scans a copy, never the document itself.
+    const KvRepackInfoPtrListPtr selected = m_model->fragmentList()->list()->copyRange(start, end - start);
+    KvPrepareRepackFlagged(selected, false);
+    uiServices().runNormalize(this, selected, dialogParent());
 }

@@ -1,12 +1,15 @@
 // The controller's volume, silence and selection edits on a real MP3
 // document: what each action pushes (text, repeat count), chained fades,
-// silence with nothing to change, normalize and inserted silence, and the
-// rule that a selection change keeps a clean stack clean and never discards
-// edits waiting to be redone.
+// silence with nothing to change, normalize and inserted silence with their
+// dialogs run through the UI services, and the rule that a selection change
+// keeps a clean stack clean and never discards edits waiting to be redone.
 #include "KvQmlController.h"
 
+#include <KvAudioFragmentList.h>
 #include <KvEditTestSupport.h>
+#include <KvFakeUiServices.h>
 #include <KvFileProperties.h>
+#include <KvFrameSizeInfo.h>
 #include <KvInsertSilence.h>
 #include <KvMP3AudioFragmentList.h>
 #include <KvQmlModel.h>
@@ -20,6 +23,7 @@
 #include <QSettings>
 #include <QUndoStack>
 
+#include <functional>
 #include <memory>
 
 using namespace kvtest;
@@ -28,13 +32,41 @@ namespace {
 
 constexpr qint64 E = KvTagProperty::EndMarker;
 
+// Runs the insert-silence and normalize dialogs as the real ones do: they
+// call back into the controller before they close.
+class DialogUi : public FakeUiServices
+{
+public:
+    std::function<void(KvQmlController &)> insertSilence;
+    std::function<void(KvQmlController &)> normalize;
+    boost::shared_ptr<KvFrameSizeInfo> format;
+    ListPtr frames;
+
+    int runInsertSilence(QObject *controller, const boost::shared_ptr<KvFrameSizeInfo> &f, QWidget *parent) override
+    {
+        format = f;
+        const int result = FakeUiServices::runInsertSilence(controller, f, parent);
+        if (insertSilence)
+            insertSilence(*qobject_cast<KvQmlController *>(controller));
+        return result;
+    }
+    int runNormalize(QObject *controller, const ListPtr &f, QWidget *parent) override
+    {
+        frames = f;
+        const int result = FakeUiServices::runNormalize(controller, f, parent);
+        if (normalize)
+            normalize(*qobject_cast<KvQmlController *>(controller));
+        return result;
+    }
+};
+
 class ControllerEdits : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         QSettings().clear();
-        controller.reset(new KvQmlController);
+        controller.reset(new KvQmlController(nullptr, KvControllerSeams{&ui}));
         model.reset(new KvQmlModel);
         controller->setModel(model.get());
         doc = sources.document();   // 430 frames
@@ -69,6 +101,7 @@ protected:
 
     EditSources sources;
     KvRepackInfoPtrListPtr doc;
+    DialogUi ui;
     // Declared after the sources: destroyed before them.
     std::unique_ptr<KvQmlController> controller;
     std::unique_ptr<KvQmlModel> model;
@@ -256,6 +289,86 @@ TEST_F(ControllerEdits, InsertedSilenceGoesToTheViewPositionAndMovesTracks)
     stack()->undo();
     EXPECT_EQ(doc->totalFrames(), 430);
     EXPECT_EQ(controller->totalFrames(), 430.0);
+}
+
+TEST_F(ControllerEdits, InsertSilenceRunsItsDialogUnderTheLock)
+{
+    select(100, 200);
+    controller->setScrollFrame(40);
+    bool lockedInside = false;
+    ui.insertSilence = [&](KvQmlController &c) {
+        lockedInside = !unlocked();
+        // A command that arrives while the dialog is up is refused.
+        c.actionDeleteFrames();
+        EXPECT_EQ(stack()->count(), 0);
+        c.stateActionInsertSilenceDlg_Finished(25);
+    };
+    QSettings().remove("HelpUsage/EditDone");
+    controller->actionInsertSilence();
+    EXPECT_EQ(ui.dialogs, QStringList{"insertSilence"});
+    EXPECT_TRUE(lockedInside);
+    EXPECT_TRUE(unlocked());
+    ASSERT_TRUE(ui.format);
+    EXPECT_EQ(ui.format->sampleRate(), 44100);
+    ASSERT_EQ(stack()->count(), 1);
+    EXPECT_EQ(stack()->command(0)->text(), "Insert Silence");
+    EXPECT_EQ(doc->totalFrames(), 455);
+    // At the view position, with the selected frames left in place.
+    const FrameModel m = modelOf(doc);
+    EXPECT_TRUE(m[39].audible);
+    EXPECT_FALSE(m[40].audible);
+    EXPECT_FALSE(m[64].audible);
+    EXPECT_TRUE(m[65].audible);
+    EXPECT_TRUE(editDone());
+
+    // Cancelled: nothing, yet counted as editing.
+    ui.insertSilence = [](KvQmlController &c) { c.stateActionInsertSilenceDlg_Finished(0); };
+    QSettings().remove("HelpUsage/EditDone");
+    controller->actionInsertSilence();
+    EXPECT_EQ(stack()->count(), 1);
+    EXPECT_TRUE(editDone());
+
+    // No frames: no dialog.
+    model->fragmentList()->setList(KvRepackInfoPtrListPtr(new KvMP3RepackInfoPtrList));
+    controller->actionInsertSilence();
+    EXPECT_EQ(ui.dialogs.size(), 2);
+}
+
+TEST_F(ControllerEdits, NormalizeRunsItsDialogOverACopyOfTheSelection)
+{
+    const DocumentShot before = shotOf(doc);
+    ui.normalize = [&](KvQmlController &c) {
+        EXPECT_FALSE(unlocked());
+        c.stateActionNormalizeDlg_Finished(3, "4.5");
+    };
+    // Without a usable selection the dialog is not shown.
+    for (auto sel : std::vector<std::pair<qint64, qint64>>{{-1, -1}, {10, 10}, {20, 10}}) {
+        select(sel.first, sel.second);
+        controller->actionNormalize();
+    }
+    EXPECT_TRUE(ui.dialogs.isEmpty());
+
+    select(140, 180);
+    controller->actionNormalize();
+    EXPECT_EQ(ui.dialogs, QStringList{"normalize"});
+    ASSERT_TRUE(ui.frames);
+    EXPECT_EQ(ui.frames->totalFrames(), 40);
+    EXPECT_NE(ui.frames, doc);
+    ASSERT_EQ(stack()->count(), 1);
+    EXPECT_EQ(stack()->command(0)->text(), "Normalize (4.5dB)");
+    EXPECT_EQ(gain(139), 0);
+    EXPECT_EQ(gain(140), 3);
+    EXPECT_EQ(gain(179), 3);
+    EXPECT_EQ(gain(180), 0);
+    EXPECT_TRUE(unlocked());
+    stack()->undo();
+    EXPECT_EQ(shotOf(doc), before);
+
+    // Cancelled or no change: nothing pushed.
+    ui.normalize = [](KvQmlController &c) { c.stateActionNormalizeDlg_Finished(0, QString()); };
+    controller->actionNormalize();
+    EXPECT_EQ(stack()->index(), 0);
+    EXPECT_EQ(stack()->count(), 1);
 }
 
 // With the real controller, which clamps the view to the document.

@@ -261,9 +261,10 @@ TEST_F(Controller, OpeningAndClosingPublishTheDocument)
     Recorder r(&c);
     m.setFragmentList(kvSilentDocument(1000));
     c.refreshDocumentState();
-    // The count, then the track state it enables, then the fragments flag.
+    // The count, then the track state it enables, the fragments flag and the format.
     EXPECT_EQ(r.take(), QStringList({"totalFramesChanged(1000)", "canSetTrackStartChanged(true)",
-                                     "canSplitTrackChanged(true)", "hasFragmentsChanged(true)"}));
+                                     "canSplitTrackChanged(true)", "hasFragmentsChanged(true)",
+                                     "audioTypeChanged(mp3)"}));
 
     c.setSelectionStart(10);
     c.setSelectionEnd(20);
