@@ -18,6 +18,8 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include <functional>
+
 class KvAudioFragmentList;
 class KvAudioItem;
 class KvClock;
@@ -35,6 +37,7 @@ class KvUndoPaste;
 class KvVolumeFade;
 class KvVolumeSilence;
 class QAbstractItemModel;
+class QMutex;
 class QPalette;
 class QScreen;
 class QSettings;
@@ -1049,10 +1052,14 @@ private:
     bool m_canUndo = false;
     bool m_canRedo = false;
     bool m_canPaste = false;
-    // Lock, wait cursor, build, push: the envelope of the frame edits.
-    void runFrameEdit(QUndoCommand *(*build)(KvQmlController &));
+    // The model's mutex, null without a model.
+    QMutex *editMutex() const;
+    // Lock, wait cursor, build, push: the envelope of the frame edits; then,
+    // for the edits that count as editing, the help flag.
+    void runFrameEdit(const std::function<QUndoCommand *()> &build, bool countsAsEditing = true);
     void runFadeAction(int startVolume, int endVolume, const QString &text, bool chain);
-    void runSilenceAction(bool removeSilencing);
+    // Undoes or redoes one step.
+    void stepUndoStack(bool redo);
     // Shows why nothing was pasted.
     void showPasteError(const QString &text);
     // The selection when it is usable for an edit and the document has frames.

@@ -69,12 +69,12 @@ bool KvQmlController::isClipboardFormat(const QString &text)
         return false;
     // Another copy of the program may have been built with an older library;
     // a newer one writes what this one cannot read.
-    int at = signature.size();
+    const int versionAt = signature.size();
+    int at = versionAt;
     unsigned version = 0;
-    const int digits = at;
-    while (at < text.size() && at - digits < 5 && text.at(at).isDigit() && text.at(at).unicode() < 128)
+    while (at < text.size() && at - versionAt < 5 && text.at(at) >= QLatin1Char('0') && text.at(at) <= QLatin1Char('9'))
         version = version * 10 + unsigned(text.at(at++).unicode() - '0');
-    if (at == digits || version == 0 || version > unsigned(boost::archive::BOOST_ARCHIVE_VERSION()))
+    if (at == versionAt || version == 0 || version > unsigned(boost::archive::BOOST_ARCHIVE_VERSION()))
         return false;
     return text.midRef(at).startsWith(QLatin1String(kClipboardTail));
 }
@@ -138,36 +138,37 @@ void KvQmlController::copyFramesToClipboard(QString &clipText)
         clipText = saveFragmentListToString(m_model->fragmentList()->list(), start, end - start);
 }
 
-void KvQmlController::runFrameEdit(QUndoCommand *(*build)(KvQmlController &))
+QMutex *KvQmlController::editMutex() const { return m_model ? &m_model->mutex() : nullptr; }
+
+void KvQmlController::runFrameEdit(const std::function<QUndoCommand *()> &build, bool countsAsEditing)
 {
-    if (!m_model)
-        return;
-    KvEditLock lock(&m_model->mutex());
+    KvEditLock lock(editMutex());
     if (!lock)
         return;
     {
         KvWaitCursor wait;
-        if (QUndoCommand *command = build(*this))
+        if (QUndoCommand *command = build())
             m_model->undoStack()->push(command);
     }
-    setHelpUsage("EditDone");
+    if (countsAsEditing)
+        setHelpUsage("EditDone");
 }
 
 void KvQmlController::actionDeleteFrames()
 {
-    runFrameEdit([](KvQmlController &c) -> QUndoCommand * { return c.deleteFrames(); });
+    runFrameEdit([this] { return deleteFrames(); });
 }
 
 void KvQmlController::actionCropFrames()
 {
-    runFrameEdit([](KvQmlController &c) -> QUndoCommand * { return c.cropFrames(); });
+    runFrameEdit([this] { return cropFrames(); });
 }
 
 void KvQmlController::actionCutFrames()
 {
-    runFrameEdit([](KvQmlController &c) -> QUndoCommand * {
+    runFrameEdit([this]() -> QUndoCommand * {
         QString clipText;
-        KvUndoCut *command = c.cutFrames(clipText);
+        KvUndoCut *command = cutFrames(clipText);
         // Frames leave the document only when they are on the clipboard; a
         // cut that has nothing to cut leaves the clipboard as it was.
         if (clipText.isEmpty()) {
@@ -175,16 +176,14 @@ void KvQmlController::actionCutFrames()
             return nullptr;
         }
         putFramesOnClipboard(clipText);
-        c.ClipboardChanged(QClipboard::Clipboard);
+        ClipboardChanged(QClipboard::Clipboard);
         return command;
     });
 }
 
 void KvQmlController::actionCopyFrames()
 {
-    if (!m_model)
-        return;
-    KvEditLock lock(&m_model->mutex());
+    KvEditLock lock(editMutex());
     if (!lock)
         return;
     KvWaitCursor wait;
@@ -197,9 +196,7 @@ void KvQmlController::actionCopyFrames()
 
 void KvQmlController::actionPasteFrames()
 {
-    if (!m_model)
-        return;
-    KvEditLock lock(&m_model->mutex());
+    KvEditLock lock(editMutex());
     if (!lock)
         return;
     const QString text = clipboardFrameText();
@@ -287,38 +284,28 @@ KvUndoPaste *KvQmlController::pasteFramesFromClipboard(int options, QUndoStack *
     return command;
 }
 
-void KvQmlController::actionUndo()
+void KvQmlController::stepUndoStack(bool redo)
 {
-    if (!m_model)
-        return;
-    KvEditLock lock(&m_model->mutex());
+    KvEditLock lock(editMutex());
     if (!lock)
         return;
     KvWaitCursor wait;
     QUndoStack *stack = m_model->undoStack();
-    const QUndoCommand *undone = stack->index() > 0 ? stack->command(stack->index() - 1) : nullptr;
+    const int at = redo ? stack->index() : stack->index() - 1;
+    const QUndoCommand *command = at >= 0 ? stack->command(at) : nullptr;
     const bool clean = stack->isClean();
-    stack->undo();
-    // Taking back a selection never makes a saved document dirty.
-    if (clean && dynamic_cast<const KvSelectionChange *>(undone))
+    if (redo)
+        stack->redo();
+    else
+        stack->undo();
+    // Moving over a selection change never makes a saved document dirty.
+    if (clean && dynamic_cast<const KvSelectionChange *>(command))
         stack->setClean();
 }
 
-void KvQmlController::actionRedo()
-{
-    if (!m_model)
-        return;
-    KvEditLock lock(&m_model->mutex());
-    if (!lock)
-        return;
-    KvWaitCursor wait;
-    QUndoStack *stack = m_model->undoStack();
-    const QUndoCommand *redone = stack->command(stack->index());
-    const bool clean = stack->isClean();
-    stack->redo();
-    if (clean && dynamic_cast<const KvSelectionChange *>(redone))
-        stack->setClean();
-}
+void KvQmlController::actionUndo() { stepUndoStack(false); }
+
+void KvQmlController::actionRedo() { stepUndoStack(true); }
 
 void KvQmlController::canUndoSlot(bool canUndo)
 {
@@ -337,6 +324,8 @@ void KvQmlController::cleanChanged(bool)
 
 void KvQmlController::indexChanged(int)
 {
+    if (m_model && m_model->undoStack()->count() > 0)
+        m_tourTicks = 0;
     updateTrackCapabilities();
     updateTrackPoints();
     updateCurrentPosFileName();

@@ -103,34 +103,13 @@ KvInsertSilence *KvQmlController::insertSilence(qint64 frames)
 
 void KvQmlController::runFadeAction(int startVolume, int endVolume, const QString &text, bool chain)
 {
-    if (!m_model)
-        return;
-    KvEditLock lock(&m_model->mutex());
-    if (!lock)
-        return;
-    {
-        KvWaitCursor wait;
+    runFrameEdit([=]() -> QUndoCommand * {
         QUndoCommand *command = VolumeFadeSelection(startVolume, endVolume, 1);
-        if (command) {
-            command->setText(text);
-            if (chain)
-                command = chainVolumeFade(command);
-            m_model->undoStack()->push(command);
-        }
-    }
-    setHelpUsage("EditDone");
-}
-
-void KvQmlController::runSilenceAction(bool removeSilencing)
-{
-    if (!m_model)
-        return;
-    KvEditLock lock(&m_model->mutex());
-    if (!lock)
-        return;
-    KvWaitCursor wait;
-    if (KvVolumeSilence *command = VolumeSilenceSelection(removeSilencing))
-        m_model->undoStack()->push(command);
+        if (!command)
+            return nullptr;
+        command->setText(text);
+        return chain ? chainVolumeFade(command) : command;
+    });
 }
 
 void KvQmlController::actionFadeInFrames()
@@ -155,12 +134,12 @@ void KvQmlController::actionVolumeDecFrames()
 
 void KvQmlController::actionSilenceFrames()
 {
-    runSilenceAction(false);
+    runFrameEdit([this] { return VolumeSilenceSelection(false); }, false);
 }
 
 void KvQmlController::actionRemoveSilenceFrames()
 {
-    runSilenceAction(true);
+    runFrameEdit([this] { return VolumeSilenceSelection(true); }, false);
 }
 
 void KvQmlController::stateActionInsertSilenceDlg_Finished(qint64 frames)
@@ -186,10 +165,8 @@ void KvQmlController::stateActionNormalizeDlg_Finished(int steps, const QString 
 
 void KvQmlController::actionInsertSilence()
 {
-    if (!m_model)
-        return;
     // Held until the dialog has called back.
-    KvEditLock lock(&m_model->mutex());
+    KvEditLock lock(editMutex());
     if (!lock)
         return;
     const KvQmlModel::FragmentListPtr cursor = m_model->fragmentList();
@@ -203,9 +180,7 @@ void KvQmlController::actionInsertSilence()
 
 void KvQmlController::actionNormalize()
 {
-    if (!m_model)
-        return;
-    KvEditLock lock(&m_model->mutex());
+    KvEditLock lock(editMutex());
     if (!lock)
         return;
     qint64 start = 0;
