@@ -294,6 +294,25 @@ TEST_F(ControllerClipboard, DeleteAndCropKeepTheClipboard)
     EXPECT_EQ(clipboardFrames(), copied);
 }
 
+// Cropping to everything removes nothing, yet it is a step of its own that
+// undo and redo walk over.
+TEST_F(ControllerClipboard, CropOfTheWholeDocumentIsStillAStep)
+{
+    Program &p = *program;
+    const std::string whole = textOf({{0, frames}});
+    p.select(0, frames);
+    p.controller.actionCropFrames();
+    ASSERT_EQ(p.stack().count(), 1);
+    EXPECT_EQ(p.stack().text(0), "Crop");
+    EXPECT_EQ(p.text(), whole);
+    p.controller.actionUndo();
+    EXPECT_EQ(p.text(), whole);
+    EXPECT_TRUE(p.controller.canRedo());
+    p.controller.actionRedo();
+    EXPECT_EQ(p.text(), whole);
+    EXPECT_EQ(p.controller.totalFrames(), double(frames));
+}
+
 // Cut and copy without a usable selection leave the clipboard and the
 // document alone; cut, delete and crop still count as editing.
 TEST_F(ControllerClipboard, NoUsableSelectionLeavesTheClipboard)

@@ -8,10 +8,14 @@
 
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTest>
+#include <QWindow>
 #include <QUndoStack>
 
 #include <cmath>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -236,6 +240,48 @@ TEST_F(Controller, ImpossibleTrackActionPushesNothingButCountsAsEditing)
     controller->deleteTrack(10);
     EXPECT_EQ(model->undoStack()->count(), 0);
     EXPECT_TRUE(QSettings().value("HelpUsage/EditDone", false).toBool());
+}
+
+// The Shift key held while a track command arrives (menu, shortcut or
+// click) picks the track list's second variant; QGuiApplication reports the
+// modifiers of the last key event it processed.
+struct HeldShift {
+    HeldShift() { QTest::keyPress(&window, Qt::Key_Shift, Qt::ShiftModifier); }
+    ~HeldShift() { QTest::keyRelease(&window, Qt::Key_Shift, Qt::NoModifier); }
+    QWindow window;
+};
+
+TEST_F(Controller, ShiftPicksTheSecondVariantOfTrackCommands)
+{
+    using Tracks = std::vector<std::pair<qint64, qint64>>;
+    struct Case {
+        const char *name;
+        void (KvQmlController::*command)(double);
+        double position;
+        Tracks plain;
+        Tracks shifted;
+    };
+    const Case cases[] = {
+        {"delete", &KvQmlController::deleteTrack, 500, {{0, 400}}, {{0, E}}},
+        {"end", &KvQmlController::setTrackEnd, 600, {{0, 400}, {400, 600}}, {{0, 400}, {400, 600}, {600, E}}},
+        {"start", &KvQmlController::setTrackStart, 200, {{200, 400}, {400, E}}, {{0, 200}, {200, 400}, {400, E}}},
+    };
+    for (const Case &c : cases) {
+        for (const bool shift : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (shift ? " with Shift" : ""));
+            open(1000);
+            controller->splitTrack(400);
+            ASSERT_EQ(tracks(), (Tracks{{0, 400}, {400, E}}));
+            {
+                std::unique_ptr<HeldShift> held(shift ? new HeldShift : nullptr);
+                ASSERT_EQ(QGuiApplication::keyboardModifiers().testFlag(Qt::ShiftModifier), shift);
+                (controller.get()->*c.command)(c.position);
+            }
+            EXPECT_EQ(QGuiApplication::keyboardModifiers(), Qt::NoModifier);
+            EXPECT_EQ(tracks(), shift ? c.shifted : c.plain);
+            EXPECT_EQ(model->undoStack()->count(), 2);
+        }
+    }
 }
 
 TEST_F(Controller, EmptyDocumentHasNoTrackCapabilities)
