@@ -4,6 +4,7 @@
 // copy would; clipboard data that other programs put under our type refused
 // with a message; and edits refused, not deadlocked, while the model is
 // locked.
+#include "KvControllerTestSupport.h"
 #include "KvQmlController.h"
 
 #include <KvAppArchiveUi.h>
@@ -73,13 +74,9 @@ struct Program {
     // the model takes it as its document.
     void open(const QString &path)
     {
-        bool heAac = false;
         QString error;
-        const boost::shared_ptr<KvAudioFile> file = createAudioFileByExtension(path, heAac, error);
-        ASSERT_TRUE(file && error.isEmpty()) << error.toStdString();
-        const boost::shared_ptr<KvRepackInfo> whole = file->createRepackInfo(0, file->frameCount());
-        const KvQmlModel::FragmentListPtr cursor = createFragmentListForFile(whole);
-        cursor->list()->appendFragment(whole);
+        const KvQmlModel::FragmentListPtr cursor = kvDocumentOfFile(path, &error);
+        ASSERT_TRUE(cursor) << error.toStdString();
         model.setFragmentList(cursor);
         controller.refreshDocumentState();
         controller.refreshAfterUndo();

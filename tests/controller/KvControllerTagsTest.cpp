@@ -77,14 +77,9 @@ protected:
     }
     void openAac()
     {
-        bool heAac = false;
         QString error;
-        const boost::shared_ptr<KvAudioFile> file =
-            createAudioFileByExtension(kvtest::fixture("aac_lc_stereo.m4a"), heAac, error);
-        ASSERT_TRUE(file && error.isEmpty()) << error.toStdString();
-        const boost::shared_ptr<KvRepackInfo> whole = file->createRepackInfo(0, file->frameCount());
-        const KvQmlModel::FragmentListPtr cursor = createFragmentListForFile(whole);
-        cursor->list()->appendFragment(whole);
+        const KvQmlModel::FragmentListPtr cursor = kvDocumentOfFile(kvtest::fixture("aac_lc_stereo.m4a"), &error);
+        ASSERT_TRUE(cursor) << error.toStdString();
         model.setFragmentList(cursor);
         controller.refreshDocumentState();
     }

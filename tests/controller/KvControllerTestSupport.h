@@ -1,8 +1,12 @@
 #pragma once
+#include <KvAudioFile.h>
+#include <KvEngineFactories.h>
 #include <KvMP3AudioFragmentList.h>
 #include <KvMP3FrameSizeInfo.h>
 #include <KvMP3RepackInfo.h>
 #include <KvQmlModel.h>
+#include <KvRepackInfo.h>
+#include <KvRepackInfoPtrList.h>
 
 #include <QMetaMethod>
 #include <QSignalSpy>
@@ -20,6 +24,20 @@ inline KvQmlModel::FragmentListPtr kvSilentDocument(qint64 frames)
         const boost::shared_ptr<KvFrameSizeInfo> format(new KvMP3FrameSizeInfo(0, 0, 0));
         cursor->list()->appendFragment(KvRepackInfoPtr(new KvMP3RepackInfo(format, frames)));
     }
+    return cursor;
+}
+
+// A document cursor over the whole of an audio file, as the engine opens it;
+// null with the engine's complaint in `error` when it cannot.
+inline KvQmlModel::FragmentListPtr kvDocumentOfFile(const QString &path, QString *error)
+{
+    bool heAac = false;
+    const boost::shared_ptr<KvAudioFile> file = createAudioFileByExtension(path, heAac, *error);
+    if (!file || !error->isEmpty())
+        return KvQmlModel::FragmentListPtr();
+    const KvRepackInfoPtr whole = file->createRepackInfo(0, file->frameCount());
+    const KvQmlModel::FragmentListPtr cursor = createFragmentListForFile(whole);
+    cursor->list()->appendFragment(whole);
     return cursor;
 }
 
