@@ -11,6 +11,7 @@
 int cmdScan(const QStringList &args);
 int cmdEdits(const QStringList &args);
 int cmdExport(const QStringList &args);
+int cmdExportTime(const QStringList &args);
 int cmdArchive(const QStringList &args);
 int cmdLoad(const QStringList &args);
 int cmdArchiveTime(const QStringList &args);
@@ -26,6 +27,9 @@ int usage()
                  "  edits [--ops N] [--seeks N] [--seed S] FILE\n"
                  "                         random cut/paste edits and cursor seeks, cost per operation\n"
                  "  export OUT EDITLIST    build a document from an edit list (- for stdin) and save it\n"
+                 "  export-time [--runs N] OUT EDITLIST\n"
+                 "                         time exports of the opened document beside plain copies\n"
+                 "                         of the exported bytes\n"
                  "  archive EDITLIST       print the fragment-list text of the edit list's document\n"
                  "  load TEXTFILE OUT      read a fragment-list text (- for stdin) and save its document\n"
                  "  archive-time [--runs N] FILE\n"
@@ -48,6 +52,7 @@ int main(int argc, char **argv)
         {QStringLiteral("scan"), cmdScan},
         {QStringLiteral("edits"), cmdEdits},
         {QStringLiteral("export"), cmdExport},
+        {QStringLiteral("export-time"), cmdExportTime},
         {QStringLiteral("archive"), cmdArchive},
         {QStringLiteral("load"), cmdLoad},
         {QStringLiteral("archive-time"), cmdArchiveTime},

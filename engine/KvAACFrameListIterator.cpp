@@ -33,6 +33,16 @@ KvAACFrameListIterator::Position KvAACFrameListIterator::nextUsable(Position fro
     return m_list->end();
 }
 
+KvAACFrameListIterator::Position KvAACFrameListIterator::previousUsable(Position from) const
+{
+    while (from != m_list->begin()) {
+        --from;
+        if (asAac(*from) && (*from)->frameCount() > 0)
+            return from;
+    }
+    return m_list->end();
+}
+
 void KvAACFrameListIterator::enter(Position at)
 {
     m_current = at;
@@ -76,6 +86,28 @@ bool KvAACFrameListIterator::next()
     }
     ++m_steps;
     ++m_local;
+    return true;
+}
+
+bool KvAACFrameListIterator::previous()
+{
+    m_entered = false;
+    if (!m_started || !m_fragment)
+        return false;
+    if (m_local > 0) {
+        --m_local;
+    } else {
+        const Position at = previousUsable(m_current);
+        if (at == m_list->end())
+            return false;
+        enter(at);
+        m_local = m_count - 1;
+        m_passed -= m_count;
+        m_entered = true;
+    }
+    --m_steps;
+    // Stepping back from past the end lands on the frame before the last.
+    m_ended = false;
     return true;
 }
 

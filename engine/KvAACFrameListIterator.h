@@ -7,7 +7,7 @@
 
 class KvAACRepackInfo;
 
-// Walks the frames of an AAC document forward, across its fragments, giving
+// Walks the frames of an AAC document, across its fragments, giving
 // the current frame's edit record (gain delta, silenced) and source record.
 // Fragments of another kind and fragments without frames are passed over.
 // The document must not change while the iterator walks it.
@@ -18,6 +18,7 @@ public:
     ~KvAACFrameListIterator() override;
 
     bool next() override;
+    bool previous() override;
     void addGain(int delta) override;
     // False for silence; a silenced frame of a real source is audible.
     bool isAudible() override;
@@ -42,6 +43,7 @@ private:
     typedef KvRepackInfoPtrList::List::iterator Position;
 
     Position nextUsable(Position from) const;
+    Position previousUsable(Position from) const;
     void enter(Position at);
 
     bool m_entered = false;

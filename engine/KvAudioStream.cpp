@@ -12,6 +12,13 @@ void KvAudioListFileIO::close()
     QIODevice::close();
 }
 
+qint64 KvAudioListFileIO::readFrames(char *data, qint64 maxSize, qint64 *frames)
+{
+    const qint64 n = readData(data, maxSize);
+    *frames = n > 0 ? 1 : 0;
+    return n;
+}
+
 QIODevice *KvAudioStreamOpen(const char *mode, boost::shared_ptr<KvRepackInfoPtrList> document, int chunkFrames)
 {
     if (!mode || (std::strcmp(mode, "r") != 0 && std::strcmp(mode, "rb") != 0))

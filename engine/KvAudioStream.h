@@ -38,6 +38,10 @@ public:
 
     // Public so the stream functions can call it without opening the device.
     qint64 readData(char *data, qint64 maxSize) override = 0;
+    // As many whole frames as fit into maxSize bytes (at least one, else -1
+    // when the next one does not fit, 0 at the end); *frames gets their count.
+    // Savers read this way: long unedited runs come in large pieces.
+    virtual qint64 readFrames(char *data, qint64 maxSize, qint64 *frames);
 
 protected:
     KvAudioListFileIO() = default;

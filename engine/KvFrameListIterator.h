@@ -11,6 +11,8 @@ public:
 
     // Advances one frame; false at the end (at once for an empty document).
     virtual bool next() = 0;
+    // Steps back one frame; false (and nothing changes) at the first frame.
+    virtual bool previous() = 0;
     // Adds delta global_gain steps to the current frame.
     virtual void addGain(int delta) = 0;
     // False for silence, broken source frames and frames dropped from the output.

@@ -30,9 +30,15 @@ public:
     QString errorText() const override { return m_error; }
     void close() override;
     qint64 readData(char *data, qint64 maxSize) override;
+    qint64 readFrames(char *data, qint64 maxSize, qint64 *frames) override;
 
     // Attaches the next chunk of a chunked document; false when none is left.
     bool nextChunk(bool chunked);
+
+    // Runs of frames that the rebuilder would write exactly as they are in
+    // their source are copied from the source file instead. On by default;
+    // tests switch it off to compare both ways.
+    static void setWholeFrameCopy(bool on);
 
 private:
     // Steps the document until at least one output frame is ready; false at
@@ -42,6 +48,33 @@ private:
     bool advance();
     // Reads the current frame's bytes into the input buffer.
     bool readCurrentFrame();
+    // Reads frame `index` of the current fragment's source into the input buffer.
+    bool readSourceFrame(qint64 index);
+    // The current fragment's source file, or null after failing with the reason.
+    const KvFile *sourceFile();
+
+    // Frames of the current fragment, from the iterator's frame on, that the
+    // rebuilder would write exactly as they are in the source.
+    qint64 copyRunLength() const;
+    // Completes every waiting frame with the source bytes that lie before the
+    // current frame's area; false (nothing changed) when the waiting frames
+    // need other bytes.
+    bool enterCopyRun();
+    // Takes the current frame's bytes from the source as they are; false when
+    // its header is not the one the plan copies (or reading failed).
+    bool copyCurrentFrame();
+    // Copies whole frames that follow the current one in its run straight
+    // from the source into out; returns the bytes, *frames their count.
+    qint64 copyAhead(char *out, qint64 room, qint64 *frames);
+    // Whether the frame at p (avail bytes) has the header its record says and
+    // the plan keeps; its length when so, else 0.
+    int copiedFrameLength(const uint8_t *p, qint64 avail, const KvMP3GainFrameInfo &rec) const;
+    // Parses the source frames just before source frame `at` into the
+    // main-data ring, as many as the largest reservoir needs.
+    bool refillBefore(qint64 at);
+    // After a copied run: the rebuilder takes up the current frame, its
+    // main-data ring refilled from the frames before it.
+    bool resumeAfterCopy();
     // Takes the frame completed in the writer.
     void takeFrame();
     void fail(const QString &text);
@@ -56,6 +89,10 @@ private:
     // Kept until the next chunk replaces it: waiting frames point into its records.
     std::unique_ptr<KvMP3FrameListIterator> m_previous;
     bool m_emitPending = false;
+    // Frames after the current one still to copy in the current run; the
+    // rebuilder takes up again after a run.
+    qint64 m_copyLeft = 0;
+    bool m_resume = false;
     // Completed frames not yet delivered: their bytes back to back, and lengths.
     std::vector<char> m_ready;
     size_t m_readyAt = 0;

@@ -196,6 +196,17 @@ bool KvMP3FrameListIterator::previous()
     return true;
 }
 
+bool KvMP3FrameListIterator::advanceInFragment(qint64 n)
+{
+    if (!m_started || !m_fragment || n < 0 || m_position + n >= m_first + m_count)
+        return false;
+    m_entered = false;
+    m_steps += n;
+    m_position += n;
+    fillContext();
+    return true;
+}
+
 void KvMP3FrameListIterator::addGain(int delta)
 {
     if (!hasFrame())

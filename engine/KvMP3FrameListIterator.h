@@ -30,7 +30,10 @@ public:
 
     bool next() override;
     // Steps back one frame; false (and nothing changes) at the first frame.
-    virtual bool previous();
+    bool previous() override;
+    // Steps n frames forward inside the current fragment, as n calls of
+    // next() would; false (nothing changes) when that would leave it.
+    bool advanceInFragment(qint64 n);
     void addGain(int delta) override;
     bool isAudible() override;
     bool isSilenced() override;

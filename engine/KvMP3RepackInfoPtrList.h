@@ -29,24 +29,27 @@ public:
     // Lays the bit reservoir anew over the document: decides each frame's
     // output bitrate index and main_data_begin (edit records) so that every
     // payload fits into the output stream in order; frames that cannot be
-    // served even at the highest bitrate are silenced and dropped. With
-    // startAtMax every frame starts at the highest bitrate and the result is
-    // the first frame from 100 on where the output can start with an empty
-    // reservoir (0 when none); without it the result is 0. Not an MP3
-    // document: nothing, 0.
+    // served even at the highest bitrate are silenced and dropped. Without
+    // startAtMax (a save) each frame keeps its source bitrate and
+    // main_data_begin wherever they fit and the plan departs from them only
+    // around seams; the plan depends on nothing an earlier planning left in
+    // the records. With startAtMax (playback chunks) every frame starts at the
+    // highest bitrate and the result is the first frame from 100 on where the
+    // output can start with an empty reservoir (0 when none); without it the
+    // result is 0. Not an MP3 document: nothing, 0.
     static int planReservoir(const KvRepackInfoPtrListPtr &document, bool startAtMax);
 
     // What the last planning did beyond the plain walk (for tests and tools).
     struct PlanReport {
-        qint64 iterations = 0;     // frames visited by the walk
+        qint64 iterations = 0;     // frames visited by the walk (planned, without startAtMax)
         bool bounded = false;      // the walk hit its iteration bound
         qint64 repaired = 0;       // frames the closing check had to correct
         qint64 dropped = 0;        // frames silenced and dropped
     };
     static PlanReport lastPlanReport();
-    // Caps the walk at that many frame visits on this thread (-1: the normal
-    // bound of 16 visits a frame); what the walk leaves undone the closing
-    // forward pass plans. For tests of that pass.
+    // Caps the start-at-max walk at that many frame visits on this thread
+    // (-1: the normal bound of 16 visits a frame); what the walk leaves undone
+    // the closing forward pass plans. For tests of that pass.
     static void setPlanWalkLimit(qint64 visits);
 
     // Xing/Info statistics of the planned document; fills the fields below.

@@ -6,6 +6,10 @@
 // own frame this puts lead F, fill P and tail N where the layout says; it also
 // stays right where a payload ends inside an earlier frame's area and its fill
 // runs on from there.
+//
+// The fill of a sound frame starts with the bytes that lay between its payload
+// and the next one in its source (0x55 beyond them), so that frames laid out
+// as in their source come out byte for byte as they were there.
 #include "KvMp3ReservoirRepacker.h"
 
 #include "KvMp3Crc16.h"
@@ -58,8 +62,19 @@ int KvMp3ReservoirRepacker::pendingFrames() const
     return n == 0 && outputSlots[slotRead].inUse() ? kSlotCount : n;
 }
 
+int KvMp3ReservoirRepacker::skipPushed(int n)
+{
+    const int skip = int(std::min<int64_t>(n, skipBytes));
+    skipBytes -= skip;
+    return skip;
+}
+
 void KvMp3ReservoirRepacker::pushPayload(int64_t from, int n)
 {
+    fillFrom = n >= 0 ? from + n : -1;
+    const int skip = skipPushed(std::max(0, n));
+    from += skip;
+    n -= skip;
     if (n <= 0)
         return;
     // A consistent plan keeps the FIFO far below its size; should it not, the
@@ -81,6 +96,8 @@ void KvMp3ReservoirRepacker::pushPayload(int64_t from, int n)
 
 void KvMp3ReservoirRepacker::pushBytes(uint8_t value, int n)
 {
+    fillFrom = -1;
+    n -= skipPushed(std::max(0, n));
     if (n <= 0)
         return;
     const int room = kRingMask - fifoFill();
@@ -104,7 +121,16 @@ void KvMp3ReservoirRepacker::pushFill(KvMP3FrameRepackData &slot)
     // From the end of this payload to the start of the next one. Negative only
     // when the plan overlaps two payloads; the next payload then follows at once.
     const int fill = l.capacity - slot.context.nextEditRecord->mainDataBegin + edit.mainDataBegin - payload;
-    pushBytes(writtenSilent(slot) ? 0x00 : 0x55, fill);
+    if (fill <= 0)
+        return;
+    const bool silent = writtenSilent(slot);
+    int copied = 0;
+    if (!silent && fillFrom >= 0) {
+        // The source's own bytes between this payload and the next one.
+        copied = std::min({fill, l.gap, int((ringWrite - fillFrom) & kRingMask)});
+        pushPayload(fillFrom, copied);
+    }
+    pushBytes(silent ? 0x00 : 0x55, fill - copied);
 }
 
 int KvMp3ReservoirRepacker::writeFromFifo(KvBitWriter &writer, int n)
@@ -147,10 +173,13 @@ void KvMp3ReservoirRepacker::writeHeaderAndSideInfo(KvBitWriter &writer, KvMP3Fr
     for (int gr = 0; gr < ngr; ++gr) {
         for (int ch = 0; ch < nch; ++ch) {
             int32_t &g = si.ch[ch].gr[gr].global_gain;
-            int64_t coded = 0;
-            if (!noAudio)
-                coded = std::min<int64_t>(255, std::max<int64_t>(0, int64_t(g) + kKvMp3GainBias + edit.gain[ch]));
-            g = int32_t(coded) - kKvMp3GainBias;
+            // Without audio data the gain means nothing; it is written as 0
+            // once the frame's gain is edited, and kept as it was otherwise.
+            if (noAudio && edit.gain[ch] != 0)
+                g = -kKvMp3GainBias;
+            else if (!noAudio)
+                g = int32_t(std::min<int64_t>(255, std::max<int64_t>(0, int64_t(g) + kKvMp3GainBias + edit.gain[ch])))
+                    - kKvMp3GainBias;
         }
     }
     if (protect) {

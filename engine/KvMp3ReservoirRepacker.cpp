@@ -29,6 +29,8 @@ void KvMp3ReservoirRepacker::reset()
     fifoReadBits = 0;
     endOfStream = 0;
     refilled = 0;
+    fillFrom = -1;
+    skipBytes = 0;
     input = KvBitReader();
     firstFrame = true;
 }

@@ -91,6 +91,13 @@ public:
     int slotWrite = 0;
     KvMP3FrameRepackData scratchSlot;   // pre-roll frames are parsed here and never written
 
+    // Ring position right after the last payload pushed from the ring (-1
+    // after bytes of one value): where the source's bytes after it begin.
+    int64_t fillFrom = -1;
+    // Bytes of the output main-data stream already written by frames copied
+    // whole from their source: the next pushes drop that many first.
+    int64_t skipBytes = 0;
+
     // FIFO bytes not yet written out.
     int fifoFill() const { return int((fifoWrite - (fifoReadBits >> 3)) & kRingMask); }
     // Frames parsed but not yet completely written.
@@ -122,4 +129,6 @@ public:
 
 private:
     int writeFromFifo(KvBitWriter &writer, int n);
+    // Takes up to n bytes off skipBytes; returns how many.
+    int skipPushed(int n);
 };

@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int kBufferSize = 32768;
+constexpr int kBufferSize = 1 << 20;
 
 // Whether two paths name the same file (also through links); false when
 // either does not exist.
@@ -93,12 +93,15 @@ QString KvMP3RepackInfoPtrList::saveMp3File(const KvRepackInfoPtrListPtr &docume
             text += QStringLiteral(": ") + file.errorString();
         return text;
     };
+    // Whole frames in large pieces: unedited runs come straight from their source.
+    KvAudioListFileIO *device = qobject_cast<KvAudioListFileIO *>(stream);
     QByteArray buffer(kBufferSize, Qt::Uninitialized);
     KvWriteBehind out(&file);
     quint64 frames = 1;
     quint64 bytes = quint64(self->m_xingLength);
     while (!KvAudioStreamEof(stream)) {
-        const int n = KvAudioStreamRead(buffer.data(), 1, kBufferSize, stream);
+        qint64 count = 0;
+        const qint64 n = device->readFrames(buffer.data(), buffer.size(), &count);
         if (n < 0) {
             error = tr("failed to write bytes to mp3 file");
             break;
@@ -109,15 +112,13 @@ QString KvMP3RepackInfoPtrList::saveMp3File(const KvRepackInfoPtrListPtr &docume
             error = writeError(errno);
             break;
         }
-        ++frames;
+        frames += quint64(count);
         bytes += quint64(n);
     }
     if (error.isEmpty() && !out.flush())
         error = writeError(errno);
-    if (error.isEmpty()) {
-        if (KvAudioListFileIO *device = qobject_cast<KvAudioListFileIO *>(stream))
-            error = device->errorText();
-    }
+    if (error.isEmpty())
+        error = device->errorText();
     KvAudioStreamClose(stream);
     // The leading frame announces these totals; a stream that delivered
     // anything else would make it lie.

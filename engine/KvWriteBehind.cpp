@@ -14,6 +14,9 @@ KvWriteBehind::KvWriteBehind(QFileDevice *file) : m_file(file)
 
 bool KvWriteBehind::write(const char *data, qint64 length)
 {
+    // Large pieces go to the file as they are, without a copy.
+    if (m_buffer.isEmpty() && length >= kChunk / 2)
+        return writeOut(data, length);
     while (length > 0) {
         const qint64 room = kChunk - m_buffer.size();
         const qint64 n = length < room ? length : room;
@@ -30,11 +33,17 @@ bool KvWriteBehind::flush()
 {
     if (m_buffer.isEmpty())
         return true;
-    const qint64 n = m_buffer.size();
-    errno = 0;
-    if (m_file->write(m_buffer.constData(), n) != n || !m_file->flush())
+    if (!writeOut(m_buffer.constData(), m_buffer.size()))
         return false;
     m_buffer.resize(0);
+    return true;
+}
+
+bool KvWriteBehind::writeOut(const char *data, qint64 n)
+{
+    errno = 0;
+    if (m_file->write(data, n) != n || !m_file->flush())
+        return false;
     m_written += n;
 #ifdef SYNC_FILE_RANGE_WRITE
     // Only a hint: a failure here shows again, and is reported, at the sync.

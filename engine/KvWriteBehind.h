@@ -19,6 +19,9 @@ public:
     bool flush();
 
 private:
+    // Hands the bytes to the file; false on a failed write.
+    bool writeOut(const char *data, qint64 length);
+
     static constexpr int kChunk = 1 << 20;
     static constexpr qint64 kWriteBehind = 2 << 20;
 

@@ -7,6 +7,7 @@
 
 #include "KvAudioFragmentList.h"
 #include "KvEngineFactories.h"
+#include "KvMP3AudioListFileIO.h"
 #include "KvMP3RepackInfoPtrList.h"
 
 #include <QDir>
@@ -39,13 +40,35 @@ double frameRms(const QByteArray &pcm, qint64 k, int frameBytes)
     return rmsOf(f);
 }
 
+// The audio frames of an MP3 file as they are in it, without its tag frame
+// (which LAME writes after the side information as if there were no CRC).
+std::vector<QByteArray> audioFrames(const QByteArray &file)
+{
+    const Mp3StreamReport r = checkMp3Stream(file);
+    std::vector<QByteArray> frames;
+    for (const Mp3FrameFacts &f : r.frames)
+        frames.push_back(file.mid(int(f.offset), f.length));
+    if (!frames.empty()) {
+        const Mp3FrameFacts &f = r.frames.front();
+        const int side = f.version == 0 ? (f.mode == 3 ? 17 : 32) : (f.mode == 3 ? 9 : 17);
+        for (const int at : {4 + side, 6 + side}) {
+            const QByteArray tag = frames.front().mid(at, 4);
+            if (tag == "Xing" || tag == "Info") {
+                frames.erase(frames.begin());
+                break;
+            }
+        }
+    }
+    return frames;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
 
 class Mp3Identity : public ::testing::TestWithParam<const char *> {};
 
-TEST_P(Mp3Identity, UneditedExportDecodesToTheSourceAndItsTagFrameCountsRight)
+TEST_P(Mp3Identity, UneditedExportKeepsEveryFrameAndItsTagFrameCountsRight)
 {
     TempDir dir;
     const QString name = QString::fromLatin1(GetParam()) + ".mp3";
@@ -54,10 +77,19 @@ TEST_P(Mp3Identity, UneditedExportDecodesToTheSourceAndItsTagFrameCountsRight)
     const Judged j = judge(out);
     ASSERT_FALSE(j.report.frames.empty());
 
+    // Byte for byte, whether runs are copied whole or every frame is rebuilt.
+    const std::vector<QByteArray> source = audioFrames(readFile(fixture(name)));
+    EXPECT_TRUE(audioFrames(j.file) == source);
+    const QString rebuilt = dir.file("rebuilt.mp3");
+    KvMP3AudioListFileIO::setWholeFrameCopy(false);
+    exportOk(src(name, 0, -1), rebuilt);
+    KvMP3AudioListFileIO::setWholeFrameCopy(true);
+    EXPECT_TRUE(readFile(rebuilt) == j.file);
+
     QString err;
-    const QByteArray source = decodeMpg123(fixture(name), &err);
-    EXPECT_EQ(j.pcm.size(), source.size());
-    EXPECT_TRUE(j.pcm == source) << "PCM differs from the source";
+    const QByteArray pcm = decodeMpg123(fixture(name), &err);
+    EXPECT_EQ(j.pcm.size(), pcm.size());
+    EXPECT_TRUE(j.pcm == pcm) << "PCM differs from the source";
 
     // FFmpeg trims the source by its LAME tag; the source's PCM lies inside ours.
     const QByteArray ffSource = decodeFfmpeg(fixture(name));
@@ -91,10 +123,10 @@ TEST_P(Mp3Identity, UneditedExportDecodesToTheSourceAndItsTagFrameCountsRight)
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, Mp3Identity,
                          ::testing::Values("cbr128_joint", "cbr128_stereo", "cbr160_dual", "cbr64_mono", "vbr_v2",
-                                           "vbr_v2_notag", "cbr128_crc", "vbr_crc_48k", "cbr96_32k",
-                                           "mpeg2_mono_22k", "mpeg2_vbr_16k", "mpeg2_vbr_quiet_22k",
-                                           "mpeg25_mono_8k", "mpeg25_mono_11k", "mpeg25_stereo_11k",
-                                           "id3v2_art_v1"));
+                                           "vbr_v2_notag", "vbr_v0_long", "abr160", "cbr128_nores", "cbr128_crc",
+                                           "vbr_crc_48k", "cbr96_32k", "mpeg2_mono_22k", "mpeg2_vbr_16k",
+                                           "mpeg2_vbr_quiet_22k", "mpeg25_mono_8k", "mpeg25_mono_8k16",
+                                           "mpeg25_mono_11k", "mpeg25_stereo_11k", "id3v2_art_v1"));
 
 // ---------------------------------------------------------------------------
 
@@ -124,6 +156,36 @@ TEST(Mp3Export, CutDecodesEqualAwayFromTheSeamAndTheFirstFrameAfterItIsSound)
     const QByteArray tailOut = pcmFrame(j.pcm, 400, fb).mid(fb / 2);
     const QByteArray tailSrc = pcmFrame(source, 600, fb).mid(fb / 2);
     EXPECT_GT(rmsOf(tailOut), 0.5 * rmsOf(tailSrc));
+}
+
+// At 16 kbit/s and 8 kHz a frame's area holds 131 bytes and the reservoir
+// reaches 255 bytes back: the frames after sixty seams all keep their
+// payload, none is silenced, and the file grows by little.
+TEST(Mp3Export, SeamsAtTheLowestRatesKeepEveryPayload)
+{
+    TempDir dir;
+    const QString name = "mpeg25_mono_8k16.mp3";
+    const std::vector<QByteArray> source = audioFrames(readFile(fixture(name)));
+    ASSERT_GT(source.size(), 100u);
+    QString list;
+    std::vector<QByteArray> kept;
+    for (int i = 0; i < 61; ++i) {
+        const int first = (i * 37) % 100, count = 3 + i % 11;
+        list += src(name, first, count);
+        kept.insert(kept.end(), source.begin() + first, source.begin() + first + count);
+    }
+    const QString out = dir.file("seams.mp3");
+    exportOk(list, out);
+    EXPECT_EQ(KvMP3RepackInfoPtrList::lastPlanReport().dropped, 0);
+    const Judged j = judge(out, -1);
+    ASSERT_EQ(j.report.frames.size(), kept.size() + 1);
+    qint64 keptBytes = 0;
+    for (size_t k = 0; k < kept.size(); ++k) {
+        const Mp3FrameFacts was = checkMp3Stream(kept[k]).frames.at(0);
+        EXPECT_EQ(j.report.frames[k + 1].payloadBits, was.payloadBits) << "frame " << k;
+        keptBytes += kept[k].size();
+    }
+    EXPECT_LE(j.file.size(), keptBytes + keptBytes / 20);
 }
 
 TEST(Mp3Export, RangesOfTwoSourcesAndSilenceDecodeSegmentBySegment)

@@ -8,6 +8,7 @@ namespace {
 class Bits {
 public:
     Bits(const unsigned char *p, int len) : m_p(p), m_len(len) {}
+    int position() const { return m_pos; }
     unsigned get(int n)
     {
         unsigned v = 0;
@@ -66,10 +67,12 @@ bool parseFrame(const unsigned char *p, qint64 avail, Mp3FrameFacts &f)
         b.get(4 * nch);
     f.payloadBits = 0;
     f.globalGains.clear();
+    f.globalGainBits.clear();
     for (int gr = 0; gr < ngr; ++gr) {
         for (int ch = 0; ch < nch; ++ch) {
             f.payloadBits += int(b.get(12));
             b.get(9);
+            f.globalGainBits.push_back(hdr * 8 + b.position());
             f.globalGains.push_back(int(b.get(8)));
             b.get(f.version == 0 ? 4 : 9);
             if (b.get(1)) {

@@ -20,6 +20,7 @@ struct Mp3FrameFacts {
     int capacity = 0;         // main-data bytes the frame carries
     int payloadBits = 0;      // sum of part2_3_length
     std::vector<int> globalGains; // granule-major, channel-minor, as coded
+    std::vector<int> globalGainBits; // where each global_gain starts, in bits from the frame's start
 };
 
 struct Mp3StreamReport {

@@ -124,6 +124,20 @@ protected:
         }
         ASSERT_FALSE(it.next());
         ASSERT_FALSE(it.next());
+        // And back again, through the base interface.
+        KvFrameListIterator &back = it;
+        for (size_t i = m.size(); i-- > 1;) {
+            ASSERT_TRUE(back.previous()) << "previous " << i;
+            const ModelFrame &e = m[i - 1];
+            ASSERT_EQ(back.enteredNewFragment(), m[i].start) << "previous " << i;
+            ASSERT_EQ(it.framesStepped(), qint64(i - 1));
+            ASSERT_EQ(back.gain(), e.gain);
+            if (e.source != kSilence)
+                ASSERT_EQ(it.sourceFrame(), e.frame) << "previous " << i;
+        }
+        EXPECT_FALSE(back.previous());
+        if (!m.empty())
+            EXPECT_EQ(it.framesStepped(), 0);
     }
 
     template <class F>
