@@ -645,6 +645,30 @@ public:
     // errors propagate as the archive library's exceptions.
     void saveProjectTracks(boost::archive::text_oarchive &ar) const;
     void loadProjectTracks(boost::archive::text_iarchive &ar, bool install);
+    // Writes the document as a project file at path: into a temporary file
+    // beside it, renamed into place only when everything was written. False
+    // (after telling the user) when nothing usable was written; the file
+    // that was there before is then unchanged.
+    bool writeProject(const QString &path);
+    // One pass over a project file: flags 1 checks, flags 4 replaces the
+    // document (only when the whole file read well). Returns the failure
+    // texts, empty on success. loadState is handed to both passes' readers.
+    QString readProject(int flags, const QString &path, bool remember,
+                        boost::shared_ptr<KvRepackInfoPtrList> *loadState);
+    // The checking pass, then the loading pass; true when either failed.
+    bool loadProjectFile(const QString &path, bool remember, const QString &unused1 = QString(), int unused2 = 0);
+    bool saveProjectFile(const QString &path);
+    bool saveProjectAsDialog(const QString &name, bool keepPending, bool loadAfter, bool allowNotice);
+    bool setLastSavePathFromFile(const QString &file);
+    // At least one frame, and edits since the last save (or re-found sources).
+    bool hasUnsavedChanges() const;
+    void updateCanSaveDirtyProject();
+    // Writes or clears the recovery copy; only in touch mode, never in edit mode.
+    void suspendProject();
+    // Touch mode: the process-wide switch of suspend and recovery; the
+    // desktop program leaves it off.
+    static bool touchMode();
+    static void setTouchMode(bool on);
 
     // ---- Playback (KvQmlControllerPlay.cpp) ----
     Q_INVOKABLE bool actionPlay(bool bPlaySelection);
@@ -1102,6 +1126,24 @@ private:
     bool m_canSaveDirtyProject = false;
     QString m_suspendedFile;
     QString m_delProjFileName;
+    // Set once the exit steps have run.
+    bool m_exiting = false;
+    // What the last save-as dialog was asked to do after saving.
+    bool m_loadAfter = false;
+    // The last application state received (4 = active).
+    int m_appState = Qt::ApplicationActive;
+    // Ticks of the 50 ms timer until the deferred recovery save; 0 = none due.
+    qint64 m_recoveryCountdown = 0;
+    // While a recovery copy is read back, its name and changes flag are not
+    // restored yet: no suspension may record that half-restored state.
+    bool m_resuming = false;
+    bool saveChangesExitSteps();
+    bool saveChangesClearingSteps();
+    // The saving that a suspension does: settings, tags, scroll position,
+    // and the recovery copy when one is due.
+    void saveForSuspension();
+    void quitSteps();
+    int projectMessage(int icon, const QString &text, int buttons, int defaultButton);
 
     // ---- Playback ----
     KvPlayThread *m_playThread = nullptr;

@@ -309,23 +309,34 @@ void KvQmlController::actionRedo() { stepUndoStack(true); }
 
 void KvQmlController::canUndoSlot(bool canUndo)
 {
-    assignAndNotify(m_canUndo, canUndo, &KvQmlController::canUndoChanged);
+    if (canUndo == m_canUndo)
+        return;
+    m_canUndo = canUndo;
+    updateCanSaveDirtyProject();
+    emit canUndoChanged(canUndo);
 }
 
 void KvQmlController::canRedoSlot(bool canRedo)
 {
-    assignAndNotify(m_canRedo, canRedo, &KvQmlController::canRedoChanged);
+    if (canRedo == m_canRedo)
+        return;
+    m_canRedo = canRedo;
+    updateCanSaveDirtyProject();
+    emit canRedoChanged(canRedo);
 }
 
 void KvQmlController::cleanChanged(bool)
 {
-    // Nothing of the controller follows the clean state yet.
+    updateCanSaveDirtyProject();
 }
 
 void KvQmlController::indexChanged(int)
 {
-    if (m_model && m_model->undoStack()->count() > 0)
+    if (m_model && m_model->undoStack()->count() > 0) {
+        // The recovery copy is written a second after the editing stops.
+        m_recoveryCountdown = 20;
         m_tourTicks = 0;
+    }
     updateTrackCapabilities();
     updateTrackPoints();
     updateCurrentPosFileName();
