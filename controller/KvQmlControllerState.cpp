@@ -395,6 +395,10 @@ void KvQmlController::autoScaleView()
         }
     }
 
+    // An empty document says nothing about levels: the scale stays.
+    if (total == 0)
+        return;
+
     // The quietest and loudest half percent are left out; short documents
     // keep a few frames per fragment on each side.
     const qint64 n = qint64(fragments->size());

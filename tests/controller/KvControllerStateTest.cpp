@@ -740,6 +740,101 @@ TEST_F(ControllerState, VerticalZoomAndShift)
     }
 }
 
+// A silent fragment whose frames show the given display levels.
+class LevelFragment : public KvMP3RepackInfo
+{
+public:
+    explicit LevelFragment(const std::vector<qint16> &levels)
+        : KvMP3RepackInfo(boost::shared_ptr<KvFrameSizeInfo>(new KvMP3FrameSizeInfo(0, 0, 0)), qint64(levels.size())),
+          m_levels(levels)
+    {
+    }
+    qint16 frameLevel(qint64 i) override { return m_levels[size_t(i)]; }
+
+private:
+    std::vector<qint16> m_levels;
+};
+
+// Levels from (count, level) runs.
+std::vector<qint16> levelRuns(const std::vector<std::pair<int, int>> &runs)
+{
+    std::vector<qint16> out;
+    for (const auto &r : runs)
+        out.insert(out.end(), size_t(r.first), qint16(r.second));
+    return out;
+}
+
+TEST_F(ControllerState, AutoScaleFromTheLevelHistogram)
+{
+    // 991 frames spread evenly over the levels 100..119, 50 or 49 each.
+    std::vector<qint16> body;
+    for (int i = 0; i < 991; ++i)
+        body.push_back(qint16(100 + i % 20));
+    const auto with = [&](std::vector<std::pair<int, int>> before, std::vector<std::pair<int, int>> after) {
+        std::vector<qint16> v = levelRuns(before);
+        v.insert(v.end(), body.begin(), body.end());
+        const std::vector<qint16> tail = levelRuns(after);
+        v.insert(v.end(), tail.begin(), tail.end());
+        return std::vector<std::vector<qint16>>{v};
+    };
+    std::vector<std::vector<qint16>> spread(3);
+    for (auto &f : spread)
+        for (int i = 0; i < 100; ++i)
+            f.push_back(qint16(100 + i % 30));
+
+    struct Case {
+        const char *name;
+        std::vector<std::vector<qint16>> fragments;
+        double ceiling, floor;
+    };
+    const Case cases[] = {
+        // 1000 frames: the floor is the lowest level with more than 5 frames at
+        // or below it, the ceiling the lowest with more than 995.
+        {"four loud frames left out", with({{5, 10}}, {{4, 250}}), 119, 100},
+        {"the fifth loud frame counts", with({{4, 10}}, {{5, 250}}), 250, 200},
+        {"the sixth quiet frame counts", with({{6, 10}}, {{3, 250}}), 119, 69},
+        // Frames without a level are left out; levels above 255 count as 255.
+        {"without levels", {levelRuns({{500, -1}, {500, 120}})}, 124, 120},
+        {"above the scale", {levelRuns({{1000, 300}})}, 255, 251},
+        // Three fragments, 300 frames: at least 15 frames below the floor and
+        // 15 above the ceiling, where half a percent would leave out 1 and 2.
+        {"a few frames per fragment", spread, 128, 101},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        KvQmlModel::FragmentListPtr cursor(new KvMP3AudioFragmentList);
+        for (const auto &levels : c.fragments)
+            cursor->list()->list()->push_back(KvRepackInfoPtr(new LevelFragment(levels)));
+        open(cursor);
+        controller->setCeilingAndFloor(200, 150);
+        QSignalSpy repaint(controller.get(), &KvQmlController::updateWidget);
+        controller->autoScaleView();
+        EXPECT_EQ(controller->ceiling(), c.ceiling);
+        EXPECT_EQ(controller->floor(), c.floor);
+        EXPECT_EQ(repaint.count(), 0) << "the caller repaints";
+    }
+
+    // Scaling again counts afresh.
+    controller->autoScaleView();
+    EXPECT_EQ(controller->ceiling(), 128.0);
+    EXPECT_EQ(controller->floor(), 101.0);
+
+    // Nothing to count from leaves the scale as it is.
+    for (const qint64 frames : {qint64(-1), qint64(0)}) {
+        model->setFragmentList(frames < 0 ? KvQmlModel::FragmentListPtr() : kvSilentDocument(0));
+        controller->setCeilingAndFloor(180, 140);
+        controller->autoScaleView();
+        EXPECT_EQ(controller->ceiling(), 180.0) << frames;
+        EXPECT_EQ(controller->floor(), 140.0) << frames;
+    }
+
+    // The scale-view action also refreshes the views.
+    open(silentFragments({10}));
+    QSignalSpy views(controller.get(), &KvQmlController::calcViews);
+    controller->actionScaleView();
+    EXPECT_EQ(views.count(), 1);
+}
+
 // ---- Time and level texts ----
 
 TEST_F(ControllerState, TimeTexts)
