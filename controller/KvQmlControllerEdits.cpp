@@ -332,8 +332,8 @@ void KvQmlController::cleanChanged(bool)
 
 void KvQmlController::indexChanged(int)
 {
+    // The recovery copy is written a second after editing rests.
     if (m_model && m_model->undoStack()->count() > 0) {
-        // The recovery copy is written a second after the editing stops.
         m_recoveryCountdown = 20;
         m_tourTicks = 0;
     }
