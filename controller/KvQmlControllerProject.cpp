@@ -748,7 +748,7 @@ void KvQmlController::appStateChanged(Qt::ApplicationState appState)
     } else {
         m_timer.stop();
     }
-    if (m_exiting || isPlaying())
+    if (m_exiting || isPlaying() || m_flingVelocity != 0.0 || m_dragging)
         return;
     if (appState == Qt::ApplicationSuspended || appState == Qt::ApplicationInactive)
         saveForSuspension();
