@@ -800,6 +800,105 @@ void MainWindow::on_actionLoop_changed()
         controller->setLoopAudio(ui->actionLoop->isChecked());
 }
 
+// ---- Keyboard navigation and selection ----
+
+qint64 MainWindow::position() const { return qint64(controller->scrollFrame()); }
+
+qint64 MainWindow::editPoint(bool next) const
+{
+    const KvQmlModel::FragmentListPtr cursor = model->fragmentList();
+    if (!cursor)
+        return -1;
+    return next ? cursor->fragmentEnd(position()) : cursor->fragmentStart(position());
+}
+
+qint64 MainWindow::trackPoint(bool next) const
+{
+    const KvQmlModel::FilePropertiesPtr tracks = model->trackList();
+    if (!tracks)
+        return -1;
+    const qint64 t = next ? tracks->nextTrackPoint(position()) : tracks->previousTrackPoint(position());
+    return t == KvTagProperty::EndMarker ? documentFrames() : t;
+}
+
+void MainWindow::moveToFrame(qint64 frame)
+{
+    if (frame != -1)
+        controller->scrollToFrame(double(frame), false, false);
+}
+
+void MainWindow::selectToFrame(qint64 frame)
+{
+    if (frame != -1)
+        controller->keyboardSelect(frame - position());
+}
+
+void MainWindow::on_kbActionMove_Next_Frame_triggered()
+{
+    if (!controller->isPlaying())
+        controller->stepFrames(1);
+}
+
+void MainWindow::on_kbActionMove_Previous_Frame_triggered()
+{
+    if (!controller->isPlaying())
+        controller->stepFrames(-1);
+}
+
+void MainWindow::on_kbActionMove_Next_Frame_Block_triggered()
+{
+    controller->actionMoveFramesForTime(controller->navigateBlockSecs(), false);
+}
+
+void MainWindow::on_kbActionMove_Previous_Frame_Block_triggered()
+{
+    controller->actionMoveFramesForTime(-controller->navigateBlockSecs(), false);
+}
+
+void MainWindow::on_kbActionMove_Next_Frame_Page_triggered()
+{
+    controller->actionMoveFramesForTime(controller->navigatePageSecs(), false);
+}
+
+void MainWindow::on_kbActionMove_Previous_Frame_Page_triggered()
+{
+    controller->actionMoveFramesForTime(-controller->navigatePageSecs(), false);
+}
+
+void MainWindow::on_kbActionMove_Next_Edit_Point_triggered() { moveToFrame(editPoint(true)); }
+void MainWindow::on_kbActionMove_Previous_Edit_Point_triggered() { moveToFrame(editPoint(false)); }
+void MainWindow::on_kbActionMove_Selection_Start_triggered() { moveToFrame(qint64(controller->selectionStart())); }
+void MainWindow::on_kbActionMove_Selection_End_triggered() { moveToFrame(qint64(controller->selectionEnd())); }
+void MainWindow::on_kbActionSelect_Next_Frame_triggered() { controller->keyboardSelect(1); }
+void MainWindow::on_kbActionSelect_Previous_Frame_triggered() { controller->keyboardSelect(-1); }
+
+void MainWindow::on_kbActionSelect_Next_Frame_Block_triggered()
+{
+    controller->actionMoveFramesForTime(controller->navigateBlockSecs(), true);
+}
+
+void MainWindow::on_kbActionSelect_Previous_Frame_Block_triggered()
+{
+    controller->actionMoveFramesForTime(-controller->navigateBlockSecs(), true);
+}
+
+void MainWindow::on_kbActionSelect_Next_Frame_Page_triggered()
+{
+    controller->actionMoveFramesForTime(controller->navigatePageSecs(), true);
+}
+
+void MainWindow::on_kbActionSelect_Previous_Frame_Page_triggered()
+{
+    controller->actionMoveFramesForTime(-controller->navigatePageSecs(), true);
+}
+
+void MainWindow::on_kbActionSelect_Document_Start_triggered() { selectToFrame(0); }
+void MainWindow::on_kbActionSelect_Document_End_triggered() { selectToFrame(documentFrames()); }
+void MainWindow::on_kbActionSelect_Next_Edit_Point_triggered() { selectToFrame(editPoint(true)); }
+void MainWindow::on_kbActionSelect_Previous_Edit_Point_triggered() { selectToFrame(editPoint(false)); }
+void MainWindow::on_kbActionSelect_Next_Section_triggered() { selectToFrame(trackPoint(true)); }
+void MainWindow::on_kbActionSelect_Prev_Section_triggered() { selectToFrame(trackPoint(false)); }
+
 // ---- Zoom keys ----
 
 void MainWindow::horizontalZoomKey(bool isZoomIn)
@@ -1083,12 +1182,6 @@ const MediaKey mediaKeys[] = {
     {Qt::Key_MediaPause, &Ui::MainWindow::actionPause},
 };
 
-// Logical pixels per frame: the zoom over the controller's whole-number pixel ratio.
-double pixelsPerFrame(KvQmlController *controller)
-{
-    return double(controller->hZoom()) / controller->checkPainterPixelRatio(nullptr);
-}
-
 void triggerIfEnabled(QAction *action)
 {
     if (action->isEnabled())
@@ -1193,7 +1286,7 @@ bool MainWindow::gestureEvent(QGestureEvent *event)
         return true;
     if (pinch->state() == Qt::GestureStarted) {
         pinchVertical = QGuiApplication::keyboardModifiers() & Qt::ShiftModifier;
-        pinchBaseZoom = float(pixelsPerFrame(controller)) + 3.5f;
+        pinchBaseZoom = float(controller->pixelsPerFrame()) + 3.5f;
         pinchScale = 1.0f;
     }
     if (pinch->changeFlags() & QPinchGesture::ScaleFactorChanged) {
@@ -1212,7 +1305,7 @@ bool MainWindow::gestureEvent(QGestureEvent *event)
         }
     }
     if (pinch->state() == Qt::GestureFinished) {
-        pinchBaseZoom = float(pixelsPerFrame(controller)) + 3.5f;
+        pinchBaseZoom = float(controller->pixelsPerFrame()) + 3.5f;
         pinchScale = 1.0f;
     }
     emit controller->updateWidget();

@@ -145,6 +145,30 @@ private slots:
     void on_actionForward_To_End_triggered();
     void on_actionLoop_changed();
 
+    // Keyboard navigation and selection.
+    void on_kbActionMove_Next_Frame_triggered();
+    void on_kbActionMove_Previous_Frame_triggered();
+    void on_kbActionMove_Next_Frame_Block_triggered();
+    void on_kbActionMove_Previous_Frame_Block_triggered();
+    void on_kbActionMove_Next_Frame_Page_triggered();
+    void on_kbActionMove_Previous_Frame_Page_triggered();
+    void on_kbActionMove_Next_Edit_Point_triggered();
+    void on_kbActionMove_Previous_Edit_Point_triggered();
+    void on_kbActionMove_Selection_Start_triggered();
+    void on_kbActionMove_Selection_End_triggered();
+    void on_kbActionSelect_Next_Frame_triggered();
+    void on_kbActionSelect_Previous_Frame_triggered();
+    void on_kbActionSelect_Next_Frame_Block_triggered();
+    void on_kbActionSelect_Previous_Frame_Block_triggered();
+    void on_kbActionSelect_Next_Frame_Page_triggered();
+    void on_kbActionSelect_Previous_Frame_Page_triggered();
+    void on_kbActionSelect_Document_Start_triggered();
+    void on_kbActionSelect_Document_End_triggered();
+    void on_kbActionSelect_Next_Edit_Point_triggered();
+    void on_kbActionSelect_Previous_Edit_Point_triggered();
+    void on_kbActionSelect_Next_Section_triggered();
+    void on_kbActionSelect_Prev_Section_triggered();
+
     // Zoom keys.
     void on_kbActionHorizontal_Zoom_In_triggered();
     void on_kbActionHorizontal_Zoom_Out_triggered();
@@ -170,6 +194,15 @@ private:
     // Frame count of the document; 0 without one.
     qint64 documentFrames() const;
     void horizontalZoomKey(bool isZoomIn);
+    // The position as a whole frame.
+    qint64 position() const;
+    // The edit point after (or before) the position; -1 when there is none.
+    qint64 editPoint(bool next) const;
+    // The track boundary after (or before) the position, an open end taken
+    // as the document end; -1 when there is none.
+    qint64 trackPoint(bool next) const;
+    void moveToFrame(qint64 frame);
+    void selectToFrame(qint64 frame);
     // What tells one document from another: after an open, the views are
     // brought in line only when it changed.
     struct DocumentStamp {

@@ -378,6 +378,121 @@ TEST_F(MainWindowCommandsTest, SpaceAtTheEndPlaysTheSelectionOnlyWhenAskedTo)
     }
 }
 
+// ---- Keyboard navigation and selection ----
+
+TEST_F(MainWindowCommandsTest, NavigationAndSelectionKeysMoveByTheirDeltas)
+{
+    MainWindow window;
+    KvQmlController *controller = window.appController();
+    // Three pieces (edit points at 30 and 70) and tracks from 10 to 50 and
+    // from 50 to the open end.
+    KvQmlModel::FragmentListPtr cursor = kvSilentDocument(30);
+    cursor->list()->appendList(kvSilentDocument(40)->list());
+    cursor->list()->appendList(kvSilentDocument(30)->list());
+    ASSERT_EQ(cursor->totalFrames(), 100);
+    window.documentModel()->setFragmentList(cursor);
+    controller->refreshDocumentState();
+    setTracks(window, {{10, 50}, {50, KvTagProperty::EndMarker}});
+    // Blocks of 10 frames and pages of 25 at 1152 samples a frame and 44.1 kHz.
+    controller->setNavigateBlockSecs(10 * 1152.0 / 44100);
+    controller->setNavigatePageSecs(25 * 1152.0 / 44100);
+
+    const qint64 none = -1;
+    struct Row {
+        const char *action;
+        qint64 from;
+        qint64 selStart, selEnd; // before
+        qint64 to;
+        qint64 newStart, newEnd; // after
+    };
+    const Row rows[] = {
+        {"kbActionMove_Next_Frame", 40, none, none, 41, none, none},
+        {"kbActionMove_Previous_Frame", 40, none, none, 39, none, none},
+        {"kbActionMove_Next_Frame_Block", 40, none, none, 50, none, none},
+        {"kbActionMove_Previous_Frame_Block", 40, none, none, 30, none, none},
+        {"kbActionMove_Next_Frame_Page", 40, none, none, 65, none, none},
+        {"kbActionMove_Previous_Frame_Page", 40, none, none, 15, none, none},
+        {"kbActionMove_Next_Edit_Point", 40, none, none, 70, none, none},
+        {"kbActionMove_Previous_Edit_Point", 40, none, none, 30, none, none},
+        {"kbActionMove_Selection_Start", 40, 20, 80, 20, 20, 80},
+        {"kbActionMove_Selection_End", 40, 20, 80, 80, 20, 80},
+        {"kbActionMove_Selection_Start", 40, none, none, 40, none, none},
+        {"kbActionSelect_Next_Frame", 40, none, none, 41, 40, 41},
+        {"kbActionSelect_Previous_Frame", 40, none, none, 39, 39, 40},
+        {"kbActionSelect_Next_Frame_Block", 40, none, none, 50, 40, 50},
+        {"kbActionSelect_Previous_Frame_Block", 40, none, none, 30, 30, 40},
+        {"kbActionSelect_Next_Frame_Page", 40, none, none, 65, 40, 65},
+        {"kbActionSelect_Previous_Frame_Page", 40, none, none, 15, 15, 40},
+        {"kbActionSelect_Document_Start", 40, none, none, 0, 0, 40},
+        {"kbActionSelect_Document_End", 40, none, none, 100, 40, 100},
+        {"kbActionSelect_Document_End", 100, none, none, 100, 100, 100},
+        {"kbActionSelect_Next_Edit_Point", 40, none, none, 70, 40, 70},
+        {"kbActionSelect_Previous_Edit_Point", 40, none, none, 30, 30, 40},
+        {"kbActionSelect_Next_Section", 40, none, none, 50, 40, 50},
+        {"kbActionSelect_Prev_Section", 40, none, none, 10, 10, 40},
+        // Inside the track with the open end, the next section is the document end.
+        {"kbActionSelect_Next_Section", 60, none, none, 100, 60, 100},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(testing::Message() << row.action << " from " << row.from);
+        controller->setSelectionStart(double(row.selStart));
+        controller->setSelectionEnd(double(row.selEnd));
+        controller->setScrollFrame(double(row.from));
+        ASSERT_EQ(qint64(controller->scrollFrame()), row.from);
+        action(window, row.action)->trigger();
+        EXPECT_EQ(qint64(controller->scrollFrame()), row.to);
+        EXPECT_EQ(qint64(controller->selectionStart()), row.newStart);
+        EXPECT_EQ(qint64(controller->selectionEnd()), row.newEnd);
+    }
+
+    // While playing, the single-frame keys do nothing.
+    controller->setSelectionStart(-1);
+    controller->setSelectionEnd(-1);
+    controller->setScrollFrame(40);
+    controller->setPlayState(1);
+    action(window, "kbActionMove_Next_Frame")->trigger();
+    action(window, "kbActionMove_Previous_Frame")->trigger();
+    EXPECT_EQ(qint64(controller->scrollFrame()), 40);
+    controller->setPlayState(0);
+}
+
+TEST_F(MainWindowCommandsTest, HorizontalZoomKeysStepTheZoomAndStoreIt)
+{
+    MainWindow window;
+    KvQmlController *controller = window.appController();
+    setDocument(window, 100);
+    controller->setHZoom(4);
+    action(window, "kbActionHorizontal_Zoom_In")->trigger();
+    EXPECT_EQ(controller->hZoom(), 5);
+    EXPECT_EQ(QSettings().value("Settings/HZoom").toInt(), 5);
+    action(window, "kbActionHorizontal_Zoom_Out")->trigger();
+    action(window, "kbActionHorizontal_Zoom_Out")->trigger();
+    EXPECT_EQ(controller->hZoom(), 3);
+    EXPECT_EQ(QSettings().value("Settings/HZoom").toInt(), 3);
+}
+
+// ---- Closing ----
+
+TEST_F(MainWindowCommandsTest, ClosingWithUnsavedChangesAndCancelKeepsTheWindow)
+{
+    MainWindow window;
+    setDocument(window, 100);
+    window.documentModel()->undoStack()->push(new QUndoCommand("edit"));
+    window.show();
+
+    ui.answers << KvUi::Cancel;
+    EXPECT_FALSE(window.close());
+    EXPECT_TRUE(window.isVisible());
+    ASSERT_EQ(ui.messages.size(), 1);
+    EXPECT_EQ(ui.messages.at(0).text, "Save changes to untitled project?");
+    EXPECT_FALSE(QSettings().contains("MainWindow/Settings/size")) << "the settings were written";
+
+    ui.answers << KvUi::No;
+    EXPECT_TRUE(window.close());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(QSettings().contains("MainWindow/Settings/size"));
+}
+
 // ---- Drag and drop ----
 
 QMimeData *uriList(const QList<QUrl> &urls)
