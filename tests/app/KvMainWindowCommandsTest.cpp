@@ -471,28 +471,6 @@ TEST_F(MainWindowCommandsTest, HorizontalZoomKeysStepTheZoomAndStoreIt)
     EXPECT_EQ(QSettings().value("Settings/HZoom").toInt(), 3);
 }
 
-// ---- Closing ----
-
-TEST_F(MainWindowCommandsTest, ClosingWithUnsavedChangesAndCancelKeepsTheWindow)
-{
-    MainWindow window;
-    setDocument(window, 100);
-    window.documentModel()->undoStack()->push(new QUndoCommand("edit"));
-    window.show();
-
-    ui.answers << KvUi::Cancel;
-    EXPECT_FALSE(window.close());
-    EXPECT_TRUE(window.isVisible());
-    ASSERT_EQ(ui.messages.size(), 1);
-    EXPECT_EQ(ui.messages.at(0).text, "Save changes to untitled project?");
-    EXPECT_FALSE(QSettings().contains("MainWindow/Settings/size")) << "the settings were written";
-
-    ui.answers << KvUi::No;
-    EXPECT_TRUE(window.close());
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_TRUE(QSettings().contains("MainWindow/Settings/size"));
-}
-
 // ---- Drag and drop ----
 
 QMimeData *uriList(const QList<QUrl> &urls)
