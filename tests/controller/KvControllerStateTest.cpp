@@ -168,6 +168,63 @@ TEST_F(ControllerState, PlayStateAnnouncesPlayingOnlyWhenItFlips)
     controller->setPlayState(3);
     EXPECT_EQ(r.take(), QStringList({"playStateChanged(3)", "isPlayingChanged(false)"}));
     EXPECT_FALSE(controller->isPlaying());
+
+    // While playing the position keeps its fraction and publishes whole
+    // frames; pausing puts it on the whole frame before announcing.
+    controller->setPlayState(1);
+    r.take();
+    controller->updateScrollFrame(10.75);
+    EXPECT_EQ(controller->dbScrollFrame(), 10.75);
+    EXPECT_EQ(controller->scrollFrame(), 10.0);
+    const QStringList moved = r.take();
+    EXPECT_EQ(moved.last(), "scrollFrameChanged(10)");
+    controller->setPlayState(3);
+    EXPECT_EQ(controller->dbScrollFrame(), 10.0);
+    const QStringList paused = r.take();
+    ASSERT_GE(paused.size(), 3);
+    EXPECT_EQ(paused.mid(paused.size() - 3),
+              QStringList({"scrollFrameChanged(10)", "playStateChanged(3)", "isPlayingChanged(false)"}));
+    controller->updateScrollFrame(20.75);
+    EXPECT_EQ(controller->dbScrollFrame(), 20.0) << "idle positions are whole frames";
+}
+
+TEST_F(ControllerState, LeavingThePlayedSelectionPlaysOn)
+{
+    open(100);
+    controller->setPlayState(2);
+    Recorder r(controller.get());
+    controller->moveScrollFrame(50);
+    const QStringList log = r.take();
+    ASSERT_FALSE(log.isEmpty());
+    EXPECT_EQ(log.first(), "playStateChanged(1)") << "before the position is applied";
+    EXPECT_FALSE(log.contains("isPlayingChanged(false)"));
+    EXPECT_EQ(controller->playState(), 1);
+    EXPECT_TRUE(controller->isPlaying());
+}
+
+TEST_F(ControllerState, LockedCommandsWaitForNoHeldLock)
+{
+    open(1000);
+    controller->setScrollFrame(100);
+    select(10, 20);
+    // A command arriving while another holds the model's lock (a modal
+    // dialog of an edit) is refused, not left waiting on its own thread.
+    model->mutex().lock();
+    controller->actionSelectAll();
+    controller->actionSetBegin();
+    controller->actionMoveFramesForTime(5.0);
+    controller->actionNextEdit();
+    controller->actionScrubSetScrollPos(500);
+    controller->actionHorizontalZoomInOut(true);
+    model->mutex().unlock();
+    EXPECT_EQ(selection(), std::make_pair(qint64(10), qint64(20)));
+    EXPECT_EQ(controller->scrollFrame(), 100.0);
+    EXPECT_EQ(stack()->count(), 0);
+
+    controller->actionScrubSetScrollPos(500);
+    EXPECT_EQ(controller->scrollFrame(), 500.0);
+    EXPECT_TRUE(model->mutex().tryLock()) << "released again";
+    model->mutex().unlock();
 }
 
 // ---- Selection ----
@@ -666,6 +723,20 @@ TEST_F(ControllerState, FlingFromInjectedDragSamples)
         drag(c.samples);
         controller->checkTimerEvents();
         EXPECT_EQ(controller->dbScrollFrame(), c.afterOneTick);
+    }
+
+    // A plain jump, or playback starting, stops a running fling.
+    for (const bool byPlay : {false, true}) {
+        controller->setScrollFrame(500);
+        drag({{500, 0}, {510, 20}, {520, 40}, {530, 60}});
+        if (byPlay)
+            controller->setPlayState(1);
+        else
+            controller->scrollToFrame(600, false, false);
+        const double at = controller->dbScrollFrame();
+        controller->checkTimerEvents();
+        EXPECT_EQ(controller->dbScrollFrame(), at) << (byPlay ? "play" : "jump");
+        controller->setPlayState(0);
     }
 
     // A fling stops at the document's ends.
