@@ -24,9 +24,6 @@
 
 #include <functional>
 
-// Readable texts in failure messages.
-inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 // A window that records what a drop opens and what a conversion would
