@@ -9,6 +9,7 @@
 
 #include <array>
 
+class KvPlaybackControls;
 class KvQmlController;
 class KvQmlModel;
 class QAction;
@@ -123,6 +124,7 @@ private:
     QAction *recentFilesSeparator = nullptr;
     QAction *undoAction = nullptr;
     QAction *redoAction = nullptr;
+    KvPlaybackControls *playbackControls = nullptr;
     QLabel *statusLabel = nullptr;
     bool playSelUsingSpace = false;
     bool showPopupGuides = false;
