@@ -1,8 +1,6 @@
 #include "KvFrameEditForm.h"
 #include "ui_KvFrameEditForm.h"
 
-#include "KvFrameViewStateReader.h"
-
 #include <KvAudioFragmentList.h>
 #include <KvConnect.h>
 #include <KvFileProperties.h>
@@ -202,7 +200,7 @@ void KvFrameEditForm::attachViews(const boost::shared_ptr<KvAudioFragmentList> &
     CalcViews();
     // The play position returns to the document start.
     if (m_controller)
-        m_controller->setScrollFrame(0);
+        m_controller->moveScrollFrame(0);
     refresh();
 }
 
@@ -547,9 +545,8 @@ void KvFrameEditForm::handleWheelEvent(QWheelEvent *event)
     // The wheel's own axis: Alt turns a vertical wheel into a horizontal one.
     const QPoint angle = event->angleDelta();
     const int delta = std::abs(angle.x()) > std::abs(angle.y()) ? angle.x() : angle.y();
-    const KvFrameViewState state = readFrameViewState(m_controller, m_model, nullptr);
-    const KvWheelStep step =
-        KvWheelStep::of(delta, event->modifiers(), QApplication::wheelScrollLines(), state.pixelsPerFrame());
+    const KvWheelStep step = KvWheelStep::of(delta, event->modifiers(), QApplication::wheelScrollLines(),
+                                             m_controller->pixelsPerFrame());
     switch (step.kind) {
     case KvWheelStep::VerticalZoom:
         m_controller->verticalZoomInOut(step.flag);
@@ -561,7 +558,7 @@ void KvFrameEditForm::handleWheelEvent(QWheelEvent *event)
         m_controller->actionHorizontalZoomInOut(step.flag);
         break;
     case KvWheelStep::StepFrames:
-        m_controller->actionScrubSetScrollPos(double(currentPosition() + step.frames));
+        m_controller->stepFrames(step.frames);
         ui->widgetMP3Frames->playPositionMoved();
         break;
     }

@@ -34,18 +34,6 @@ protected:
         widget.resize(400, 120);
     }
 
-    // The controller's selection gestures are another piece of work; until
-    // they are there, the gesture tests have nothing to judge.
-    bool controllerSelects()
-    {
-        controller.startNewSelection();
-        controller.extendSelection(10);
-        const bool selects = controller.selectionStart() == 10;
-        controller.setSelectionStart(-1);
-        controller.setSelectionEnd(-1);
-        return selects;
-    }
-
     QPoint at(int frame) const { return QPoint(frame * Zoom + 1, 60); }
     void press(const QPoint &p, Qt::KeyboardModifiers mods = Qt::NoModifier, Qt::MouseButton b = Qt::LeftButton)
     {
@@ -72,8 +60,6 @@ protected:
 
 TEST_F(FrameWidgetTest, DragPushesOneMouseSelectionEndingAtTheReleasePoint)
 {
-    if (!controllerSelects())
-        GTEST_SKIP() << "the controller does not select yet";
     const int before = stack()->count();
     press(at(20));
     move(at(30));
@@ -97,8 +83,6 @@ TEST_F(FrameWidgetTest, DragPushesOneMouseSelectionEndingAtTheReleasePoint)
 
 TEST_F(FrameWidgetTest, PressesByPlaceAndModifier)
 {
-    if (!controllerSelects())
-        GTEST_SKIP() << "the controller does not select yet";
     struct Case {
         const char *what;
         qint64 start, end;          // the selection before the gesture (-1: none)
@@ -150,8 +134,6 @@ TEST_F(FrameWidgetTest, RightButtonNeitherSelectsNorRecords)
 
 TEST_F(FrameWidgetTest, PressPastTheDocumentEndStartsNoSelection)
 {
-    if (!controllerSelects())
-        GTEST_SKIP() << "the controller does not select yet";
     // Near the end, with the display gap, the columns right of frame 1000 are empty.
     controller.setScrollFrame(990);
     controller.setSelectionStart(40);
@@ -220,8 +202,6 @@ TEST_F(FrameWidgetTest, AutoScrollStopsAtTheDocumentEnd)
 
 TEST_F(FrameWidgetTest, AutoScrollDraggedSelectionFollowsTheScroll)
 {
-    if (!controllerSelects())
-        GTEST_SKIP() << "the controller does not select yet";
     press(at(50));
     const QPoint outside(widget.width() + 10, 60);
     move(outside);
