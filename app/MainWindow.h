@@ -13,6 +13,7 @@
 
 #include <array>
 
+class KvPlaybackControls;
 class KvQmlController;
 class KvQmlModel;
 class KvRepackInfoPtrList;
@@ -224,6 +225,7 @@ private:
     QAction *recentFilesSeparator = nullptr;
     QAction *undoAction = nullptr;
     QAction *redoAction = nullptr;
+    KvPlaybackControls *playbackControls = nullptr;
     QLabel *statusLabel = nullptr;
     bool playSelUsingSpace = false;
     bool showPopupGuides = false;
