@@ -33,6 +33,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGestureEvent>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -313,8 +314,10 @@ void MainWindow::openFiles(const QStringList &paths)
 
 void MainWindow::updateUiState(bool resetPosition)
 {
+    ui->widgetFrameView->attachViews(model->fragmentList());
     const qint64 position = (resetPosition || !controller) ? 0 : qint64(controller->scrollFrame());
     ScrollValueChanged(position);
+    ui->widgetFrameView->ScrollValueChanged(position);
     statusLabel->setText(controller->updateStatusMessage());
     const KvQmlModel::FilePropertiesPtr tracks = model->trackList();
     hasTracks = tracks && tracks->hasTracks();
@@ -325,6 +328,8 @@ void MainWindow::resetAfterClose()
 {
     controller->closeProject(true, false);
     updateUiState(true);
+    ui->widgetFrameView->updatePartInfo(KvRepackInfoPtr(), 0, 0);
+    ui->widgetFrameView->updateTrackInfo(nullptr, 0);
     CalcEnabledActions();
 }
 
@@ -681,6 +686,11 @@ void MainWindow::PlayScrollbarPositionChanged_triggered(double nNewPosition)
     updatePlayActions();
     const qint64 p = qint64(nNewPosition);
     ScrollValueChanged(p);
+    KvFrameEditForm *panel = ui->widgetFrameView;
+    panel->ScrollValueChanged(p);
+    panel->mapView()->ScrollValueChanged(p);
+    panel->frameWidget()->ScrollValueChanged(p);
+    panel->caretRuler()->update();
 }
 
 void MainWindow::ScrollValueChanged(qint64 value)
@@ -702,10 +712,10 @@ void MainWindow::SelectionChanged()
     ui->actionCrop->setEnabled(!controller->isPlaying() && start != -1 && end != -1 && start != end &&
                                !wholeDocument);
     // A selection changed under a paused selection play ends that play.
-    if (controller->playState() == 4) {
-        controller->stop();
-        PlayFinished_triggered();
-    }
+    if (controller->playState() == 4)
+        ui->widgetFrameView->Stop();
+    ui->widgetFrameView->mapView()->update();
+    ui->widgetFrameView->SelectionChanged();
 }
 
 void MainWindow::TrackInfoUpdated()
@@ -757,6 +767,16 @@ void MainWindow::ReEvaluateEnabledActions()
         ui->effectsToolBar->hide();
     }
 
+    KvFrameEditForm *panel = ui->widgetFrameView;
+    for (const char *name : {"groupBoxTrackSelection", "labelTrackNo", "lineEditTrackNo", "labelTrackName",
+                             "lineEditTrackName", "labelTrackLocation", "lineEditTrackLocation",
+                             "labelTrackDuration", "lineEditTrackDuration"}) {
+        if (QWidget *w = panel->findChild<QWidget *>(QLatin1String(name)))
+            w->setVisible(true);
+    }
+    if (QGroupBox *box = panel->findChild<QGroupBox *>(QStringLiteral("groupBoxBookmarksTracksInfo")))
+        box->setTitle(tr("Track information"));
+
     canPasteFlag = controller->canPaste();
     ui->actionPaste->setEnabled(canPasteFlag && !controller->isPlaying());
 }
@@ -765,20 +785,19 @@ void MainWindow::ReEvaluateEnabledActions()
 
 void MainWindow::on_actionPlay_triggered()
 {
-    controller->startPlay();
+    ui->widgetFrameView->StartPlay();
     HasSelectionChanged(controller->hasSelection());
 }
 
 void MainWindow::on_actionPlay_Selection_triggered()
 {
-    controller->playSelection();
+    ui->widgetFrameView->PlaySelection();
     HasSelectionChanged(controller->hasSelection());
 }
 
 void MainWindow::on_actionStop_triggered()
 {
-    controller->stop();
-    PlayFinished_triggered();
+    ui->widgetFrameView->Stop();
     HasSelectionChanged(controller->hasSelection());
 }
 
@@ -786,37 +805,42 @@ void MainWindow::on_actionPause_triggered()
 {
     const int state = controller->playState();
     if (state == 3 || state == 4)
-        controller->resumePlay();
+        ui->widgetFrameView->ResumePlay();
     else if (state == 1 || state == 2)
-        controller->actionPause();
+        ui->widgetFrameView->Pause();
     HasSelectionChanged(controller->hasSelection());
 }
 
 void MainWindow::on_actionPlay_Pause_triggered()
 {
+    KvFrameEditForm *panel = ui->widgetFrameView;
     const int state = controller->playState();
     if (state == 3 || state == 4)
-        controller->resumePlay();
+        panel->ResumePlay();
     else if (state == 1 || state == 2)
-        controller->actionPause();
+        panel->Pause();
     else if (playSelUsingSpace && controller->hasSelection())
-        controller->playSelection();
+        panel->PlaySelection();
     else
-        controller->startPlay();
+        panel->StartPlay();
     HasSelectionChanged(controller->hasSelection());
 }
 
 void MainWindow::on_actionRewind_To_Beginning_triggered()
 {
-    controller->rewindBeginning();
+    ui->widgetFrameView->RewindBeginning();
     updatePlayActions();
 }
 
 void MainWindow::on_actionForward_To_End_triggered()
 {
-    controller->fowardEnd();
+    ui->widgetFrameView->FowardEnd();
     updatePlayActions();
 }
+
+void MainWindow::on_actionSelect_All_triggered() { ui->widgetFrameView->SelectAll(); }
+void MainWindow::on_kbActionSet_Selection_Start_triggered() { ui->widgetFrameView->frameWidget()->SetBegin(); }
+void MainWindow::on_kbActionSet_Selection_End_triggered() { ui->widgetFrameView->frameWidget()->SetEnd(); }
 
 void MainWindow::on_actionLoop_changed()
 {
@@ -942,9 +966,9 @@ void MainWindow::on_kbActionHorizontal_Zoom_Out_triggered() { horizontalZoomKey(
 
 void MainWindow::runConvertDialog(const PieceList &pieces, bool tracks, bool selection)
 {
-    const int pitch = 0;  // the playback controls' neutral pitch
-    const int tempo = 50; // and tempo
-    KvConvert dialog(controller, pieces, dialogParent, pitch, tempo, tracks, selection);
+    // Converted audio sounds as playback does.
+    KvConvert dialog(controller, pieces, dialogParent, playbackControls->pitchSliderValue(),
+                     playbackControls->tempoSliderValue(), tracks, selection);
     dialog.exec();
 }
 
@@ -1001,7 +1025,7 @@ void MainWindow::on_actionConvert_Tracks_triggered()
 
 void MainWindow::on_actionOpen_triggered()
 {
-    controller->stop();
+    ui->widgetFrameView->Stop();
     const DocumentStamp before = documentStamp();
     controller->actionOpen();
     updateUiStateIfChanged(before);
@@ -1009,13 +1033,13 @@ void MainWindow::on_actionOpen_triggered()
 
 void MainWindow::on_actionAppend_Files_triggered()
 {
-    controller->stop();
+    ui->widgetFrameView->Stop();
     controller->actionAppend();
 }
 
 void MainWindow::on_actionClose_triggered()
 {
-    controller->stop();
+    ui->widgetFrameView->Stop();
     if (!controller->checkSaveChanges(false, false, false))
         return;
     resetAfterClose();
@@ -1158,6 +1182,8 @@ void MainWindow::on_actionOptions_triggered()
     controller->setTrackNameFormat(form.lineEditTrackNameFormat->text());
     if (dialog.resetAllWarnings)
         controller->resetUIWarnings();
+    ui->widgetFrameView->CalcViews();
+    ui->widgetFrameView->TrackInfoUpdated();
     writeSettings();
 }
 
@@ -1249,10 +1275,28 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
             return;
         }
     }
+    if (forwardToPanel(event))
+        return;
     QMainWindow::keyPressEvent(event);
 }
 
-void MainWindow::keyReleaseEvent(QKeyEvent *event) { QMainWindow::keyReleaseEvent(event); }
+void MainWindow::keyReleaseEvent(QKeyEvent *event)
+{
+    if (forwardToPanel(event))
+        return;
+    QMainWindow::keyReleaseEvent(event);
+}
+
+bool MainWindow::forwardToPanel(QKeyEvent *event)
+{
+    // Straight to the panel's handler: sent as an event, an unaccepted key
+    // would climb back to this window.
+    event->accept();
+    static_cast<QObject *>(ui->widgetFrameView)->event(event);
+    return event->isAccepted();
+}
+
+void MainWindow::wheelEvent(QWheelEvent *event) { ui->widgetFrameView->handleWheelEvent(event); }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
