@@ -966,9 +966,10 @@ void MainWindow::on_kbActionHorizontal_Zoom_Out_triggered() { horizontalZoomKey(
 
 void MainWindow::runConvertDialog(const PieceList &pieces, bool tracks, bool selection)
 {
-    // Converted audio sounds as playback does.
-    KvConvert dialog(controller, pieces, dialogParent, playbackControls->pitchSliderValue(),
-                     playbackControls->tempoSliderValue(), tracks, selection);
+    // The conversion plays back as the controls are set.
+    const int pitch = playbackControls ? playbackControls->pitchSliderValue() : 0;
+    const int tempo = playbackControls ? playbackControls->tempoSliderValue() : 50;
+    KvConvert dialog(controller, pieces, dialogParent, pitch, tempo, tracks, selection);
     dialog.exec();
 }
 

@@ -110,7 +110,7 @@ int main(int argc, char **argv)
     controller.setSelectionEnd(double(total / 4 + 25));
     controller.setScrollFrame(double(total / 4 + 60));
 
-    window.resize(1040, 560);
+    window.resize(1280, 560);
     window.show();
     for (int i = 0; i < 5; ++i)
         QApplication::processEvents();
