@@ -477,7 +477,7 @@ bool KvRecord::startRecordingWithSettings(const QString &fileExtension, int chan
     if (!encoder)
         return false;
     m_device = device;
-    return startThread(device, encoder, 2, bitrate, -1, channels, sampleRate, false);
+    return startThread(device, encoder, 2, encoderBitrate(encoder, bitrate), -1, channels, sampleRate, false);
 }
 
 bool KvRecord::takeRecording(const QString &path)
