@@ -52,6 +52,8 @@ int KvUiServices::runConvert(QObject *, const QList<ListPtr> &, QWidget *, int, 
 
 int KvUiServices::runRecord(QObject *, QWidget *) { return 0; }
 
+QObject *KvUiServices::createRecorder(QObject *, QWidget *) { return nullptr; }
+
 int KvUiServices::runRateApp(bool, QWidget *) { return 0; }
 
 QPalette KvUiServices::palette() const

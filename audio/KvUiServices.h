@@ -116,6 +116,11 @@ public:
     virtual int runConvert(QObject *controller, const QList<ListPtr> &lists, QWidget *parent, int pitch,
                            int tempo, bool tracks, bool selection);
     virtual int runRecord(QObject *controller, QWidget *parent);
+    // A recording dialog that is never shown, as the touch interface's recorder; owned by
+    // the caller, null when there is none. It answers, by name, the invokable methods
+    // startRecordingWithSettings(QString, int, int, int) -> bool,
+    // takeRecording(QString) -> bool and stopRecordThread().
+    virtual QObject *createRecorder(QObject *controller, QWidget *parent);
     // The rate prompt; isAutomatic: offered by the controller, not asked for by the user.
     virtual int runRateApp(bool isAutomatic, QWidget *parent);
 

@@ -770,6 +770,12 @@ public:
     Q_INVOKABLE bool actionStartExternalRecord();
     Q_INVOKABLE QString actionStartInternalRecording();
     Q_INVOKABLE void actionStopInternalRecording();
+    // The internal recorder's takes, newest last (read by tests and the recorded-file commands).
+    QStringList recordedFiles() const { return m_recordedFiles; }
+    // The encoder steps of the recording and conversion options: quality 1..4 → 96, 128,
+    // 160, 192 kbit/s, else 224; frequency 1 → 44100 Hz, else 48000.
+    static int encoderBitrateForQuality(int quality);
+    static int encoderSampleRateForFrequency(int frequency);
 
     // ---- Hooks of the touch interface that do nothing (KvQmlControllerProperties.cpp) ----
     Q_INVOKABLE void actionSendFile(QString file, bool last = false);
@@ -1296,4 +1302,5 @@ private:
     // ---- Recording ----
     // The touch interface's recorder (a recording dialog); stopped and deleted on destruction.
     QObject *m_recorder = nullptr;
+    QStringList m_recordedFiles;
 };

@@ -132,6 +132,11 @@ int KvWidgetUiServices::runRecord(QObject *controller, QWidget *parent)
     return dialog.exec();
 }
 
+QObject *KvWidgetUiServices::createRecorder(QObject *controller, QWidget *parent)
+{
+    return new KvRecord(qobject_cast<KvQmlController *>(controller), parent);
+}
+
 int KvWidgetUiServices::runRateApp(bool isAutomatic, QWidget *parent)
 {
     // Its destructor records the days of use and thanks the user, whatever closed it.

@@ -25,6 +25,7 @@ public:
     int runConvert(QObject *controller, const QList<ListPtr> &lists, QWidget *parent, int pitch, int tempo,
                    bool tracks, bool selection) override;
     int runRecord(QObject *controller, QWidget *parent) override;
+    QObject *createRecorder(QObject *controller, QWidget *parent) override;
     int runRateApp(bool isAutomatic, QWidget *parent) override;
 
     QPalette palette() const override;

@@ -40,6 +40,8 @@ public:
     int dialogResult = 0;
     QList<KvUi::Notice> notices;
     QList<bool> rateAppAutomatic;
+    // The recorder handed out by createRecorder; none unless set.
+    std::function<QObject *(QObject *controller, QWidget *parent)> makeRecorder;
 
     // Appearance and windows.
     QPalette fakePalette;
@@ -116,6 +118,11 @@ public:
     {
         dialogs << "record";
         return dialogResult;
+    }
+    QObject *createRecorder(QObject *controller, QWidget *parent) override
+    {
+        dialogs << "recorder";
+        return makeRecorder ? makeRecorder(controller, parent) : nullptr;
     }
     int runRateApp(bool isAutomatic, QWidget *) override
     {
