@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "KvGuideDialog.h"
 #include "MyApplication.h"
 #include "ui_MainWindow.h"
 
@@ -100,6 +101,8 @@ MainWindow::MainWindow(QWidget *parent)
     kvConnect(this, SIGNAL(RaiseReEvaluateEnabledActions()), this, SLOT(ReEvaluateEnabledActions()),
               Qt::QueuedConnection);
     kvConnect(controller, SIGNAL(isPlayingChanged(bool)), this, SLOT(isPlayingChanged(bool)));
+
+    startGuideTimer();
 }
 
 MainWindow::~MainWindow()
@@ -487,5 +490,9 @@ void MainWindow::ScrollValueChanged(qint64) {}
 void MainWindow::SelectionChanged() {}
 // Not built yet.
 void MainWindow::TrackInfoUpdated() {}
-// Not built yet.
-void MainWindow::ReEvaluateEnabledActions() {}
+void MainWindow::ReEvaluateEnabledActions()
+{
+    // The guide texts follow the current translation.
+    KvGuideDialog::initGuides();
+    // The rest is not built yet.
+}

@@ -9,10 +9,12 @@
 
 #include <array>
 
+class KvGuideDialog;
 class KvQmlController;
 class KvQmlModel;
 class QAction;
 class QLabel;
+class QTimer;
 
 namespace Ui { class MainWindow; }
 
@@ -73,6 +75,11 @@ private slots:
     void TrackInfoUpdated();
     void ReEvaluateEnabledActions();
 
+    // The pop-up guide tour.
+    void ShowNextGuideDialog();
+    bool ShowUIGuideDialogId(QString guideId, QAction *guideAction, QPoint guidePos);
+    void guideClosing(QString guideId, bool stop);
+
     // Commands; the form connects each action's triggered() by name.
     void on_actionCut_triggered();
     void on_actionCopy_triggered();
@@ -116,6 +123,13 @@ private:
     void createRecentFileActions();
     void createUndoRedoActions();
 
+    // The pop-up guide tour.
+    void startGuideTimer();
+    // What the guide points at: an action, or else a global point; false when
+    // the guide has no anchor or its control is not there.
+    bool guideAnchorOf(const QString &id, QAction **action, QPoint *point) const;
+    static bool guideNeedsAudio(const QString &id);
+
     Ui::MainWindow *ui = nullptr;
     KvQmlModel *model = nullptr;
     KvQmlController *controller = nullptr;
@@ -130,6 +144,11 @@ private:
     QPoint normalPos;
     bool canPasteFlag = false;
     bool hasTracks = false;
+
+    // The pop-up guide tour.
+    QTimer *guideTimer = nullptr;
+    int guideTicks = 0;
+    KvGuideDialog *currentGuide = nullptr;
 };
 
 // The one main window, set by start-up right after it is built.
