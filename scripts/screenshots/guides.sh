@@ -64,10 +64,10 @@ window_id() { # title regex
   exit 1
 }
 
-# The one visible frameless bubble: a window without a title.
+# The one visible bubble: without a title of its own, X names it after the program.
 bubble_id() {
   for _ in $(seq 100); do
-    for id in $(xdotool search --onlyvisible --name '^$' 2>/dev/null || true); do
+    for id in $(xdotool search --onlyvisible --name '^mp3Morvelta$' 2>/dev/null || true); do
       eval "$(xdotool getwindowgeometry --shell "$id")"
       [ "$WIDTH" -gt 100 ] && { echo "$id"; return; }
     done
