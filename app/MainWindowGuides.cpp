@@ -86,6 +86,7 @@ const GuideAnchor *findAnchor(const QString &id)
 void MainWindow::startGuideTimer()
 {
     guideTimer = new QTimer(this);
+    guideTimer->setObjectName(QStringLiteral("guideTimer"));
     guideTimer->setInterval(500);
     kvConnect(guideTimer, SIGNAL(timeout()), this, SLOT(ShowNextGuideDialog()));
     guideTimer->start();
