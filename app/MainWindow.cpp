@@ -11,8 +11,12 @@
 #include <KvEngineFactories.h>
 #include <KvFileInfoUndo.h>
 #include <KvFileProperties.h>
+#include <KvFrameEditForm.h>
+#include <KvFrameMapView.h>
+#include <KvFrameWidget.h>
 #include <KvMessageBox.h>
 #include <KvOptions.h>
+#include <KvPlaybackControls.h>
 #include <KvQmlController.h>
 #include <KvQmlModel.h>
 #include <KvRateAppDlg.h>
@@ -73,6 +77,8 @@ MainWindow::MainWindow(QWidget *parent)
     dialogParent = this;
 
     ui->setupUi(this);
+    ui->widgetFrameView->setModel(model);
+    ui->widgetFrameView->setController(controller);
 
     ui->actionOptions->setText(optionsDialogName);
 
@@ -92,6 +98,13 @@ MainWindow::MainWindow(QWidget *parent)
 
     kvConnect(controller, SIGNAL(hasSelectionChanged(bool)), this, SLOT(HasSelectionChanged(bool)));
     kvConnect(controller, SIGNAL(hasFragmentsChanged(bool)), this, SLOT(HasFragmentsChanged(bool)));
+    KvFrameEditForm *panel = ui->widgetFrameView;
+    kvConnect(controller, SIGNAL(TrackInfoUpdated()), panel, SLOT(TrackInfoUpdated()));
+    kvConnect(controller, SIGNAL(calcViews()), panel, SLOT(CalcViews()));
+    kvConnect(controller, SIGNAL(updateWidget()), panel->frameWidget(), SLOT(CalcViews()));
+    kvConnect(controller, SIGNAL(updateWidget()), panel->mapView(), SLOT(update()));
+    kvConnect(controller, SIGNAL(playPositionChangedViewUpdate(double,qint16,qint16)), panel,
+              SLOT(PlayPositionChanged_triggered(double,qint16,qint16)));
     kvConnect(controller, SIGNAL(playStateChanged(int)), this, SLOT(playStateChanged(int)));
     kvConnect(controller, SIGNAL(hZoomChanged(int)), this, SLOT(HorizontalZoomChanged(int)));
     kvConnect(controller, SIGNAL(selectionChanged()), this, SLOT(SelectionChanged()));
@@ -99,13 +112,23 @@ MainWindow::MainWindow(QWidget *parent)
     kvConnect(controller, SIGNAL(canSaveDirtyProjectChanged(bool)), this, SLOT(CalcEnabledActions()));
 
     model->setFragmentList(KvQmlModel::FragmentListPtr());
+    panel->attachViews(model->fragmentList());
 
     canPasteFlag = controller->canPaste();
     kvConnect(controller, SIGNAL(canPasteChanged(bool)), this, SLOT(CanPasteChanged(bool)));
     kvConnect(controller, SIGNAL(scrollFrameChanged(double)), this,
               SLOT(PlayScrollbarPositionChanged_triggered(double)));
+    kvConnect(panel, SIGNAL(RaiseCalcEnabledActions()), this, SLOT(CalcEnabledActions()));
 
     setAcceptDrops(true);
+
+    playbackControls = new KvPlaybackControls(this);
+    statusBar()->addPermanentWidget(playbackControls, 1);
+    kvConnect(playbackControls, SIGNAL(VolumeChanged(double)), panel, SLOT(VolumeChanged(double)));
+    kvConnect(playbackControls, SIGNAL(PitchChanged(double)), panel, SLOT(PitchChanged(double)));
+    kvConnect(playbackControls, SIGNAL(TempoChanged(double)), panel, SLOT(TempoChanged(double)));
+    // Playback starts with the kept volume and the controls' pitch and tempo.
+    playbackControls->emitAllValues();
 
     statusLabel = new QLabel(this);
     statusBar()->addPermanentWidget(statusLabel, 0);
@@ -924,8 +947,9 @@ void MainWindow::on_kbActionHorizontal_Zoom_Out_triggered() { horizontalZoomKey(
 
 void MainWindow::runConvertDialog(const PieceList &pieces, bool tracks, bool selection)
 {
-    const int pitch = 0;  // the playback controls' neutral pitch
-    const int tempo = 50; // and tempo
+    // The conversion plays back as the controls are set.
+    const int pitch = playbackControls ? playbackControls->pitchSliderValue() : 0;
+    const int tempo = playbackControls ? playbackControls->tempoSliderValue() : 50;
     KvConvert dialog(controller, pieces, dialogParent, pitch, tempo, tracks, selection);
     dialog.exec();
 }

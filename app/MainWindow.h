@@ -14,6 +14,7 @@
 #include <array>
 
 class KvGuideDialog;
+class KvPlaybackControls;
 class KvQmlController;
 class KvQmlModel;
 class KvRepackInfoPtrList;
@@ -238,6 +239,7 @@ private:
     QAction *recentFilesSeparator = nullptr;
     QAction *undoAction = nullptr;
     QAction *redoAction = nullptr;
+    KvPlaybackControls *playbackControls = nullptr;
     QLabel *statusLabel = nullptr;
     bool playSelUsingSpace = false;
     bool showPopupGuides = false;

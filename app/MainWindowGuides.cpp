@@ -8,6 +8,7 @@
 #include <KvAudioFragmentList.h>
 #include <KvConnect.h>
 #include <KvFrameWidget.h>
+#include <KvPlaybackControls.h>
 #include <KvQmlController.h>
 #include <KvQmlModel.h>
 
@@ -108,20 +109,10 @@ bool MainWindow::guideAnchorOf(const QString &id, QAction **action, QPoint *poin
         *action = undoAction;
         return *action != nullptr;
     case Anchor::PlaybackRow: {
-        // The controls are found by their class, so that the tour needs
-        // nothing of them but the geometry of their rows.
-        QWidget *controls = nullptr;
-        for (QWidget *w : findChildren<QWidget *>()) {
-            if (w->inherits("KvPlaybackControls")) {
-                controls = w;
-                break;
-            }
-        }
-        QRect row;
-        if (!controls
-            || !QMetaObject::invokeMethod(controls, "controlRect", Q_RETURN_ARG(QRect, row),
-                                          Q_ARG(int, name.toInt())))
+        const auto *controls = findChild<KvPlaybackControls *>();
+        if (!controls)
             return false;
+        const QRect row = controls->controlRect(name.toInt());
         *point = controls->mapToGlobal(QPoint(row.left() + row.width() / 2, row.top() + row.height() / 2));
         return true;
     }
