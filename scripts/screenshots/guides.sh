@@ -55,7 +55,7 @@ make_config() { # theme dir
 }
 
 window_id() { # title regex
-  for _ in $(seq 200); do
+  for _ in $(seq 600); do
     id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
     [ -n "$id" ] && { echo "$id"; return; }
     sleep 0.1
@@ -64,13 +64,12 @@ window_id() { # title regex
   exit 1
 }
 
-# The one visible bubble: without a title of its own, X names it after the program.
+# The one bubble: a program window without a title of its own, which X names
+# after the program (xdotool does not find it by that name).
 bubble_id() {
-  for _ in $(seq 100); do
-    for id in $(xdotool search --onlyvisible --name '^mp3Morvelta$' 2>/dev/null || true); do
-      eval "$(xdotool getwindowgeometry --shell "$id")"
-      [ "$WIDTH" -gt 100 ] && { echo "$id"; return; }
-    done
+  for _ in $(seq 300); do
+    id=$(xwininfo -root -tree | awk '/"mp3Morvelta": \("kvedit"/ { split($5, s, "x"); if (s[1] > 100) { print $1; exit } }')
+    [ -n "$id" ] && { echo "$((id))"; return; }
     sleep 0.1
   done
   echo "guides.sh: no guide bubble showed" >&2
