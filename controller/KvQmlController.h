@@ -713,6 +713,8 @@ public:
     Q_INVOKABLE void pitchTempoControlsUsed();
     // Ends the play state and the thread; endPause also ends a pause.
     void stopPlayThread(bool endPause);
+    // Stops the play thread, waits for it and deletes it; the play state stays.
+    void endPlayThread();
 
     // ---- Export and track export (KvQmlControllerExport.cpp) ----
     Q_INVOKABLE void actionExportAll();
@@ -1249,6 +1251,8 @@ private:
     // Position reports are applied only while the application is active.
     Qt::ApplicationState m_appState = Qt::ApplicationActive;
     KvPlayThread *m_playThread = nullptr;
+    // The audio services' failure boxes shown before the thread started.
+    int m_audioFailuresBeforePlay = 0;
     // Where playback last started, and the range handed to the thread while
     // the selection plays; -1 = none.
     qint64 m_playStartFrame = -1;
