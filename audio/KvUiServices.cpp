@@ -54,6 +54,10 @@ int KvUiServices::runRecord(QObject *, QWidget *) { return 0; }
 
 int KvUiServices::runRateApp(bool, QWidget *) { return 0; }
 
+bool KvUiServices::showProgress(QWidget *, const QString &, int, int) { return true; }
+
+void KvUiServices::hideProgress() {}
+
 QPalette KvUiServices::palette() const
 {
     return qobject_cast<QGuiApplication *>(QCoreApplication::instance()) ? QGuiApplication::palette() : QPalette();
