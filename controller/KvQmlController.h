@@ -439,8 +439,10 @@ public:
     void updateCurrentPosFileName();
     QString updateStatusMessage();
     void setPlayState(int state);
-    // Empties the drag history of the scroll timing.
+    // Empties the drag history of the scroll timing and stops a fling.
     void resetTimerHistory();
+    // Republishes the position and selection time texts when they changed.
+    void updateTimeTexts();
 
     Q_INVOKABLE void resetSelection();
     Q_INVOKABLE void extendSelection(double dbSelectedFrame);
@@ -455,6 +457,11 @@ public:
     // view are read from the controller; nothing happens without a document.
     void pushSelectionChange(qint64 oldScrollFrame, qint64 oldSelectionStart,
                              qint64 oldSelectionEnd, const QString &text);
+    // Keyboard selection by a signed frame count: the selection grows or
+    // shrinks from the position, the position follows, one undo entry.
+    void keyboardSelect(qint64 frames);
+    // Sets the selection start (or end) at the position, one undo entry.
+    void setSelectionEdge(bool isStart);
 
     Q_INVOKABLE void rewindBeginning();
     Q_INVOKABLE void fowardEnd();
@@ -467,6 +474,18 @@ public:
     Q_INVOKABLE void actionNextEdit();
     Q_INVOKABLE void actionPreviousEdit();
     void updateTrackPoints();
+    void updateEditPoints();
+    // Applies a position without playback: clamped to the document; leaving
+    // the played selection turns selection play into play to the end.
+    void moveScrollFrame(double frame);
+    // Jumps running playback to the frame; false when the caller must move
+    // the position itself (also after a jump past the end stopped playback).
+    bool scrubPlayTo(qint64 frame);
+    // Moves by a signed frame count, jumping playback when it runs.
+    void stepFrames(qint64 frames);
+    // Whole frames in a time span at the document's rate, rounded half away
+    // from zero; 0 without frames or for a time that is not finite.
+    qint64 frameAtTime(double secs) const;
 
     Q_INVOKABLE void actionScrubSetScrollPos(double dbScrollFrame, bool useInertia = false, bool release = false);
     Q_INVOKABLE void setCeilingAndFloor(double ceiling, double floor);
@@ -474,6 +493,16 @@ public:
     Q_INVOKABLE void verticalZoomInOut(bool isZoomIn);
     Q_INVOKABLE void verticalShiftUpDown(bool isShiftUp);
     Q_INVOKABLE void actionScaleView();
+    // Applies a position from navigation, playback or a fling; keeps the
+    // fraction only while playback or a fling moves it.
+    void updateScrollFrame(double frame);
+    // The drag and jump entry: useInertia samples the drag for a fling that
+    // starts on release; without it the position just moves.
+    void scrollToFrame(double frame, bool useInertia, bool release);
+    // Logical pixels per frame of the zoomed view.
+    double pixelsPerFrame() const;
+    // Sets the level scale from the document's level histogram.
+    void autoScaleView();
 
     // Time texts: milliseconds as "h:mm:ss.zzz" or, when allowed, the short forms
     // "ss.zzz" / "mm:ss.zzz"; not exact rounds to hundredths.
@@ -693,6 +722,8 @@ public:
     Q_INVOKABLE void actionPause();
     Q_INVOKABLE void stop();
     Q_INVOKABLE void pitchTempoControlsUsed();
+    // Ends the play state and the thread; endPause also ends a pause.
+    void stopPlayThread(bool endPause);
 
     // ---- Export and track export (KvQmlControllerExport.cpp) ----
     Q_INVOKABLE void actionExportAll();
@@ -1088,8 +1119,52 @@ private:
     double m_nextTrackPoint = -1.0;
     double m_previousTrackPoint = -1.0;
     KvPlayState m_playState = 0;
+    // The fragment under the position last looked up, the frame's index in
+    // it and its number; looked up afresh only when the fragment changes.
+    boost::shared_ptr<KvRepackInfo> m_posFileFragment;
+    qint64 m_posFileOffset = -1;
+    qint64 m_posFileIndex = 0;
+    // The selection and position when a selection gesture began.
+    qint64 m_snapshotScrollFrame = -1;
+    qint64 m_snapshotSelectionStart = -1;
+    qint64 m_snapshotSelectionEnd = -1;
+    bool m_snapshotPending = false;
+    // The chain of time moves: where it started, the seconds moved since and
+    // where its last move ended; converting the running total keeps
+    // repeated steps free of rounding drift.
+    qint64 m_timeMoveAnchor = -1;
+    double m_timeMoveSecs = 0.0;
+    qint64 m_timeMoveEnd = -1;
+    // The target and clock time (ms) of the last previous-edit or
+    // previous-track jump: a quick second press skips on.
+    qint64 m_lastPreviousTrackPoint = -1;
+    qint64 m_lastPreviousEditPoint = -1;
+    qint64 m_lastPreviousJumpMs = -1;
+    // Drag samples for the fling, newest first; times in ms since the drag began.
+    struct DragSample {
+        double position = -1.0;
+        qint64 time = 0;
+        char mark = ' ';
+    };
+    DragSample m_dragHistory[10];
+    qint64 m_dragClockStart = 0;
+    bool m_dragging = false;
+    // Frames per millisecond of a running fling; 0 = none.
+    double m_flingVelocity = 0.0;
+    // Ticks until the deferred recovery save; 0 = idle.
+    qint64 m_recoveryCountdown = 0;
     qint64 documentFrames() const;
     void setCurrentPosFileName(const QString &name);
+    void takeSelectionSnapshot();
+    // Pushes the change since the snapshot when one is pending.
+    void pushSnapshotChange(const QString &text);
+    // Moves the position through playback when it runs, else directly.
+    void scrubOrMove(double frame);
+    // The fling estimate of the drag history (frames per ms).
+    double flingEstimate() const;
+    // A previous-boundary jump: the boundary before p, or before the last
+    // target when pressed again within 500 ms.
+    void jumpToPrevious(bool track);
 
     // ---- Frame edits, frame clipboard, volume and silence ----
     bool m_canUndo = false;
@@ -1171,6 +1246,11 @@ private:
 
     // ---- Playback ----
     KvPlayThread *m_playThread = nullptr;
+    // Where playback last started, and the range handed to the thread while
+    // the selection plays; -1 = none.
+    qint64 m_playStartFrame = -1;
+    qint64 m_playRangeStart = -1;
+    qint64 m_playRangeEnd = -1;
 
     // ---- Export and track export ----
     QString m_lastExportPath;

@@ -324,8 +324,11 @@ void KvQmlController::cleanChanged(bool)
 
 void KvQmlController::indexChanged(int)
 {
-    if (m_model && m_model->undoStack()->count() > 0)
+    // The recovery copy is written a second after editing rests.
+    if (m_model && m_model->undoStack()->count() > 0) {
+        m_recoveryCountdown = 20;
         m_tourTicks = 0;
+    }
     updateTrackCapabilities();
     updateTrackPoints();
     updateCurrentPosFileName();

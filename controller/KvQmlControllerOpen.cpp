@@ -402,7 +402,7 @@ void KvQmlController::openFilesImpl(int openMode, const QList<QUrl> &files, QLis
     }
     run.restoreCursor();
     if (!accepted.isEmpty()) {
-        actionScaleView();
+        autoScaleView();
         resetSelection();
         setScrollFrame(0.0);
         m_model->setProjectFile(QString());
@@ -492,7 +492,7 @@ void KvQmlController::appendFilesImpl(int openMode, const QList<QUrl> &files, QL
         m_model->undoStack()->push(
             new KvUndoPaste(tracks.get(), added, nothing, document, cursor->totalFrames(), this));
     }
-    actionScaleView();
+    autoScaleView();
     refreshAfterUndo();
     reportOpenRun(run, true);
     refreshDocumentState();

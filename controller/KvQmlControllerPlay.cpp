@@ -2,6 +2,10 @@
 // volume, pitch and tempo of the running play thread.
 #include "KvQmlController.h"
 
+#include <KvPlayThread.h>
+
+#include <cmath>
+
 bool KvQmlController::actionPlay(bool bPlaySelection)
 {
     // Not built yet.
@@ -61,4 +65,22 @@ void KvQmlController::PlayPositionChanged_triggered(double nNewPosition, short v
 void KvQmlController::play_thread_finished()
 {
     // Not built yet.
+}
+
+void KvQmlController::stopPlayThread(bool endPause)
+{
+    const bool wasPlaying = isPlaying();
+    if (wasPlaying || (endPause && (m_playState == 3 || m_playState == 4))) {
+        updateScrollFrame(std::trunc(m_scrollFrame));
+        m_playState = 0;
+        emit playStateChanged(0);
+        if (wasPlaying)
+            emit isPlayingChanged(false);
+    }
+    if (m_playThread) {
+        m_playThread->StopPlay();
+        m_playThread->wait();
+        delete m_playThread;
+        m_playThread = nullptr;
+    }
 }

@@ -8,6 +8,7 @@
 #include <KvTagProperty.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -107,13 +108,19 @@ void KvQmlController::setLastOpenFilter(const QString &filter)
     assignAndNotify(m_lastOpenFilter, filter, &KvQmlController::lastOpenFilterChanged);
 }
 
+// A step must be a finite, positive time: anything else would make every
+// time move undefined or a no-op.
 void KvQmlController::setNavigateBlockSecs(double secs)
 {
+    if (!(std::isfinite(secs) && secs > 0.0))
+        return;
     assignAndNotify(m_navigateBlockSecs, secs, &KvQmlController::navigateBlockSecsChanged);
 }
 
 void KvQmlController::setNavigatePageSecs(double secs)
 {
+    if (!(std::isfinite(secs) && secs > 0.0))
+        return;
     assignAndNotify(m_navigatePageSecs, secs, &KvQmlController::navigatePageSecsChanged);
 }
 

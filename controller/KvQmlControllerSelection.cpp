@@ -10,6 +10,9 @@
 
 #include <QUndoStack>
 
+#include <cstdlib>
+#include <limits>
+
 void KvQmlController::pushSelectionChange(qint64 oldScrollFrame, qint64 oldSelectionStart,
                                           qint64 oldSelectionEnd, const QString &text)
 {
@@ -32,6 +35,18 @@ void KvQmlController::pushSelectionChange(qint64 oldScrollFrame, qint64 oldSelec
         }
     }
     const bool clean = stack->isClean();
+    // The stack never merges into the command at its clean state, which
+    // after marking it clean again is every selection change: a change that
+    // only moved the position is merged here instead.
+    const auto *top = clean && !stack->canRedo() && stack->index() > 0
+        ? dynamic_cast<const KvSelectionChange *>(stack->command(stack->index() - 1))
+        : nullptr;
+    if (top && top->newSelectionStart() == command->newSelectionStart()
+        && top->newSelectionEnd() == command->newSelectionEnd()) {
+        command->redo();
+        delete command;
+        return;
+    }
     stack->push(command);
     if (clean)
         stack->setClean();
@@ -59,40 +74,188 @@ void KvQmlController::setSelectionEnd(double frame)
 
 void KvQmlController::resetSelection()
 {
-    // Not built yet.
+    if (m_selectionStart != -1) {
+        m_selectionStart = -1;
+        emit selectionStartChanged(-1.0);
+        refreshDocumentState();
+    }
+    if (m_selectionEnd != -1) {
+        m_selectionEnd = -1;
+        emit selectionEndChanged(-1);
+        refreshDocumentState();
+    }
+    // Directly: a reset is no drag the views need to hear of.
+    m_mouseDragSelecting = 0;
 }
 
 void KvQmlController::extendSelection(double dbSelectedFrame)
 {
-    // Not built yet.
+    const qint64 n = kvFrameOf(dbSelectedFrame);
+    if (n == -1) {
+        m_selectionStart = -1;
+        m_selectionEnd = -1;
+    } else if (m_selectionStart == -1) {
+        m_selectionStart = n;
+        m_selectionEnd = n;
+    } else if (m_mouseDragSelecting == 4) {
+        m_selectionStart = n;
+        if (n > m_selectionEnd)
+            m_selectionEnd = n;
+    } else if (m_mouseDragSelecting == 5) {
+        m_selectionEnd = n;
+        if (n < m_selectionStart)
+            m_selectionStart = n;
+    } else if (n < m_selectionStart) {
+        m_selectionStart = n;
+    } else if (n > m_selectionEnd) {
+        m_selectionEnd = n;
+    }
+    refreshDocumentState();
 }
 
 void KvQmlController::adjustSelection(double dbFramesDelta)
 {
-    // Not built yet.
+    const qint64 d = kvFrameOf(dbFramesDelta);
+    const qint64 p = kvFrameOf(m_scrollFrame);
+    // Saturating: a delta from a script may be as large as a double allows.
+    const qint64 sum = d > 0 ? (p > std::numeric_limits<qint64>::max() - d ? std::numeric_limits<qint64>::max() : p + d)
+                             : (p < std::numeric_limits<qint64>::min() - d ? std::numeric_limits<qint64>::min() : p + d);
+    const qint64 t = qBound<qint64>(0, sum, documentFrames());
+    qint64 &start = m_selectionStart;
+    qint64 &end = m_selectionEnd;
+    if (start == -1 && end == -1) {
+        if (d > 0) {
+            start = p;
+            end = t;
+        } else {
+            start = t;
+            end = p;
+        }
+    } else if (p == start && p == end) {
+        if (d > 0)
+            end = t;
+        else
+            start = t;
+    } else if (p == start) {
+        if (t <= end) {
+            start = t;
+        } else {
+            start = end;
+            end = t;
+        }
+    } else if (p == end) {
+        if (t >= start) {
+            end = t;
+        } else {
+            end = start;
+            start = t;
+        }
+    } else if (p < start || p > end) {
+        if (d > 0) {
+            start = p;
+            end = t;
+        } else {
+            start = t;
+            end = p;
+        }
+    } else {
+        // Inside: the edge nearer to the target moves.
+        const qint64 toStart = std::abs(t - start);
+        const qint64 toEnd = std::abs(t - end);
+        if (toStart > toEnd || (toStart == toEnd && d > 0))
+            end = t;
+        else
+            start = t;
+    }
+    refreshDocumentState();
 }
 
-void KvQmlController::startNewSelection()
+void KvQmlController::takeSelectionSnapshot()
 {
-    // Not built yet.
+    m_snapshotScrollFrame = kvFrameOf(m_scrollFrame);
+    m_snapshotSelectionStart = m_selectionStart;
+    m_snapshotSelectionEnd = m_selectionEnd;
+    m_snapshotPending = true;
 }
 
-void KvQmlController::endNewSelection(QString undoString)
+void KvQmlController::pushSnapshotChange(const QString &text)
 {
-    // Not built yet.
+    if (!m_snapshotPending)
+        return;
+    m_snapshotPending = false;
+    pushSelectionChange(m_snapshotScrollFrame, m_snapshotSelectionStart, m_snapshotSelectionEnd, text);
 }
+
+void KvQmlController::startNewSelection() { takeSelectionSnapshot(); }
+
+void KvQmlController::endNewSelection(QString undoString) { pushSnapshotChange(undoString); }
 
 void KvQmlController::actionSelectAll()
 {
-    // Not built yet.
+    KvEditLock lock(editMutex());
+    if (!lock)
+        return;
+    const KvQmlModel::FragmentListPtr cursor = m_model->fragmentList();
+    const KvRepackInfoPtrListPtr document = cursor ? cursor->list() : nullptr;
+    if (!document || document->fragmentCount() == 0)
+        return;
+    takeSelectionSnapshot();
+    if (m_selectionStart != 0) {
+        m_selectionStart = 0;
+        emit selectionStartChanged(0.0);
+        refreshDocumentState();
+    }
+    setSelectionEnd(double(document->totalFrames()));
+    pushSnapshotChange(tr("Select all"));
+}
+
+void KvQmlController::setSelectionEdge(bool isStart)
+{
+    qint64 p = kvFrameOf(m_scrollFrame);
+    if (p == -1) {
+        refreshDocumentState();
+        return;
+    }
+    p = std::min(p, documentFrames());
+    takeSelectionSnapshot();
+    if (m_selectionStart == -1 && m_selectionEnd == -1) {
+        setSelectionStart(double(p));
+        setSelectionEnd(double(p));
+    } else if (isStart) {
+        setSelectionStart(double(p));
+        if (m_selectionStart > m_selectionEnd)
+            setSelectionEnd(double(m_selectionStart));
+    } else {
+        setSelectionEnd(double(p));
+        if (m_selectionStart > m_selectionEnd)
+            setSelectionStart(double(m_selectionEnd));
+    }
+    pushSnapshotChange(isStart ? tr("Selection start") : tr("Selection end"));
+    refreshDocumentState();
 }
 
 void KvQmlController::actionSetBegin()
 {
-    // Not built yet.
+    KvEditLock lock(editMutex());
+    if (!lock && editMutex())
+        return;
+    setSelectionEdge(true);
 }
 
 void KvQmlController::actionSetEnd()
 {
-    // Not built yet.
+    KvEditLock lock(editMutex());
+    if (!lock && editMutex())
+        return;
+    setSelectionEdge(false);
+}
+
+void KvQmlController::keyboardSelect(qint64 frames)
+{
+    takeSelectionSnapshot();
+    adjustSelection(double(frames));
+    const qint64 q = frames + kvFrameOf(m_scrollFrame);
+    if (!scrubPlayTo(q))
+        moveScrollFrame(double(q));
+    pushSnapshotChange(tr("Keyboard selection"));
 }

@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <ostream>
 #include <vector>
 
 // A document cursor over `frames` frames of silence (MPEG-1, 44.1 kHz,
@@ -90,3 +91,6 @@ private:
     QStringList m_log;
     std::vector<std::unique_ptr<OrderedSpy>> m_spies;
 };
+
+// Failed comparisons of texts and text lists show the texts.
+inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
