@@ -1,6 +1,7 @@
 #include "AudioInfo.h"
 
 #include "KvWavHeader.h"
+#include "KvSaveTarget.h"
 #include "audio_lib.h"
 
 #include <QDebug>
@@ -228,6 +229,10 @@ QString AudioInfo::saveToFile(const KvTempFilePtr &tempFile, const QString &dest
 {
     if (!tempFile)
         return tr("Error: Unable to access the recording for saving!");
+    // A file the program reads (a source of the document or of its undo
+    // history, say) is never written over, as export refuses it too.
+    if (KvSaveTarget::isOpenInProgram(destination))
+        return tr("The file is already in use and cannot be overwritten.");
     const QString name = tempFile->fileName();
 
     if (aacRewrap) {

@@ -57,6 +57,7 @@ public:
 
     // Delivers the temporary file to destination: copied (with the WAV header written over
     // the gap of a WAV stream), or with aacRewrap handed to the AAC writer. Empty on success.
+    // A destination the program holds open is refused.
     static QString saveToFile(const KvTempFilePtr &tempFile, const QString &destination,
                               bool aacRewrap, int sampleRate, int channels);
 

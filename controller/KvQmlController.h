@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QColor>
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QPair>
 #include <QSizeF>
@@ -24,6 +25,7 @@
 class KvAudioFragmentList;
 class KvAudioItem;
 class KvClock;
+class KvConvertWorker;
 class KvInsertSilence;
 class KvPlayThread;
 class KvPlayThreadFactory;
@@ -48,6 +50,7 @@ class QThread;
 class QUndoCommand;
 class QUndoStack;
 class QWidget;
+class audio_lib;
 
 namespace boost {
 namespace archive {
@@ -740,6 +743,15 @@ public:
     // options: or-ed KvUi::FolderOption (QFileDialog's values). Empty = cancelled.
     Q_INVOKABLE static QString getExistingDirectory(QWidget *parent, const QString &caption,
                                                     const QString &dir, int options);
+    // The open dialog of the conversion and options dialogs (no selected filter).
+    static QString getOpenFileName(QWidget *parent, const QString &caption, const QString &dir,
+                                   const QString &filter, int options);
+    // Continuations of the touch interface's own pickers.
+    void exportAllFilePicked(const QString &fileName, bool promptSend);
+    void exportSelectionFilePicked(const QString &fileName);
+    void exportTracksFolderPicked(const QString &folder);
+    // What the last track export wrote, in order.
+    QStringList exportedTrackFiles() const { return m_exportWrittenFiles; }
 
     // ---- Conversion (KvQmlControllerConvert.cpp) ----
     int convertProgress() const { return m_convertProgress; }
@@ -760,6 +772,12 @@ public:
     Q_INVOKABLE void actionConvertSelection();
     Q_INVOKABLE void actionConvertTracks();
     Q_INVOKABLE void actionCancelConvert(bool bAskToCancel);
+    // Converts the document, the selection or the tracks with the conversion
+    // options and the playback pitch and tempo (the touch interface's way; the
+    // desktop runs the conversion dialog). The worker asks where to save.
+    void startConvert(bool convSelection, bool convTracks, bool askWarning);
+    // The running conversion of startConvert; null when none.
+    QObject *convertWorker() const;
 
     // ---- Recording (KvQmlControllerRecord.cpp) ----
     Q_INVOKABLE void actionRecord();
@@ -1245,6 +1263,12 @@ private:
     QString m_delProjFileName;
 
     // ---- Playback ----
+    // Handed unchanged to the play thread, which defines their units.
+    double m_volume = 1.0;
+    double m_pitch = 0.0;
+    double m_tempo = 0.0;
+    // Position reports are applied only while the application is active.
+    Qt::ApplicationState m_appState = Qt::ApplicationActive;
     KvPlayThread *m_playThread = nullptr;
     // Where playback last started, and the range handed to the thread while
     // the selection plays; -1 = none.
@@ -1254,10 +1278,44 @@ private:
 
     // ---- Export and track export ----
     QString m_lastExportPath;
+    QString m_exportFileName;
+    bool m_exportIsSelection = false;
+    // The state of one track export, reset when it starts.
+    QString m_exportFolder;
+    bool m_exportNothing = false;
+    QString m_exportError;
+    QString m_exportUnnumbered;
+    int m_exportedCount = 0;
+    bool m_exportFailureShown = false;
+    QStringList m_exportWrittenFiles;
+    int m_exportUnnumberedCount = 0;
+    int m_exportTrackCount = 0;
+    int m_exportCurrentTrack = 0;
+    int m_exportOverwriteAnswer = KvUi::NoButton;
+    // Whether the export shows the wait cursor now.
+    bool m_exportWaiting = false;
+    void setExportWaiting(bool on);
+    // A box of the export: the wait cursor is taken down first (and stays down).
+    int exportMessage(KvUi::Icon icon, const QString &text, int buttons, int defaultButton);
+    void exportDocumentAs(bool selection);
+    // Tracks from..count through the loop; false when one ended the export.
+    bool exportTrackRange(int from, KvTrackUI ui, int uiAnswer);
+    // The closing check, the count message and the remembered folder.
+    void finishTrackExport();
 
     // ---- Conversion ----
     QString m_lastConvertPath;
     int m_convertProgress = -1;
+    // Guards the worker between the touch commands and the worker's call-backs.
+    QMutex m_convertMutex;
+    KvConvertWorker *m_convertWorker = nullptr;
+    // The encoders the worker was started with, kept while it runs.
+    QList<boost::shared_ptr<audio_lib>> m_convertEncoders;
+    // 7 convert selection, 8 convert all, 9 convert tracks: what the warning's answer continues.
+    int m_convertPendingAction = 0;
+    void setConvertProgress(int percent);
+    // Stops the worker and lets it go (later: it may be calling in).
+    void releaseConvertWorker();
     QString m_convertProgressText = QStringLiteral(
         "<br/><h1>Converting All to...</h1><br/><h1>MP3</h1><br/><h3>Stereo</h3><br/><h3>192 kbps</h3>"
         "<br/><h3>44100 Hz</h3><br/>");

@@ -6,6 +6,10 @@ QString simplifyText(const QString &text)
     QString out = text;
     for (const char *c = kReplaced; *c; ++c)
         out.replace(QLatin1Char(*c), QLatin1Char(*c == ':' ? ' ' : '_'));
+    // Control characters (a tag may hold any) become spaces, collapsed below.
+    for (QChar &ch : out)
+        if (ch.category() == QChar::Other_Control)
+            ch = QLatin1Char(' ');
     out = out.simplified();
     while (!out.isEmpty() && out.endsWith(QLatin1Char('.'))) {
         out.chop(1);

@@ -26,6 +26,10 @@ TEST(ConvertOutputText, SimplifyTextMakesFileNames)
         {"Dots . . .", "Dots"},
         {". . .", ""},
         {".hidden", ".hidden"},
+        {"..", ""},
+        {"../../etc/passwd", ".._.._etc_passwd"},
+        {"Bell\x07 and\x1b[31m escape\x7f", "Bell and [31m escape"},
+        {"Line\nbreak\r", "Line break"},
         {"", ""},
     };
     for (const Case &c : cases)

@@ -17,7 +17,7 @@ TEST(SaveFileName, TypedNameWithoutSuffixGetsTheFormatsSuffix)
         const char *suffix;
     };
     const Case cases[] = {{"mp3", ".mp3"}, {"aac", ".m4a"}, {"m4a", ".m4a"}, {"wav", ".wav"},
-                          {"kvlproj", ".kvlproj"}, {"adts", ".adts"}};
+                          {"kvlproj", ".kvlproj"}, {"adts", ".aac"}};
     for (const Case &c : cases) {
         kvtest::TempDir dir;
         ModalResponder responder;
