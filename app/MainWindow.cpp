@@ -3,15 +3,36 @@
 #include "MyApplication.h"
 #include "ui_MainWindow.h"
 
+#include <KvAboutDlg.h>
+#include <KvAudioFragmentList.h>
 #include <KvConnect.h>
+#include <KvConvert.h>
+#include <KvEngineFactories.h>
+#include <KvFileInfoUndo.h>
 #include <KvFileProperties.h>
+#include <KvMessageBox.h>
+#include <KvOptions.h>
 #include <KvQmlController.h>
 #include <KvQmlModel.h>
+#include <KvRateAppDlg.h>
+#include <KvRepackInfoPtrList.h>
 #include <KvResources.h>
+#include <KvTagProperty.h>
+#include <KvTrackInfoUndo.h>
+#include <KvTrackProperties.h>
 
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QGestureEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
+#include <QPinchGesture>
 #include <QScreen>
 #include <QSettings>
 #include <QUndoStack>
@@ -25,6 +46,7 @@ MainWindow *appMainWindow = nullptr;
 namespace {
 
 const QString projectSuffix = QStringLiteral(".kvlproj");
+const QString supportPageAddress = QStringLiteral("https://www.veltranix.example/support");
 
 bool isProjectPath(const QString &path) { return path.endsWith(projectSuffix, Qt::CaseInsensitive); }
 
@@ -47,6 +69,7 @@ MainWindow::MainWindow(QWidget *parent)
     controller->setModel(model);
 
     qt_set_sequence_auto_mnemonic(true);
+    dialogParent = this;
 
     ui->setupUi(this);
 
@@ -104,6 +127,10 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // A play thread reads the document: it must have ended before the
+    // document goes, also when the window is destroyed without being closed.
+    if (controller)
+        controller->stop();
     // The document and its undo stack go before the controller that edits them.
     delete model;
     model = nullptr;
@@ -224,18 +251,40 @@ void MainWindow::createUndoRedoActions()
     kvConnect(stack, SIGNAL(cleanChanged(bool)), this, SLOT(cleanChanged(bool)));
 }
 
+MainWindow::DocumentStamp MainWindow::documentStamp() const
+{
+    DocumentStamp stamp;
+    const KvQmlModel::FragmentListPtr cursor = model->fragmentList();
+    stamp.cursor = cursor.get();
+    stamp.list = cursor ? cursor->list().get() : nullptr;
+    stamp.frames = cursor ? cursor->totalFrames() : 0;
+    stamp.projectFile = model->projectFile();
+    return stamp;
+}
+
+void MainWindow::updateUiStateIfChanged(const DocumentStamp &before)
+{
+    // A cancelled or failed open leaves the document, and the place in it, alone.
+    const DocumentStamp after = documentStamp();
+    if (after.cursor != before.cursor || after.list != before.list || after.frames != before.frames ||
+        after.projectFile != before.projectFile)
+        updateUiState(true);
+}
+
 void MainWindow::openProject(const QString &path)
 {
     if (!controller->checkSaveChanges(false, false, false))
         return;
+    const DocumentStamp before = documentStamp();
     controller->loadProjectUrl(QUrl::fromLocalFile(path));
-    updateUiState(true);
+    updateUiStateIfChanged(before);
 }
 
 void MainWindow::openFiles(const QStringList &paths)
 {
+    const DocumentStamp before = documentStamp();
     controller->openFileList(paths);
-    updateUiState(true);
+    updateUiStateIfChanged(before);
 }
 
 void MainWindow::updateUiState(bool resetPosition)
@@ -396,12 +445,10 @@ void MainWindow::openRecentFile()
     if (!action)
         return;
     const QString path = action->data().toString();
-    if (isProjectPath(path)) {
+    if (isProjectPath(path))
         openProject(path);
-    } else {
-        controller->openFileList(QStringList{path});
-        updateUiState(true);
-    }
+    else
+        openFiles(QStringList{path});
 }
 
 void MainWindow::setNewWindowTitle(const QString &newWindowTitle)
@@ -465,27 +512,802 @@ void MainWindow::on_actionOldTxtPaste_triggered() {}
 
 void MainWindow::on_actionExit_triggered() { close(); }
 
-// Not built yet.
-void MainWindow::on_actionPlay_triggered() {}
-// Not built yet.
-void MainWindow::HasSelectionChanged(bool) {}
-// Not built yet.
-void MainWindow::HasFragmentsChanged(bool) {}
-// Not built yet.
-void MainWindow::CalcEnabledActions() {}
-// Not built yet.
-void MainWindow::HorizontalZoomChanged(int) {}
-// Not built yet.
-void MainWindow::CanPasteChanged(bool) {}
-// Not built yet.
-void MainWindow::isPlayingChanged(bool) {}
-// Not built yet.
-void MainWindow::PlayScrollbarPositionChanged_triggered(double) {}
-// Not built yet.
-void MainWindow::ScrollValueChanged(qint64) {}
-// Not built yet.
-void MainWindow::SelectionChanged() {}
-// Not built yet.
-void MainWindow::TrackInfoUpdated() {}
-// Not built yet.
-void MainWindow::ReEvaluateEnabledActions() {}
+// ---- Enable rules ----
+
+qint64 MainWindow::documentFrames() const
+{
+    const KvQmlModel::FragmentListPtr cursor = model ? model->fragmentList() : KvQmlModel::FragmentListPtr();
+    return cursor ? cursor->totalFrames() : 0;
+}
+
+void MainWindow::HasSelectionChanged(bool hasSelection)
+{
+    const bool playing = controller->isPlaying();
+    const qint64 total = documentFrames();
+    const bool hasFrames = total > 0;
+    const qint64 selStart = qint64(controller->selectionStart());
+    const qint64 selEnd = qint64(controller->selectionEnd());
+    const bool editable = !playing;
+
+    updatePlayActions();
+
+    ui->actionCopy->setEnabled(hasSelection);
+    for (QAction *a : {ui->actionCut, ui->actionFade_In, ui->actionFade_Out, ui->actionSilence,
+                       ui->actionUndo_Silence, ui->actionNormalize})
+        a->setEnabled(hasSelection && editable);
+    ui->actionAdd_Track_Info->setEnabled(hasFrames && editable);
+    ui->actionInsert_Silence->setEnabled(hasFrames && editable);
+    ui->actionPaste->setEnabled(canPasteFlag && editable);
+    ui->actionAppend_Files->setEnabled(hasFrames && editable);
+    ui->actionExport_Tracks->setEnabled(hasTracks && editable);
+    ui->actionConvert_Tracks->setEnabled(hasTracks && editable);
+    for (QAction *a : {ui->actionDelete, ui->actionVolume_Decrease, ui->actionVolume_Increase})
+        a->setEnabled(hasSelection && editable);
+    QUndoStack *stack = model->undoStack();
+    if (undoAction)
+        undoAction->setEnabled(stack->canUndo() && editable);
+    if (redoAction)
+        redoAction->setEnabled(stack->canRedo() && editable);
+    for (QAction *a : recentFileActions)
+        a->setEnabled(editable);
+    // Saving is safe while playing: it only reads the document.
+    ui->actionSave_Project->setEnabled(hasFrames &&
+                                       (controller->canSaveDirtyProject() || model->projectFile().isEmpty()));
+    ui->actionSave_Project_As->setEnabled(hasFrames && editable);
+    ui->actionExport_All_As->setEnabled(hasFrames && editable);
+    ui->actionExport_Selection_As->setEnabled(hasSelection && editable);
+    ui->actionEdit_File_Info->setEnabled(hasFrames && editable);
+    ui->actionConvert_All_As->setEnabled(hasFrames && editable);
+    ui->actionConvert_Selection_As->setEnabled(hasSelection && editable);
+    ui->actionRecord->setEnabled(editable);
+    const bool wholeDocument = selStart == 0 && selEnd == total;
+    ui->actionCrop->setEnabled(editable && selStart != -1 && selEnd != -1 && selStart != selEnd && !wholeDocument);
+    ui->actionOpen->setEnabled(editable);
+}
+
+void MainWindow::CalcEnabledActions()
+{
+    HasSelectionChanged(controller->hasSelection());
+    statusLabel->setText(controller->updateStatusMessage());
+}
+
+void MainWindow::HasFragmentsChanged(bool hasFragments)
+{
+    HasSelectionChanged(controller->hasSelection());
+    const qint64 total = documentFrames();
+    const bool wholeDocument = qint64(controller->selectionStart()) == 0 && qint64(controller->selectionEnd()) == total;
+    const int zoom = controller->hZoom();
+    ui->actionSelect_All->setEnabled(hasFragments && !wholeDocument);
+    ui->kbActionHorizontal_Zoom_In->setEnabled(hasFragments && zoom < 16);
+    ui->kbActionHorizontal_Zoom_Out->setEnabled(hasFragments && zoom > 1);
+    ui->actionScale_View->setEnabled(hasFragments);
+}
+
+void MainWindow::HorizontalZoomChanged(int nZoom)
+{
+    const bool hasFrames = documentFrames() > 0;
+    ui->kbActionHorizontal_Zoom_In->setEnabled(hasFrames && nZoom < 16);
+    ui->kbActionHorizontal_Zoom_Out->setEnabled(hasFrames && nZoom > 1);
+}
+
+void MainWindow::CanPasteChanged(bool)
+{
+    canPasteFlag = controller->canPaste();
+    ui->actionPaste->setEnabled(canPasteFlag && !controller->isPlaying());
+}
+
+// ---- State slots ----
+
+void MainWindow::updatePlayActions()
+{
+    const int state = controller->playState();
+    const bool active = state >= 1 && state <= 4;
+    const bool hasAudio = controller->hasFragments();
+    const qint64 position = qint64(controller->scrollFrame());
+    const qint64 total = documentFrames();
+    const bool atStart = position == 0;
+    const bool atEnd = position == total;
+
+    ui->actionPlay_Selection->setEnabled(controller->hasSelection() && state != 1 && state != 3);
+    ui->actionPlay_Selection->setCheckable(state == 2);
+    ui->actionPlay_Selection->setChecked(state == 2);
+    ui->actionPlay->setEnabled(hasAudio && state != 2 && state != 4 && !atEnd);
+    ui->actionPlay->setCheckable(state == 1);
+    ui->actionPlay->setChecked(state == 1);
+    const bool paused = state == 3 || state == 4;
+    ui->actionPause->setEnabled(hasAudio && !atEnd && active);
+    ui->actionPause->setCheckable(paused);
+    ui->actionPause->setChecked(paused);
+    ui->actionPause->setIcon(QIcon(state == 2 || state == 4 ? QStringLiteral(":/Resources/action_pause_sel.png")
+                                                            : QStringLiteral(":/Resources/action_pause.png")));
+    ui->actionPlay_Pause->setEnabled(!atEnd);
+    ui->actionStop->setEnabled(active);
+    ui->actionLoop->setEnabled(hasAudio);
+    ui->actionLoop->setChecked(controller->loopAudio());
+    ui->actionForward_To_End->setEnabled(hasAudio && !atEnd);
+    ui->actionRewind_To_Beginning->setEnabled(hasAudio && !atStart);
+
+    bool nextTrack = false;
+    bool previousTrack = false;
+    if (const KvQmlModel::FilePropertiesPtr tracks = model->trackList()) {
+        qint64 next = tracks->nextTrackPoint(position);
+        if (next == KvTagProperty::EndMarker)
+            next = total;
+        nextTrack = next != -1 && next != position;
+        previousTrack = tracks->previousTrackPoint(position) != -1;
+    }
+    ui->actionNext_Track->setEnabled(nextTrack);
+    ui->actionPrevious_Track->setEnabled(previousTrack);
+}
+
+void MainWindow::PlayFinished_triggered()
+{
+    controller->stop();
+    HasSelectionChanged(controller->hasSelection());
+}
+
+void MainWindow::isPlayingChanged(bool isPlaying)
+{
+    if (!isPlaying)
+        ScrollValueChanged(qint64(controller->scrollFrame()));
+}
+
+void MainWindow::PlayScrollbarPositionChanged_triggered(double nNewPosition)
+{
+    updatePlayActions();
+    const qint64 p = qint64(nNewPosition);
+    ScrollValueChanged(p);
+}
+
+void MainWindow::ScrollValueChanged(qint64 value)
+{
+    const qint64 position = value < documentFrames() ? value : KvTagProperty::EndMarker;
+    const KvQmlModel::FilePropertiesPtr tracks = model->trackList();
+    const bool onTrack = tracks && tracks->canDeleteTrack(position);
+    if (!controller->isPlaying())
+        ui->actionAdd_Track_Info->setText(onTrack ? tr("Edit Track Information") : tr("Add Track Information"));
+}
+
+void MainWindow::SelectionChanged()
+{
+    const qint64 total = documentFrames();
+    const qint64 start = qint64(controller->selectionStart());
+    const qint64 end = qint64(controller->selectionEnd());
+    const bool wholeDocument = start == 0 && end == total;
+    ui->actionSelect_All->setEnabled(total > 0 && !wholeDocument);
+    ui->actionCrop->setEnabled(!controller->isPlaying() && start != -1 && end != -1 && start != end &&
+                               !wholeDocument);
+    // A selection changed under a paused selection play ends that play.
+    if (controller->playState() == 4) {
+        controller->stop();
+        PlayFinished_triggered();
+    }
+}
+
+void MainWindow::TrackInfoUpdated()
+{
+    const KvQmlModel::FilePropertiesPtr tracks = model->trackList();
+    hasTracks = tracks && tracks->hasTracks();
+    HasSelectionChanged(controller->hasSelection());
+}
+
+void MainWindow::SetTrackStart(qint64 framePos) { controller->setTrackStart(double(framePos)); }
+void MainWindow::SetTrackEnd(qint64 framePos) { controller->setTrackEnd(double(framePos)); }
+void MainWindow::SplitTrack(qint64 framePos) { controller->splitTrack(double(framePos)); }
+
+void MainWindow::ReEvaluateEnabledActions()
+{
+    const qint64 total = documentFrames();
+    const bool hasAudio = total > 0;
+    HasSelectionChanged(controller->hasSelection());
+    const bool wholeDocument = qint64(controller->selectionStart()) == 0 && qint64(controller->selectionEnd()) == total;
+    const int zoom = controller->hZoom();
+    ui->actionSelect_All->setEnabled(hasAudio && !wholeDocument);
+    ui->kbActionHorizontal_Zoom_In->setEnabled(hasAudio && zoom < 16);
+    ui->kbActionHorizontal_Zoom_Out->setEnabled(hasAudio && zoom > 1);
+    ui->actionScale_View->setEnabled(hasAudio);
+
+    SelectionChanged();
+    HasSelectionChanged(controller->hasSelection());
+    updateWindowTitle();
+
+    for (QAction *a : {ui->actionAppend_Files, ui->actionExport_Tracks, ui->actionConvert_All_As,
+                       ui->actionConvert_Selection_As, ui->actionConvert_Tracks})
+        a->setVisible(true);
+    if (!convertSeparator)
+        convertSeparator = ui->mainToolBar->insertSeparator(ui->actionConvert_All_As);
+    for (QAction *a : {ui->actionCut, ui->actionCopy, ui->actionPaste, ui->actionSelect_All, ui->actionNormalize,
+                       ui->actionFade_In, ui->actionFade_Out, ui->actionVolume_Increase, ui->actionVolume_Decrease,
+                       ui->actionSilence, ui->actionUndo_Silence, ui->actionInsert_Silence, ui->actionPrevious_Track,
+                       ui->actionNext_Track, ui->actionAdd_Track_Info})
+        a->setVisible(true);
+
+    QSettings settings;
+    if (settings.value(QStringLiteral("Settings/ShowEffectsToolbar"), true).toBool()) {
+        ui->effectsToolBar->show();
+        const bool large = settings.value(QStringLiteral("Settings/LargeEffectsToolbar"), true).toBool();
+        const bool text = settings.value(QStringLiteral("Settings/TextEffectsToolbar"), true).toBool();
+        ui->effectsToolBar->setIconSize(large ? QSize(32, 32) : QSize(20, 20));
+        ui->effectsToolBar->setToolButtonStyle(text ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
+    } else {
+        ui->effectsToolBar->hide();
+    }
+
+    canPasteFlag = controller->canPaste();
+    ui->actionPaste->setEnabled(canPasteFlag && !controller->isPlaying());
+}
+
+// ---- Playback ----
+
+void MainWindow::on_actionPlay_triggered()
+{
+    controller->startPlay();
+    HasSelectionChanged(controller->hasSelection());
+}
+
+void MainWindow::on_actionPlay_Selection_triggered()
+{
+    controller->playSelection();
+    HasSelectionChanged(controller->hasSelection());
+}
+
+void MainWindow::on_actionStop_triggered()
+{
+    controller->stop();
+    PlayFinished_triggered();
+    HasSelectionChanged(controller->hasSelection());
+}
+
+void MainWindow::on_actionPause_triggered()
+{
+    const int state = controller->playState();
+    if (state == 3 || state == 4)
+        controller->resumePlay();
+    else if (state == 1 || state == 2)
+        controller->actionPause();
+    HasSelectionChanged(controller->hasSelection());
+}
+
+void MainWindow::on_actionPlay_Pause_triggered()
+{
+    const int state = controller->playState();
+    if (state == 3 || state == 4)
+        controller->resumePlay();
+    else if (state == 1 || state == 2)
+        controller->actionPause();
+    else if (playSelUsingSpace && controller->hasSelection())
+        controller->playSelection();
+    else
+        controller->startPlay();
+    HasSelectionChanged(controller->hasSelection());
+}
+
+void MainWindow::on_actionRewind_To_Beginning_triggered()
+{
+    controller->rewindBeginning();
+    updatePlayActions();
+}
+
+void MainWindow::on_actionForward_To_End_triggered()
+{
+    controller->fowardEnd();
+    updatePlayActions();
+}
+
+void MainWindow::on_actionLoop_changed()
+{
+    if (ui->actionLoop->isEnabled())
+        controller->setLoopAudio(ui->actionLoop->isChecked());
+}
+
+// ---- Keyboard navigation and selection ----
+
+qint64 MainWindow::position() const { return qint64(controller->scrollFrame()); }
+
+qint64 MainWindow::editPoint(bool next) const
+{
+    const KvQmlModel::FragmentListPtr cursor = model->fragmentList();
+    if (!cursor)
+        return -1;
+    return next ? cursor->fragmentEnd(position()) : cursor->fragmentStart(position());
+}
+
+qint64 MainWindow::trackPoint(bool next) const
+{
+    const KvQmlModel::FilePropertiesPtr tracks = model->trackList();
+    if (!tracks)
+        return -1;
+    const qint64 t = next ? tracks->nextTrackPoint(position()) : tracks->previousTrackPoint(position());
+    return t == KvTagProperty::EndMarker ? documentFrames() : t;
+}
+
+void MainWindow::moveToFrame(qint64 frame)
+{
+    if (frame != -1)
+        controller->scrollToFrame(double(frame), false, false);
+}
+
+void MainWindow::selectToFrame(qint64 frame)
+{
+    if (frame != -1)
+        controller->keyboardSelect(frame - position());
+}
+
+void MainWindow::on_kbActionMove_Next_Frame_triggered()
+{
+    if (!controller->isPlaying())
+        controller->stepFrames(1);
+}
+
+void MainWindow::on_kbActionMove_Previous_Frame_triggered()
+{
+    if (!controller->isPlaying())
+        controller->stepFrames(-1);
+}
+
+void MainWindow::on_kbActionMove_Next_Frame_Block_triggered()
+{
+    controller->actionMoveFramesForTime(controller->navigateBlockSecs(), false);
+}
+
+void MainWindow::on_kbActionMove_Previous_Frame_Block_triggered()
+{
+    controller->actionMoveFramesForTime(-controller->navigateBlockSecs(), false);
+}
+
+void MainWindow::on_kbActionMove_Next_Frame_Page_triggered()
+{
+    controller->actionMoveFramesForTime(controller->navigatePageSecs(), false);
+}
+
+void MainWindow::on_kbActionMove_Previous_Frame_Page_triggered()
+{
+    controller->actionMoveFramesForTime(-controller->navigatePageSecs(), false);
+}
+
+void MainWindow::on_kbActionMove_Next_Edit_Point_triggered() { moveToFrame(editPoint(true)); }
+void MainWindow::on_kbActionMove_Previous_Edit_Point_triggered() { moveToFrame(editPoint(false)); }
+void MainWindow::on_kbActionMove_Selection_Start_triggered() { moveToFrame(qint64(controller->selectionStart())); }
+void MainWindow::on_kbActionMove_Selection_End_triggered() { moveToFrame(qint64(controller->selectionEnd())); }
+void MainWindow::on_kbActionSelect_Next_Frame_triggered() { controller->keyboardSelect(1); }
+void MainWindow::on_kbActionSelect_Previous_Frame_triggered() { controller->keyboardSelect(-1); }
+
+void MainWindow::on_kbActionSelect_Next_Frame_Block_triggered()
+{
+    controller->actionMoveFramesForTime(controller->navigateBlockSecs(), true);
+}
+
+void MainWindow::on_kbActionSelect_Previous_Frame_Block_triggered()
+{
+    controller->actionMoveFramesForTime(-controller->navigateBlockSecs(), true);
+}
+
+void MainWindow::on_kbActionSelect_Next_Frame_Page_triggered()
+{
+    controller->actionMoveFramesForTime(controller->navigatePageSecs(), true);
+}
+
+void MainWindow::on_kbActionSelect_Previous_Frame_Page_triggered()
+{
+    controller->actionMoveFramesForTime(-controller->navigatePageSecs(), true);
+}
+
+void MainWindow::on_kbActionSelect_Document_Start_triggered() { selectToFrame(0); }
+void MainWindow::on_kbActionSelect_Document_End_triggered() { selectToFrame(documentFrames()); }
+void MainWindow::on_kbActionSelect_Next_Edit_Point_triggered() { selectToFrame(editPoint(true)); }
+void MainWindow::on_kbActionSelect_Previous_Edit_Point_triggered() { selectToFrame(editPoint(false)); }
+void MainWindow::on_kbActionSelect_Next_Section_triggered() { selectToFrame(trackPoint(true)); }
+void MainWindow::on_kbActionSelect_Prev_Section_triggered() { selectToFrame(trackPoint(false)); }
+
+// ---- Zoom keys ----
+
+void MainWindow::horizontalZoomKey(bool isZoomIn)
+{
+    // Shift turns the horizontal zoom keys into vertical ones.
+    if (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier)
+        controller->verticalZoomInOut(isZoomIn);
+    else
+        controller->actionHorizontalZoomInOut(isZoomIn);
+    QSettings().setValue(QStringLiteral("Settings/HZoom"), controller->hZoom());
+}
+
+void MainWindow::on_kbActionHorizontal_Zoom_In_triggered() { horizontalZoomKey(true); }
+void MainWindow::on_kbActionHorizontal_Zoom_Out_triggered() { horizontalZoomKey(false); }
+
+// ---- Conversion ----
+
+void MainWindow::runConvertDialog(const PieceList &pieces, bool tracks, bool selection)
+{
+    const int pitch = 0;  // the playback controls' neutral pitch
+    const int tempo = 50; // and tempo
+    KvConvert dialog(controller, pieces, dialogParent, pitch, tempo, tracks, selection);
+    dialog.exec();
+}
+
+void MainWindow::on_actionConvert_All_As_triggered()
+{
+    controller->checkConvertWarning();
+    const KvQmlModel::FragmentListPtr cursor = model->fragmentList();
+    if (!cursor || cursor->totalFrames() <= 0)
+        return;
+    runConvertDialog(PieceList{cursor->list()}, false, false);
+}
+
+void MainWindow::on_actionConvert_Selection_As_triggered()
+{
+    controller->checkConvertWarning();
+    const KvQmlModel::FragmentListPtr cursor = model->fragmentList();
+    if (!cursor || cursor->totalFrames() <= 0)
+        return;
+    const qint64 start = qint64(controller->selectionStart());
+    const qint64 end = qint64(controller->selectionEnd());
+    if (start == -1 || end == -1 || start >= end)
+        return;
+    runConvertDialog(PieceList{cursor->list()->copyRange(start, end - start)}, false, true);
+}
+
+void MainWindow::on_actionConvert_Tracks_triggered()
+{
+    controller->checkConvertWarning();
+    const KvQmlModel::FragmentListPtr cursor = model->fragmentList();
+    if (!cursor || cursor->totalFrames() <= 0)
+        return;
+    const KvQmlModel::FilePropertiesPtr tracks = model->trackList();
+    if (!tracks)
+        return;
+    const qint64 total = cursor->totalFrames();
+    PieceList pieces;
+    for (const KvTagPropertyPtr &track : tracks->tracks()) {
+        if (!track)
+            continue;
+        // An open end stands for the document end; a track that lies past the
+        // document has nothing to convert.
+        const qint64 start = track->start();
+        const qint64 end = qMin(track->end(), total);
+        if (start < 0 || start >= end)
+            continue;
+        pieces << cursor->list()->copyRange(start, end - start);
+    }
+    if (pieces.isEmpty())
+        return;
+    runConvertDialog(pieces, true, false);
+}
+
+// ---- Files, dialogs and further windows ----
+
+void MainWindow::on_actionOpen_triggered()
+{
+    controller->stop();
+    const DocumentStamp before = documentStamp();
+    controller->actionOpen();
+    updateUiStateIfChanged(before);
+}
+
+void MainWindow::on_actionAppend_Files_triggered()
+{
+    controller->stop();
+    controller->actionAppend();
+}
+
+void MainWindow::on_actionClose_triggered()
+{
+    controller->stop();
+    if (!controller->checkSaveChanges(false, false, false))
+        return;
+    resetAfterClose();
+}
+
+void MainWindow::on_actionNew_Application_Window_triggered()
+{
+    auto *process = new QProcess;
+    kvConnect(process, SIGNAL(finished(int, QProcess::ExitStatus)), this,
+              SLOT(process_finished(int, QProcess::ExitStatus)));
+    process->start(QCoreApplication::applicationFilePath(), QStringList(), QIODevice::ReadWrite);
+    if (process->waitForStarted(30000))
+        childProcesses.append(process);
+    else
+        delete process;
+}
+
+void MainWindow::process_finished(int, QProcess::ExitStatus)
+{
+    for (int i = childProcesses.size() - 1; i >= 0; --i) {
+        if (childProcesses.at(i)->state() == QProcess::NotRunning)
+            delete childProcesses.takeAt(i);
+    }
+}
+
+void MainWindow::on_actionEdit_File_Info_triggered()
+{
+    const KvTagPropertyPtr file = model->fileTagProperty();
+    if (!file)
+        return;
+    const KvQmlModel::FragmentListPtr cursor = model->fragmentList();
+    const QString suffix = cursor ? documentFileSuffix(cursor->list()) : QString();
+    KvTrackProperties dialog(controller, file.get(), nullptr, model->undoStack(), false, suffix, this);
+    dialog.setWindowTitle(tr("Edit File Information"));
+    const KvTagInfo before = file->tagInfo();
+    if (dialog.exec() == QDialog::Accepted && dialog.tagInfo != before)
+        model->undoStack()->push(new KvFileInfoUndo(tr("Edit File Information"), &dialog.tagInfo, file.get(), controller));
+}
+
+void MainWindow::on_actionAdd_Track_Info_triggered()
+{
+    const qint64 p = qint64(controller->scrollFrame());
+    const qint64 n = documentFrames();
+    if (p == n)
+        return;
+    const KvQmlModel::FilePropertiesPtr tracks = model->trackList();
+    const KvQmlModel::FragmentListPtr cursor = model->fragmentList();
+    const QString suffix = cursor ? documentFileSuffix(cursor->list()) : QString();
+
+    qint64 start = tracks ? tracks->trackStartAt(p) : -1;
+    KvTagPropertyPtr edited = start != -1 && tracks ? tracks->trackIndexAt(start) : KvTagPropertyPtr();
+    const bool isNew = !edited;
+    if (isNew) {
+        // Serves only the dialog; the command builds the real track.
+        edited.reset(new KvTagProperty(p, KvTagProperty::EndMarker));
+        start = p;
+    }
+    {
+        KvTrackProperties dialog(controller, edited.get(), tracks.get(), model->undoStack(),
+                                 controller->useAutoTrackNum(), suffix, this);
+        if (!isNew)
+            dialog.setWindowTitle(tr("Edit Track Information"));
+        if (dialog.exec() == QDialog::Accepted && tracks) {
+            QUndoCommand *command = nullptr;
+            if (isNew) {
+                command = tracks->setTrackStart(start, false, &dialog.tagInfo);
+            } else {
+                qint64 s = dialog.currentTrackStart();
+                if (s == -1)
+                    s = start;
+                command = tracks->modifyTrackInfo(s, &dialog.tagInfo);
+            }
+            if (command)
+                model->undoStack()->push(command);
+        }
+        ScrollValueChanged(p);
+    }
+}
+
+void MainWindow::on_actionOptions_triggered()
+{
+    readSettings(false);
+    KvOptions dialog(this);
+    Ui_KvOptionsClass &form = dialog.ui;
+    struct BarBoxes {
+        QToolBar *bar;
+        QCheckBox *show;
+        QCheckBox *large;
+        QCheckBox *text;
+        QSize small;
+    };
+    const BarBoxes bars[] = {
+        {ui->mainToolBar, form.checkBoxShowMainToolbar, form.checkBoxLargeMainToolbar, form.checkBoxMainTextToolbar,
+         QSize(16, 16)},
+        {ui->mediaToolBar, form.checkBoxShowMediaToolbar, form.checkBoxLargeMediaToolbar,
+         form.checkBoxMediaTextToolbar, QSize(20, 20)},
+        {ui->effectsToolBar, form.checkBoxShowEffectsToolbar, form.checkBoxLargeEffectsToolbar,
+         form.checkBoxEffectsTextToolbar, QSize(20, 20)},
+        {ui->editToolBar, form.checkBoxShowEditToolbar, form.checkBoxLargeEditToolbar, form.checkBoxEditTextToolbar,
+         QSize(20, 20)},
+        {ui->optionsToolBar, form.checkBoxShowOptionsToolbar, form.checkBoxLargeOptionsToolbar,
+         form.checkBoxOptionsTextToolbar, QSize(20, 20)},
+    };
+
+    form.spinBoxHZoom->setValue(controller->hZoom());
+    form.spinBoxDisplayOffset->setValue(controller->displayOffset());
+    form.checkBoxDisplayGap->setChecked(controller->hasDisplayGap());
+    for (const BarBoxes &b : bars) {
+        b.show->setChecked(b.bar->isVisibleTo(this));
+        b.large->setChecked(b.bar->iconSize().height() == 32);
+        b.text->setChecked(b.bar->toolButtonStyle() != Qt::ToolButtonIconOnly);
+    }
+    form.spinBoxVolIncDec->setValue(controller->volumeIncDec());
+    form.spinBoxVolFade->setValue(controller->volumeFade());
+    dialog.setFrameBlockTime(controller->navigateBlockSecs());
+    dialog.setFramePageTime(controller->navigatePageSecs());
+    form.checkBoxPlaySelUsingSpace->setChecked(playSelUsingSpace);
+    form.checkBoxTurnOnPopupGuides->setChecked(showPopupGuides);
+    form.checkBoxAutoTrackNo->setChecked(controller->useAutoTrackNum());
+    form.lineEditTrackNameFormat->setText(controller->trackNameFormat());
+
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+
+    controller->setHZoom(form.spinBoxHZoom->value());
+    controller->setDisplayOffset(form.spinBoxDisplayOffset->value());
+    controller->setHasDisplayGap(form.checkBoxDisplayGap->isChecked());
+    for (const BarBoxes &b : bars) {
+        b.bar->setVisible(b.show->isChecked());
+        b.bar->setIconSize(b.large->isChecked() ? QSize(32, 32) : b.small);
+        b.bar->setToolButtonStyle(b.text->isChecked() ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
+    }
+    controller->setVolumeIncDec(form.spinBoxVolIncDec->value());
+    controller->setVolumeFade(form.spinBoxVolFade->value());
+    controller->setNavigateBlockSecs(dialog.frameBlockTime());
+    controller->setNavigatePageSecs(dialog.framePageTime());
+    playSelUsingSpace = form.checkBoxPlaySelUsingSpace->isChecked();
+    showPopupGuides = form.checkBoxTurnOnPopupGuides->isChecked();
+    controller->setUseAutoTrackNum(form.checkBoxAutoTrackNo->isChecked());
+    controller->setTrackNameFormat(form.lineEditTrackNameFormat->text());
+    if (dialog.resetAllWarnings)
+        controller->resetUIWarnings();
+    writeSettings();
+}
+
+void MainWindow::on_action_About_triggered()
+{
+    KvAboutDlg dialog(this);
+    dialog.exec();
+}
+
+void MainWindow::on_actionRate_triggered()
+{
+    KvRateAppDlg dialog(false, this);
+    dialog.exec();
+}
+
+void MainWindow::on_actionView_Manual_PDF_triggered()
+{
+    const QString path = QCoreApplication::applicationDirPath() + QDir::separator() +
+                         QStringLiteral("mp3Morvelta_Manual.pdf");
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        criticalMessageBox(this, applicationName, tr("Unable to launch the default PDF viewer"), QMessageBox::Ok);
+}
+
+void MainWindow::on_actionContact_Support_triggered()
+{
+    QDesktopServices::openUrl(QUrl(supportPageAddress, QUrl::StrictMode));
+}
+
+// ---- Input events ----
+
+namespace {
+
+// The keyboard's media keys and the actions they trigger. On Linux they
+// arrive as key events, where other systems send application commands.
+struct MediaKey {
+    Qt::Key key;
+    QAction *Ui::MainWindow::*action;
+};
+
+const MediaKey mediaKeys[] = {
+    {Qt::Key_MediaNext, &Ui::MainWindow::actionNext_Track},
+    {Qt::Key_MediaPrevious, &Ui::MainWindow::actionPrevious_Track},
+    {Qt::Key_MediaStop, &Ui::MainWindow::actionStop},
+    {Qt::Key_MediaTogglePlayPause, &Ui::MainWindow::actionPlay_Pause},
+    {Qt::Key_MediaPlay, &Ui::MainWindow::actionPlay},
+    {Qt::Key_MediaPause, &Ui::MainWindow::actionPause},
+};
+
+void triggerIfEnabled(QAction *action)
+{
+    if (action->isEnabled())
+        action->activate(QAction::Trigger);
+}
+
+} // namespace
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    if (key == Qt::Key_Space && !event->isAutoRepeat()) {
+        // Held down, the space bar must not toggle playback again and again:
+        // its repeats go on like any other key.
+        if (ui->actionPlay_Pause->isEnabled())
+            ui->actionPlay_Pause->activate(QAction::Trigger);
+        else if (playSelUsingSpace && ui->actionPlay_Selection->isEnabled())
+            ui->actionPlay_Selection->activate(QAction::Trigger);
+        event->accept();
+        return;
+    }
+    const Qt::KeyboardModifiers excluded =
+        Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier | Qt::GroupSwitchModifier;
+    if (!(event->modifiers() & excluded)) {
+        if (key == Qt::Key_Plus || key == Qt::Key_Equal) {
+            ui->kbActionVertical_Shift_Up->activate(QAction::Trigger);
+            event->accept();
+            return;
+        }
+        if (key == Qt::Key_Minus || key == Qt::Key_Underscore) {
+            ui->kbActionVertical_Shift_Down->activate(QAction::Trigger);
+            event->accept();
+            return;
+        }
+    }
+    // Only the six media keys are taken; volume and browser keys stay the desktop's.
+    for (const MediaKey &m : mediaKeys) {
+        if (key == m.key) {
+            triggerIfEnabled(ui->*m.action);
+            event->accept();
+            return;
+        }
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent *event) { QMainWindow::keyReleaseEvent(event); }
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!controller->checkSaveChanges(false, false, false)) {
+        event->ignore();
+        return;
+    }
+    writeSettings();
+    event->accept();
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (controller->isPlaying())
+        return;
+    if (event->mimeData()->hasFormat(QStringLiteral("text/uri-list")))
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const QMimeData *data = event->mimeData();
+    if (!controller->isPlaying() && data->hasUrls() && !data->urls().isEmpty()) {
+        QStringList paths;
+        for (const QUrl &url : data->urls()) {
+            // A web address or other remote file has no local path to open.
+            if (!url.isLocalFile())
+                continue;
+            const QString path = url.toLocalFile();
+            if (isProjectPath(path)) {
+                // A project replaces everything else that was dropped with it.
+                openProject(path);
+                return;
+            }
+            paths << path;
+        }
+        if (!paths.isEmpty())
+            openFiles(paths);
+    }
+    event->acceptProposedAction();
+}
+
+bool MainWindow::event(QEvent *event)
+{
+    if (event->type() == QEvent::Gesture)
+        return gestureEvent(static_cast<QGestureEvent *>(event));
+    return QMainWindow::event(event);
+}
+
+bool MainWindow::gestureEvent(QGestureEvent *event)
+{
+    auto *pinch = static_cast<QPinchGesture *>(event->gesture(Qt::PinchGesture));
+    if (!pinch)
+        return true;
+    if (pinch->state() == Qt::GestureStarted) {
+        pinchVertical = QGuiApplication::keyboardModifiers() & Qt::ShiftModifier;
+        pinchBaseZoom = float(controller->pixelsPerFrame()) + 3.5f;
+        pinchScale = 1.0f;
+    }
+    if (pinch->changeFlags() & QPinchGesture::ScaleFactorChanged) {
+        const qreal sf = pinch->property("scaleFactor").toReal();
+        pinchScale = pinchScale * float(sf);
+        if (!pinchVertical) {
+            controller->setHZoom(int(pinchScale * pinchBaseZoom - 3.5f));
+            // Past a zoom limit further pinching has no stored effect, so
+            // reversing acts at once.
+            if (pinchBaseZoom > 19.5f / pinchScale)
+                pinchBaseZoom = 19.5f / pinchScale;
+            if (pinchBaseZoom < 4.5f / pinchScale)
+                pinchBaseZoom = 4.5f / pinchScale;
+        } else {
+            controller->verticalZoomInOut(sf > 1.0);
+        }
+    }
+    if (pinch->state() == Qt::GestureFinished) {
+        pinchBaseZoom = float(controller->pixelsPerFrame()) + 3.5f;
+        pinchScale = 1.0f;
+    }
+    emit controller->updateWidget();
+    return true;
+}

@@ -5,13 +5,19 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <QSize>
+#include <QList>
+#include <QProcess>
 #include <QStringList>
+
+#include <boost/shared_ptr.hpp>
 
 #include <array>
 
 class KvQmlController;
 class KvQmlModel;
+class KvRepackInfoPtrList;
 class QAction;
+class QGestureEvent;
 class QLabel;
 
 namespace Ui { class MainWindow; }
@@ -28,10 +34,10 @@ public:
     KvQmlController *appController() const { return controller; }
 
     // Replaces the document by the project once the user agreed to drop
-    // unsaved changes.
-    void openProject(const QString &path);
+    // unsaved changes. Virtual so that tests can see what a drop opens.
+    virtual void openProject(const QString &path);
     // Opens audio files as the document.
-    void openFiles(const QStringList &paths);
+    virtual void openFiles(const QStringList &paths);
     // Brings every view in line with the current document.
     void updateUiState(bool resetPosition);
     void resetAfterClose();
@@ -72,6 +78,10 @@ private slots:
     void SelectionChanged();
     void TrackInfoUpdated();
     void ReEvaluateEnabledActions();
+    void PlayFinished_triggered();
+    void SetTrackStart(qint64 framePos);
+    void SetTrackEnd(qint64 framePos);
+    void SplitTrack(qint64 framePos);
 
     // Commands; the form connects each action's triggered() by name.
     void on_actionCut_triggered();
@@ -107,11 +117,102 @@ private slots:
     void on_actionOldTxtPaste_triggered();
     void on_actionExit_triggered();
 
+    // Files, dialogs and further windows.
+    void on_actionOpen_triggered();
+    void on_actionAppend_Files_triggered();
+    void on_actionClose_triggered();
+    void on_actionNew_Application_Window_triggered();
+    void process_finished(int exitCode, QProcess::ExitStatus exitStatus);
+    void on_actionEdit_File_Info_triggered();
+    void on_actionAdd_Track_Info_triggered();
+    void on_actionOptions_triggered();
+    void on_action_About_triggered();
+    void on_actionRate_triggered();
+    void on_actionView_Manual_PDF_triggered();
+    void on_actionContact_Support_triggered();
+
+    // Conversion.
+    void on_actionConvert_All_As_triggered();
+    void on_actionConvert_Selection_As_triggered();
+    void on_actionConvert_Tracks_triggered();
+
+    // Playback.
+    void on_actionPlay_Selection_triggered();
+    void on_actionStop_triggered();
+    void on_actionPause_triggered();
+    void on_actionPlay_Pause_triggered();
+    void on_actionRewind_To_Beginning_triggered();
+    void on_actionForward_To_End_triggered();
+    void on_actionLoop_changed();
+
+    // Keyboard navigation and selection.
+    void on_kbActionMove_Next_Frame_triggered();
+    void on_kbActionMove_Previous_Frame_triggered();
+    void on_kbActionMove_Next_Frame_Block_triggered();
+    void on_kbActionMove_Previous_Frame_Block_triggered();
+    void on_kbActionMove_Next_Frame_Page_triggered();
+    void on_kbActionMove_Previous_Frame_Page_triggered();
+    void on_kbActionMove_Next_Edit_Point_triggered();
+    void on_kbActionMove_Previous_Edit_Point_triggered();
+    void on_kbActionMove_Selection_Start_triggered();
+    void on_kbActionMove_Selection_End_triggered();
+    void on_kbActionSelect_Next_Frame_triggered();
+    void on_kbActionSelect_Previous_Frame_triggered();
+    void on_kbActionSelect_Next_Frame_Block_triggered();
+    void on_kbActionSelect_Previous_Frame_Block_triggered();
+    void on_kbActionSelect_Next_Frame_Page_triggered();
+    void on_kbActionSelect_Previous_Frame_Page_triggered();
+    void on_kbActionSelect_Document_Start_triggered();
+    void on_kbActionSelect_Document_End_triggered();
+    void on_kbActionSelect_Next_Edit_Point_triggered();
+    void on_kbActionSelect_Previous_Edit_Point_triggered();
+    void on_kbActionSelect_Next_Section_triggered();
+    void on_kbActionSelect_Prev_Section_triggered();
+
+    // Zoom keys.
+    void on_kbActionHorizontal_Zoom_In_triggered();
+    void on_kbActionHorizontal_Zoom_Out_triggered();
+
 protected:
+    using PieceList = QList<boost::shared_ptr<KvRepackInfoPtrList>>;
+    // Runs the conversion dialog over the pieces; tests see the pieces here.
+    virtual void runConvertDialog(const PieceList &pieces, bool tracks, bool selection);
+
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    bool gestureEvent(QGestureEvent *event);
+    // The transport actions: play, pause, stop, loop, the ends and the tracks.
+    void updatePlayActions();
+    // Frame count of the document; 0 without one.
+    qint64 documentFrames() const;
+    void horizontalZoomKey(bool isZoomIn);
+    // The position as a whole frame.
+    qint64 position() const;
+    // The edit point after (or before) the position; -1 when there is none.
+    qint64 editPoint(bool next) const;
+    // The track boundary after (or before) the position, an open end taken
+    // as the document end; -1 when there is none.
+    qint64 trackPoint(bool next) const;
+    void moveToFrame(qint64 frame);
+    void selectToFrame(qint64 frame);
+    // What tells one document from another: after an open, the views are
+    // brought in line only when it changed.
+    struct DocumentStamp {
+        const void *cursor = nullptr;
+        const void *list = nullptr;
+        qint64 frames = 0;
+        QString projectFile;
+    };
+    DocumentStamp documentStamp() const;
+    void updateUiStateIfChanged(const DocumentStamp &before);
     void setupShortcuts();
     void createRecentFileActions();
     void createUndoRedoActions();
@@ -130,6 +231,13 @@ private:
     QPoint normalPos;
     bool canPasteFlag = false;
     bool hasTracks = false;
+    QWidget *dialogParent = nullptr;
+    QList<QProcess *> childProcesses;
+    // Put on the main tool bar by the first full refresh.
+    QAction *convertSeparator = nullptr;
+    float pinchBaseZoom = 1.0f;
+    float pinchScale = 1.0f;
+    bool pinchVertical = false;
 };
 
 // The one main window, set by start-up right after it is built.

@@ -82,6 +82,9 @@ TEST_F(StartupTest, FreshConfigurationShowsNoAgreementAndWritesBothKeys)
     start({"-e", kvtest::fixture("cbr128_joint.mp3")});
     const QString window = x->waitForWindow(mainWindowTitle);
     ASSERT_FALSE(window.isEmpty()) << "the main window did not show";
+    // The keys are written once the window has shown and passed the gate.
+    for (int i = 0; i < 100 && !settings()->contains(showKey); ++i)
+        QThread::msleep(100);
     EXPECT_FALSE(x->hasWindow(agreementTitle));
     EXPECT_FALSE(settings()->value(showKey).toBool());
     EXPECT_TRUE(settings()->value(defaultKey).toBool());
