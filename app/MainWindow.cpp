@@ -10,8 +10,13 @@
 #include <KvEngineFactories.h>
 #include <KvFileInfoUndo.h>
 #include <KvFileProperties.h>
+#include <KvFrameEditForm.h>
+#include <KvFrameMapView.h>
+#include <KvFrameRulerView.h>
+#include <KvFrameWidget.h>
 #include <KvMessageBox.h>
 #include <KvOptions.h>
+#include <KvPlaybackControls.h>
 #include <KvQmlController.h>
 #include <KvQmlModel.h>
 #include <KvRateAppDlg.h>
@@ -28,6 +33,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGestureEvent>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -72,6 +78,8 @@ MainWindow::MainWindow(QWidget *parent)
     dialogParent = this;
 
     ui->setupUi(this);
+    ui->widgetFrameView->setModel(model);
+    ui->widgetFrameView->setController(controller);
 
     ui->actionOptions->setText(optionsDialogName);
 
@@ -91,6 +99,13 @@ MainWindow::MainWindow(QWidget *parent)
 
     kvConnect(controller, SIGNAL(hasSelectionChanged(bool)), this, SLOT(HasSelectionChanged(bool)));
     kvConnect(controller, SIGNAL(hasFragmentsChanged(bool)), this, SLOT(HasFragmentsChanged(bool)));
+    KvFrameEditForm *panel = ui->widgetFrameView;
+    kvConnect(controller, SIGNAL(TrackInfoUpdated()), panel, SLOT(TrackInfoUpdated()));
+    kvConnect(controller, SIGNAL(calcViews()), panel, SLOT(CalcViews()));
+    kvConnect(controller, SIGNAL(updateWidget()), panel->frameWidget(), SLOT(CalcViews()));
+    kvConnect(controller, SIGNAL(updateWidget()), panel->mapView(), SLOT(update()));
+    kvConnect(controller, SIGNAL(playPositionChangedViewUpdate(double,qint16,qint16)), panel,
+              SLOT(PlayPositionChanged_triggered(double,qint16,qint16)));
     kvConnect(controller, SIGNAL(playStateChanged(int)), this, SLOT(playStateChanged(int)));
     kvConnect(controller, SIGNAL(hZoomChanged(int)), this, SLOT(HorizontalZoomChanged(int)));
     kvConnect(controller, SIGNAL(selectionChanged()), this, SLOT(SelectionChanged()));
@@ -98,13 +113,23 @@ MainWindow::MainWindow(QWidget *parent)
     kvConnect(controller, SIGNAL(canSaveDirtyProjectChanged(bool)), this, SLOT(CalcEnabledActions()));
 
     model->setFragmentList(KvQmlModel::FragmentListPtr());
+    panel->attachViews(model->fragmentList());
 
     canPasteFlag = controller->canPaste();
     kvConnect(controller, SIGNAL(canPasteChanged(bool)), this, SLOT(CanPasteChanged(bool)));
     kvConnect(controller, SIGNAL(scrollFrameChanged(double)), this,
               SLOT(PlayScrollbarPositionChanged_triggered(double)));
+    kvConnect(panel, SIGNAL(RaiseCalcEnabledActions()), this, SLOT(CalcEnabledActions()));
 
     setAcceptDrops(true);
+
+    playbackControls = new KvPlaybackControls(this);
+    statusBar()->addPermanentWidget(playbackControls, 1);
+    kvConnect(playbackControls, SIGNAL(VolumeChanged(double)), panel, SLOT(VolumeChanged(double)));
+    kvConnect(playbackControls, SIGNAL(PitchChanged(double)), panel, SLOT(PitchChanged(double)));
+    kvConnect(playbackControls, SIGNAL(TempoChanged(double)), panel, SLOT(TempoChanged(double)));
+    // Playback starts with the kept volume and the controls' pitch and tempo.
+    playbackControls->emitAllValues();
 
     statusLabel = new QLabel(this);
     statusBar()->addPermanentWidget(statusLabel, 0);
@@ -289,8 +314,10 @@ void MainWindow::openFiles(const QStringList &paths)
 
 void MainWindow::updateUiState(bool resetPosition)
 {
+    ui->widgetFrameView->attachViews(model->fragmentList());
     const qint64 position = (resetPosition || !controller) ? 0 : qint64(controller->scrollFrame());
     ScrollValueChanged(position);
+    ui->widgetFrameView->ScrollValueChanged(position);
     statusLabel->setText(controller->updateStatusMessage());
     const KvQmlModel::FilePropertiesPtr tracks = model->trackList();
     hasTracks = tracks && tracks->hasTracks();
@@ -301,6 +328,8 @@ void MainWindow::resetAfterClose()
 {
     controller->closeProject(true, false);
     updateUiState(true);
+    ui->widgetFrameView->updatePartInfo(KvRepackInfoPtr(), 0, 0);
+    ui->widgetFrameView->updateTrackInfo(nullptr, 0);
     CalcEnabledActions();
 }
 
@@ -657,6 +686,11 @@ void MainWindow::PlayScrollbarPositionChanged_triggered(double nNewPosition)
     updatePlayActions();
     const qint64 p = qint64(nNewPosition);
     ScrollValueChanged(p);
+    KvFrameEditForm *panel = ui->widgetFrameView;
+    panel->ScrollValueChanged(p);
+    panel->mapView()->ScrollValueChanged(p);
+    panel->frameWidget()->ScrollValueChanged(p);
+    panel->caretRuler()->update();
 }
 
 void MainWindow::ScrollValueChanged(qint64 value)
@@ -678,10 +712,10 @@ void MainWindow::SelectionChanged()
     ui->actionCrop->setEnabled(!controller->isPlaying() && start != -1 && end != -1 && start != end &&
                                !wholeDocument);
     // A selection changed under a paused selection play ends that play.
-    if (controller->playState() == 4) {
-        controller->stop();
-        PlayFinished_triggered();
-    }
+    if (controller->playState() == 4)
+        ui->widgetFrameView->Stop();
+    ui->widgetFrameView->mapView()->update();
+    ui->widgetFrameView->SelectionChanged();
 }
 
 void MainWindow::TrackInfoUpdated()
@@ -733,6 +767,16 @@ void MainWindow::ReEvaluateEnabledActions()
         ui->effectsToolBar->hide();
     }
 
+    KvFrameEditForm *panel = ui->widgetFrameView;
+    for (const char *name : {"groupBoxTrackSelection", "labelTrackNo", "lineEditTrackNo", "labelTrackName",
+                             "lineEditTrackName", "labelTrackLocation", "lineEditTrackLocation",
+                             "labelTrackDuration", "lineEditTrackDuration"}) {
+        if (QWidget *w = panel->findChild<QWidget *>(QLatin1String(name)))
+            w->setVisible(true);
+    }
+    if (QGroupBox *box = panel->findChild<QGroupBox *>(QStringLiteral("groupBoxBookmarksTracksInfo")))
+        box->setTitle(tr("Track information"));
+
     canPasteFlag = controller->canPaste();
     ui->actionPaste->setEnabled(canPasteFlag && !controller->isPlaying());
 }
@@ -741,20 +785,19 @@ void MainWindow::ReEvaluateEnabledActions()
 
 void MainWindow::on_actionPlay_triggered()
 {
-    controller->startPlay();
+    ui->widgetFrameView->StartPlay();
     HasSelectionChanged(controller->hasSelection());
 }
 
 void MainWindow::on_actionPlay_Selection_triggered()
 {
-    controller->playSelection();
+    ui->widgetFrameView->PlaySelection();
     HasSelectionChanged(controller->hasSelection());
 }
 
 void MainWindow::on_actionStop_triggered()
 {
-    controller->stop();
-    PlayFinished_triggered();
+    ui->widgetFrameView->Stop();
     HasSelectionChanged(controller->hasSelection());
 }
 
@@ -762,37 +805,42 @@ void MainWindow::on_actionPause_triggered()
 {
     const int state = controller->playState();
     if (state == 3 || state == 4)
-        controller->resumePlay();
+        ui->widgetFrameView->ResumePlay();
     else if (state == 1 || state == 2)
-        controller->actionPause();
+        ui->widgetFrameView->Pause();
     HasSelectionChanged(controller->hasSelection());
 }
 
 void MainWindow::on_actionPlay_Pause_triggered()
 {
+    KvFrameEditForm *panel = ui->widgetFrameView;
     const int state = controller->playState();
     if (state == 3 || state == 4)
-        controller->resumePlay();
+        panel->ResumePlay();
     else if (state == 1 || state == 2)
-        controller->actionPause();
+        panel->Pause();
     else if (playSelUsingSpace && controller->hasSelection())
-        controller->playSelection();
+        panel->PlaySelection();
     else
-        controller->startPlay();
+        panel->StartPlay();
     HasSelectionChanged(controller->hasSelection());
 }
 
 void MainWindow::on_actionRewind_To_Beginning_triggered()
 {
-    controller->rewindBeginning();
+    ui->widgetFrameView->RewindBeginning();
     updatePlayActions();
 }
 
 void MainWindow::on_actionForward_To_End_triggered()
 {
-    controller->fowardEnd();
+    ui->widgetFrameView->FowardEnd();
     updatePlayActions();
 }
+
+void MainWindow::on_actionSelect_All_triggered() { ui->widgetFrameView->SelectAll(); }
+void MainWindow::on_kbActionSet_Selection_Start_triggered() { ui->widgetFrameView->frameWidget()->SetBegin(); }
+void MainWindow::on_kbActionSet_Selection_End_triggered() { ui->widgetFrameView->frameWidget()->SetEnd(); }
 
 void MainWindow::on_actionLoop_changed()
 {
@@ -918,8 +966,9 @@ void MainWindow::on_kbActionHorizontal_Zoom_Out_triggered() { horizontalZoomKey(
 
 void MainWindow::runConvertDialog(const PieceList &pieces, bool tracks, bool selection)
 {
-    const int pitch = 0;  // the playback controls' neutral pitch
-    const int tempo = 50; // and tempo
+    // The conversion plays back as the controls are set.
+    const int pitch = playbackControls ? playbackControls->pitchSliderValue() : 0;
+    const int tempo = playbackControls ? playbackControls->tempoSliderValue() : 50;
     KvConvert dialog(controller, pieces, dialogParent, pitch, tempo, tracks, selection);
     dialog.exec();
 }
@@ -977,7 +1026,7 @@ void MainWindow::on_actionConvert_Tracks_triggered()
 
 void MainWindow::on_actionOpen_triggered()
 {
-    controller->stop();
+    ui->widgetFrameView->Stop();
     const DocumentStamp before = documentStamp();
     controller->actionOpen();
     updateUiStateIfChanged(before);
@@ -985,13 +1034,13 @@ void MainWindow::on_actionOpen_triggered()
 
 void MainWindow::on_actionAppend_Files_triggered()
 {
-    controller->stop();
+    ui->widgetFrameView->Stop();
     controller->actionAppend();
 }
 
 void MainWindow::on_actionClose_triggered()
 {
-    controller->stop();
+    ui->widgetFrameView->Stop();
     if (!controller->checkSaveChanges(false, false, false))
         return;
     resetAfterClose();
@@ -1134,6 +1183,8 @@ void MainWindow::on_actionOptions_triggered()
     controller->setTrackNameFormat(form.lineEditTrackNameFormat->text());
     if (dialog.resetAllWarnings)
         controller->resetUIWarnings();
+    ui->widgetFrameView->CalcViews();
+    ui->widgetFrameView->TrackInfoUpdated();
     writeSettings();
 }
 
@@ -1225,10 +1276,28 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
             return;
         }
     }
+    if (forwardToPanel(event))
+        return;
     QMainWindow::keyPressEvent(event);
 }
 
-void MainWindow::keyReleaseEvent(QKeyEvent *event) { QMainWindow::keyReleaseEvent(event); }
+void MainWindow::keyReleaseEvent(QKeyEvent *event)
+{
+    if (forwardToPanel(event))
+        return;
+    QMainWindow::keyReleaseEvent(event);
+}
+
+bool MainWindow::forwardToPanel(QKeyEvent *event)
+{
+    // Straight to the panel's handler: sent as an event, an unaccepted key
+    // would climb back to this window.
+    event->accept();
+    static_cast<QObject *>(ui->widgetFrameView)->event(event);
+    return event->isAccepted();
+}
+
+void MainWindow::wheelEvent(QWheelEvent *event) { ui->widgetFrameView->handleWheelEvent(event); }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {

@@ -13,6 +13,7 @@
 
 #include <array>
 
+class KvPlaybackControls;
 class KvQmlController;
 class KvQmlModel;
 class KvRepackInfoPtrList;
@@ -144,6 +145,9 @@ private slots:
     void on_actionRewind_To_Beginning_triggered();
     void on_actionForward_To_End_triggered();
     void on_actionLoop_changed();
+    void on_actionSelect_All_triggered();
+    void on_kbActionSet_Selection_Start_triggered();
+    void on_kbActionSet_Selection_End_triggered();
 
     // Keyboard navigation and selection.
     void on_kbActionMove_Next_Frame_triggered();
@@ -181,6 +185,7 @@ protected:
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -189,6 +194,8 @@ protected:
 
 private:
     bool gestureEvent(QGestureEvent *event);
+    // Hands a key to the frame editor panel; true when the panel took it.
+    bool forwardToPanel(QKeyEvent *event);
     // The transport actions: play, pause, stop, loop, the ends and the tracks.
     void updatePlayActions();
     // Frame count of the document; 0 without one.
@@ -224,6 +231,7 @@ private:
     QAction *recentFilesSeparator = nullptr;
     QAction *undoAction = nullptr;
     QAction *redoAction = nullptr;
+    KvPlaybackControls *playbackControls = nullptr;
     QLabel *statusLabel = nullptr;
     bool playSelUsingSpace = false;
     bool showPopupGuides = false;

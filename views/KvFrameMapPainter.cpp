@@ -159,5 +159,5 @@ void KvFrameMapPainter::jumpToPixel(int x)
         return;
     const qint64 frame = frameAtPixel(readFrameViewState(m_controller, m_model, nullptr), x);
     if (frame >= 0)
-        m_controller->actionScrubSetScrollPos(double(frame));
+        m_controller->scrollToFrame(double(frame), false, false);
 }

@@ -119,7 +119,9 @@ void KvFrameRulerView::dragMove(QWidget *, QMouseEvent *event)
         // The frame that was under the pointer at the press stays under it.
         const qint64 target =
             qint64(m_controller->scrollFrame() + double(m_pressFrame - m_frameWidget->frameAtPixel(event->pos().x())));
-        m_controller->actionScrubSetScrollPos(double(target));
+        // While playing the playback jumps there; otherwise the position moves.
+        if (!m_controller->scrubPlayTo(target))
+            m_controller->moveScrollFrame(double(target));
     } else if (!m_caretMode && m_drag == MapDrag) {
         if (KvFrameMapView *map = mapView())
             map->jumpToPixel(event->pos().x());

@@ -96,6 +96,9 @@ protected slots:
     void scrollUpdate();
 
 protected:
+    // The panel hands its key events to the display's handlers.
+    friend class KvFrameEditForm;
+
     virtual void onMousePress(QWidget *target, QMouseEvent *event);
     virtual void onMouseMove(QWidget *target, QMouseEvent *event);
     virtual void onMouseRelease(QWidget *target, QMouseEvent *event);

@@ -429,6 +429,9 @@ TEST_F(MainWindowCommandsTest, NavigationAndSelectionKeysMoveByTheirDeltas)
         {"kbActionSelect_Prev_Section", 40, none, none, 10, 10, 40},
         // Inside the track with the open end, the next section is the document end.
         {"kbActionSelect_Next_Section", 60, none, none, 100, 60, 100},
+        {"kbActionSet_Selection_Start", 40, 20, 80, 40, 40, 80},
+        {"kbActionSet_Selection_End", 40, 20, 80, 40, 20, 40},
+        {"actionSelect_All", 40, none, none, 40, 0, 100},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(testing::Message() << row.action << " from " << row.from);

@@ -1,7 +1,6 @@
 // The real program started as a user starts it: the command line, the
 // agreement gate and its settings, driven on a private X server.
-#include <KvTestSupport.h>
-#include <KvXSession.h>
+#include "KvProgramTest.h"
 
 #include <gtest/gtest.h>
 
@@ -18,50 +17,8 @@ const QString agreementTitle = QStringLiteral("^License Agreement$");
 const char showKey[] = "Warnings/ShowLicenseDlg2017-11-25";
 const char defaultKey[] = "Settings/DefaultShowLicenseDlg2020-04-24";
 
-class StartupTest : public ::testing::Test {
+class StartupTest : public kvtest::ProgramTest {
 protected:
-    static void SetUpTestSuite() { x = new kvtest::XSession; }
-    static void TearDownTestSuite()
-    {
-        delete x;
-        x = nullptr;
-    }
-
-    void SetUp() override { ASSERT_TRUE(x->isRunning()) << "Xvfb did not start"; }
-
-    void TearDown() override
-    {
-        if (program.state() != QProcess::NotRunning) {
-            program.kill();
-            program.waitForFinished();
-        }
-    }
-
-    // The program's own settings file under the private configuration folder.
-    QString settingsPath() const { return config.path() + "/Veltranix Ltd/mp3Morvelta.conf"; }
-    std::unique_ptr<QSettings> settings() const
-    {
-        return std::make_unique<QSettings>(settingsPath(), QSettings::IniFormat);
-    }
-
-    void start(const QStringList &args)
-    {
-        QProcessEnvironment env = x->environment();
-        env.insert("XDG_CONFIG_HOME", config.path());
-        program.setProcessEnvironment(env);
-        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        program.start(KV_APP_PATH, args);
-        ASSERT_TRUE(program.waitForStarted());
-    }
-
-    // The exit code once the program has ended by itself; -1 when it did not.
-    int exitCode(int timeoutMs = 20000)
-    {
-        if (!program.waitForFinished(timeoutMs) || program.exitStatus() != QProcess::NormalExit)
-            return -1;
-        return program.exitCode();
-    }
-
     void quitWithKeys()
     {
         const QString window = x->waitForWindow(mainWindowTitle);
@@ -69,13 +26,7 @@ protected:
         ASSERT_TRUE(x->sendKeys(window, {"ctrl+q"}));
         EXPECT_EQ(exitCode(), 0);
     }
-
-    static kvtest::XSession *x;
-    kvtest::TempDir config;
-    QProcess program;
 };
-
-kvtest::XSession *StartupTest::x = nullptr;
 
 TEST_F(StartupTest, FreshConfigurationShowsNoAgreementAndWritesBothKeys)
 {

@@ -1,6 +1,7 @@
-// Screenshot of the frame views on a real document, as the editor panel
-// arranges them: caret ruler over the frame display, overview map over the
-// map ruler. The document gets edit seams, silenced frames, three tracks and
+// Screenshot of the editor panel on a real document, with the playback
+// controls under it as the status bar shows them: caret ruler over the frame
+// display, overview map over the map ruler, time displays, level meter and
+// the track and part fields. The document gets edit seams, silenced frames, three tracks and
 // a selection, so that every element of the views shows.
 // Usage: kv_frame_view_shots [--dark] FILE.mp3 OUT.png   (see scripts/screenshots/frame-views.sh)
 #include <KvAudioFile.h>
@@ -8,9 +9,8 @@
 #include <KvConnect.h>
 #include <KvEngineFactories.h>
 #include <KvFileProperties.h>
-#include <KvFrameMapView.h>
-#include <KvFrameRulerView.h>
-#include <KvFrameWidget.h>
+#include <KvFrameEditForm.h>
+#include <KvPlaybackControls.h>
 #include <KvQmlController.h>
 #include <KvQmlModel.h>
 #include <KvRepackInfoPtrList.h>
@@ -18,7 +18,6 @@
 #include <KvWidgetUiServices.h>
 
 #include <QApplication>
-#include <QFrame>
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
@@ -40,19 +39,6 @@ QPalette darkPalette()
     p.setColor(QPalette::Button, QColor(53, 53, 56));
     p.setColor(QPalette::ButtonText, QColor(230, 230, 230));
     return p;
-}
-
-QFrame *framed(QWidget *top, QWidget *bottom, QWidget *parent)
-{
-    auto *frame = new QFrame(parent);
-    frame->setFrameShape(QFrame::StyledPanel);
-    frame->setFrameShadow(QFrame::Plain);
-    auto *layout = new QVBoxLayout(frame);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(0);
-    layout->addWidget(top);
-    layout->addWidget(bottom);
-    return frame;
 }
 
 } // namespace
@@ -101,45 +87,19 @@ int main(int argc, char **argv)
     tags.title = QStringLiteral("Finale");
     tracks->appendTrack(boost::make_shared<KvTagProperty>(total / 3 + 40, KvTagProperty::EndMarker, tags));
 
-    auto *caretRuler = new KvFrameRulerView(&window);
-    auto *frames = new KvFrameWidget(&window);
-    auto *map = new KvFrameMapView(&window);
-    auto *mapRuler = new KvFrameRulerView(&window);
-    caretRuler->setMinimumHeight(32);
-    frames->setMinimumHeight(64);
-    frames->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    map->setMinimumHeight(40);
-    mapRuler->setMinimumHeight(28);
     auto *layout = new QVBoxLayout(&window);
-    layout->addWidget(framed(caretRuler, frames, &window), 1);
-    QFrame *mapFrame = framed(map, mapRuler, &window);
-    mapFrame->setMaximumHeight(100);
-    layout->addWidget(mapFrame);
-
-    for (KvFrameRulerView *ruler : {caretRuler, mapRuler}) {
-        ruler->setModel(&model);
-        ruler->setController(&controller);
-    }
-    frames->setModel(&model);
-    frames->setController(&controller);
-    map->setModel(&model);
-    map->setController(&controller);
-    frames->attach(cursor);
-    frames->setRulerView(caretRuler);
-    frames->setEditForm(&window);
-    map->setFrameWidget(frames);
-    map->setEditForm(&window);
-    map->CalcViews();
-    caretRuler->setFrameWidget(frames);
-    caretRuler->setEditForm(&window);
-    caretRuler->setCaretMode(true);
-    caretRuler->setRulerMode(false);
-    mapRuler->setFrameWidget(frames);
-    mapRuler->setEditForm(&window);
-    mapRuler->setTicksFromTop(true);
-    mapRuler->setRulerMode(true);
-    caretRuler->setHeightScale(1.3);
-    mapRuler->setHeightScale(1.2);
+    auto *panel = new KvFrameEditForm(&window);
+    auto *controls = new KvPlaybackControls(&window);
+    layout->addWidget(panel, 1);
+    layout->addWidget(controls);
+    panel->setModel(&model);
+    panel->setController(&controller);
+    kvConnect(controls, SIGNAL(VolumeChanged(double)), panel, SLOT(VolumeChanged(double)));
+    kvConnect(controls, SIGNAL(PitchChanged(double)), panel, SLOT(PitchChanged(double)));
+    kvConnect(controls, SIGNAL(TempoChanged(double)), panel, SLOT(TempoChanged(double)));
+    kvConnect(&controller, SIGNAL(scrollFrameChanged(double)), panel, SLOT(SelectionChanged()));
+    kvConnect(&controller, SIGNAL(selectionChanged()), panel, SLOT(SelectionChanged()));
+    panel->attachViews(cursor);
 
     controller.setHZoom(3);
     // Silenced frames inside the first track, then a selection around the seam.
@@ -150,10 +110,13 @@ int main(int argc, char **argv)
     controller.setSelectionEnd(double(total / 4 + 25));
     controller.setScrollFrame(double(total / 4 + 60));
 
-    window.resize(1040, 330);
+    window.resize(1280, 560);
     window.show();
     for (int i = 0; i < 5; ++i)
         QApplication::processEvents();
+    panel->PlayPositionChanged_triggered(controller.scrollFrame(), 21000, 9000);
+    panel->ScrollValueChanged(qint64(controller.scrollFrame()));
+    QApplication::processEvents();
     if (!window.grab().save(args.at(1))) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(args.at(1)));
         return 1;

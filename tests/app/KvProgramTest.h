@@ -1,0 +1,109 @@
+#pragma once
+// The real program on a private X server (Xvfb), with a private
+// configuration folder, driven as a person would: xdotool keys to its windows.
+#include <KvTestSupport.h>
+#include <KvXSession.h>
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSettings>
+#include <QThread>
+
+#include <memory>
+
+namespace kvtest {
+
+class ProgramTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { x = new XSession; }
+    static void TearDownTestSuite()
+    {
+        delete x;
+        x = nullptr;
+    }
+
+    void SetUp() override { ASSERT_TRUE(x->isRunning()) << "Xvfb did not start"; }
+
+    void TearDown() override
+    {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished();
+        }
+    }
+
+    // The program's own settings file under the private configuration folder.
+    QString settingsPath() const { return config.path() + "/Veltranix Ltd/mp3Morvelta.conf"; }
+    std::unique_ptr<QSettings> settings() const
+    {
+        return std::make_unique<QSettings>(settingsPath(), QSettings::IniFormat);
+    }
+
+    void start(const QStringList &args)
+    {
+        QProcessEnvironment env = x->environment();
+        env.insert("XDG_CONFIG_HOME", config.path());
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(KV_APP_PATH, args);
+        ASSERT_TRUE(program.waitForStarted());
+    }
+
+    // The exit code once the program has ended by itself; -1 when it did not.
+    int exitCode(int timeoutMs = 20000)
+    {
+        if (!program.waitForFinished(timeoutMs) || program.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return program.exitCode();
+    }
+
+    // Keys to the window whose title matches; waits for it first, and lets
+    // the program handle them before the caller looks.
+    void keys(const QString &title, const QStringList &k, int settleMs = 400)
+    {
+        const QString window = x->waitForWindow(title);
+        ASSERT_FALSE(window.isEmpty()) << "no window " << title.toStdString();
+        ASSERT_TRUE(x->sendKeys(window, k));
+        QThread::msleep(settleMs);
+    }
+
+    // With KV_SCREENSHOT_DIR set, keeps a picture of the whole screen.
+    void screenshot(const QString &name) const
+    {
+        const QString dir = qEnvironmentVariable("KV_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            return;
+        QDir().mkpath(dir);
+        QProcess import;
+        import.setProcessEnvironment(x->environment());
+        import.start("/usr/bin/import", {"-window", "root", dir + "/" + name + ".png"});
+        import.waitForFinished(20000);
+    }
+
+    // Waits until the file exists and its size stays put.
+    static bool waitForFile(const QString &path, int timeoutMs = 30000)
+    {
+        qint64 last = -1;
+        return waitFor(
+            [&] {
+                const qint64 size = QFileInfo(path).size();
+                const bool stable = size > 0 && size == last;
+                last = size;
+                if (!stable)
+                    QThread::msleep(200);
+                return stable;
+            },
+            timeoutMs);
+    }
+
+    static XSession *x;
+    TempDir config;
+    QProcess program;
+};
+
+inline XSession *ProgramTest::x = nullptr;
+
+} // namespace kvtest
