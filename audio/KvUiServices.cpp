@@ -56,6 +56,10 @@ QObject *KvUiServices::createRecorder(QObject *, QWidget *) { return nullptr; }
 
 int KvUiServices::runRateApp(bool, QWidget *) { return 0; }
 
+bool KvUiServices::showProgress(QWidget *, const QString &, int, int) { return true; }
+
+void KvUiServices::hideProgress() {}
+
 QPalette KvUiServices::palette() const
 {
     return qobject_cast<QGuiApplication *>(QCoreApplication::instance()) ? QGuiApplication::palette() : QPalette();

@@ -124,6 +124,14 @@ public:
     // The rate prompt; isAutomatic: offered by the controller, not asked for by the user.
     virtual int runRateApp(bool isAutomatic, QWidget *parent);
 
+    // Progress of long work that keeps the window alive: shows (or updates) a
+    // modal progress window with the text, `value` of `maximum` done (maximum
+    // 0: no measure, a busy bar) and a Cancel button. Returns false once the
+    // user has cancelled. hideProgress closes it; it is also safe when none
+    // is shown.
+    virtual bool showProgress(QWidget *parent, const QString &text, int value, int maximum);
+    virtual void hideProgress();
+
     // The palette the interface draws with; dark mode is read from it.
     virtual QPalette palette() const;
 

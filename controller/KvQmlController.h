@@ -10,6 +10,7 @@
 #include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QPair>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,7 @@ class KvInsertSilence;
 class KvPlayThread;
 class KvPlayThreadFactory;
 class KvQmlModel;
+class KvAudioFile;
 class KvRepackInfo;
 class KvRepackInfoPtrList;
 class KvTagInfo;
@@ -71,6 +73,8 @@ struct KvControllerSeams {
     KvUiServices *ui = nullptr;
     KvClock *clock = nullptr;
     KvPlayThreadFactory *playThreads = nullptr;
+    // How long a file is indexed before the progress window shows, in ms.
+    int openProgressDelayMs = 400;
 };
 
 // The application controller: the editing and view state that is not part of
@@ -644,10 +648,44 @@ public:
     // Asks to save changes, then opens the files as the new document; false
     // when the user cancelled.
     bool openFileList(const QStringList &fileNames);
-    // The folder of the given file becomes the start of the next Open dialog.
+    // The folder of the given file becomes the start of the next Open dialog;
+    // the next Save dialog starts there too.
     void rememberOpenFolder(const QString &path);
     // Index 0: the whole file's tag property; n: the n-th track; else null.
     boost::shared_ptr<KvTagProperty> tagPropertyAt(int index) const;
+    // The first project of the list, else every name as an audio file.
+    void openFileOrProjectList(const QStringList &fileNames);
+    // Asks to save changes, then loads the project; true when loading failed.
+    bool openProjectPath(const QString &path);
+    // Appends the files and remembers the folder of the first.
+    void appendFileList(const QStringList &fileNames);
+    void appendFiles(const QStringList &fileNames);
+    // Sources a background loader opened, each with its HE-AAC flag; no
+    // loader is ever started, so callers pass an empty list.
+    typedef QList<QPair<boost::shared_ptr<KvAudioFile>, bool>> OpenedSources;
+    // Open modes with bit 1 or 4 are interactive: wait cursor, progress
+    // window, HE-AAC question and the messages at the end. Opening replaces
+    // the document only when at least one file was accepted; appending
+    // without a document opens.
+    void openFilesImpl(int openMode, const QList<QUrl> &files, QList<QUrl> *loadedUrls,
+                       const boost::shared_ptr<OpenedSources> &openedSources);
+    void appendFilesImpl(int openMode, const QList<QUrl> &files, QList<QUrl> *loadedUrls,
+                         const boost::shared_ptr<OpenedSources> &openedSources);
+    // The open (or append) file dialog; source only names the touch
+    // interface's origin of the command.
+    void actionImportOpenAppend(int source, bool append);
+    // The pending prompt state: files or a project path waiting for an answer.
+    void resetPendingState(const QString &projectPath);
+    void setPendingFiles(const QStringList &files);
+    QStringList pendingFiles() const { return m_pendingFiles; }
+    QString pendingProjectPath() const { return m_pendingProjectPath; }
+    // Stops and deletes the load worker, when there is one.
+    void stopLoadThread(bool interrupt);
+    // Always empty: no folder counts as the program's own.
+    QString isInStandardLocation(const QString &path) const;
+    // The page about joining files of two formats, offered by the open and
+    // append messages.
+    static QString joiningFormatsHelpAddress();
 
     // ---- Project file, project commands, suspend and recovery (KvQmlControllerProject.cpp) ----
     bool canSaveDirtyProject() const { return m_canSaveDirtyProject; }
@@ -1223,6 +1261,33 @@ private:
 
     // ---- Opening and appending ----
     QStringList m_recentFiles;
+    QStringList m_pendingFiles;
+    QString m_pendingProjectPath;
+    bool m_pendingClose = false;
+    bool m_pendingExit = false;
+    QString m_pendingText;
+    QString m_pendingText2;
+    // What a file picked in the touch interface is for (0 open, 1 image
+    // import, 2 append, 3 project save-as, 4 to 9 export and conversion).
+    int m_pickerMode = 0;
+    // Files recorded by the touch interface, waiting to be loaded.
+    QStringList m_recordedFiles;
+    // Whether the files being handed over come from an export (else from a
+    // conversion); set by the export commands.
+    bool m_filesSentByExport = false;
+    struct OpenRun;
+    // One source for an open or append request: reused from the document or
+    // the undo history, else opened and indexed on a worker thread with
+    // progress. Null with the reason when the file cannot be used.
+    boost::shared_ptr<KvRepackInfo> resolveOpenSource(OpenRun &run, const QString &normalizedPath,
+                                                      const boost::shared_ptr<KvRepackInfoPtrList> &document,
+                                                      bool &heAac, QString &reason);
+    // The HE-AAC question, asked once per request; its answer holds for the
+    // request's other HE-AAC files.
+    bool acceptHeAac(OpenRun &run);
+    // The notes about damaged files, then the refused files with Help when
+    // a format did not match.
+    void reportOpenRun(OpenRun &run, bool append);
 
     // ---- Project file, project commands, suspend and recovery ----
     bool m_canSaveDirtyProject = false;

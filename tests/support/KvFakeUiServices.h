@@ -43,6 +43,12 @@ public:
     // The recorder handed out by createRecorder; none unless set.
     std::function<QObject *(QObject *controller, QWidget *parent)> makeRecorder;
 
+    // Progress: every text shown (repeats once), whether the window is up,
+    // and the update at which the user cancels (1: the first; -1: never).
+    QStringList progressTexts;
+    bool progressShown = false;
+    int cancelProgressAfter = -1;
+
     // Appearance and windows.
     QPalette fakePalette;
     bool useFakePalette = false;
@@ -130,6 +136,18 @@ public:
         rateAppAutomatic << isAutomatic;
         return dialogResult;
     }
+    bool showProgress(QWidget *, const QString &text, int, int) override
+    {
+        if (progressTexts.isEmpty() || progressTexts.last() != text)
+            progressTexts << text;
+        progressShown = true;
+        if (cancelProgressAfter < 0)
+            return true;
+        if (cancelProgressAfter > 0)
+            --cancelProgressAfter;
+        return cancelProgressAfter > 0;
+    }
+    void hideProgress() override { progressShown = false; }
     QPalette palette() const override { return useFakePalette ? fakePalette : KvUiServices::palette(); }
     QWidget *activeModalWidget() const override { return modal; }
     QWidget *activeWindow() const override { return active; }
