@@ -1371,5 +1371,4 @@ private:
     // ---- Recording ----
     // The touch interface's recorder (a recording dialog); stopped and deleted on destruction.
     QObject *m_recorder = nullptr;
-    QStringList m_recordedFiles;
 };
