@@ -19,7 +19,9 @@ mkdir -p "$out"
 tmp=$(mktemp -d)
 xpid=
 apid=
+ppid_=
 cleanup() {
+  [ -n "$ppid_" ] && kill "$ppid_" 2>/dev/null || true
   [ -n "$apid" ] && kill "$apid" 2>/dev/null || true
   [ -n "$xpid" ] && kill "$xpid" 2>/dev/null || true
   rm -rf "$tmp"
@@ -110,3 +112,30 @@ for scale in 1 2; do
     echo "$out/$name.png"
   done
 done
+
+# Playing, at 1x light and dark: the song plays (no -e) into a private
+# PulseAudio null sink, so the play head and the running time show.
+if command -v pulseaudio >/dev/null; then
+  mkdir -p "$tmp/pulse"
+  printf 'load-module module-null-sink sink_name=kvnull rate=44100 channels=2\nload-module module-native-protocol-unix socket=%s auth-anonymous=1\n' \
+    "$tmp/pulse/native" >"$tmp/pulse/shot.pa"
+  HOME=$tmp/pulse XDG_RUNTIME_DIR=$tmp/pulse XDG_CONFIG_HOME=$tmp/pulse pulseaudio -n -F "$tmp/pulse/shot.pa" \
+    --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes >"$tmp/pulse/log" 2>&1 &
+  ppid_=$!
+  for _ in $(seq 100); do [ -S "$tmp/pulse/native" ] && break; sleep 0.1; done
+  export PULSE_SERVER=unix:$tmp/pulse/native
+  for theme in light dark; do
+    name=mainwindow-$theme-1x-playing
+    cfg=$tmp/config-$name
+    make_config "$theme" "$cfg"
+    start_x "1600x1000x24"
+    start_app "$cfg" 1 "$theme" "$tmp/$name.log" "$tmp/song.mp3"
+    wid=$(window_id '^mp3Morvelta - ')
+    sleep 4
+    # From the screen, so the guide bubble that may be up over the window shows too.
+    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    $import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/$name.png"
+    stop_x
+    echo "$out/$name.png"
+  done
+fi
