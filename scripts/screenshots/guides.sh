@@ -16,53 +16,7 @@ app=$build/app/kvedit
 import=/usr/bin/import
 mkdir -p "$out"
 
-tmp=$(mktemp -d)
-xpid=
-apid=
-cleanup() {
-  [ -n "$apid" ] && kill "$apid" 2>/dev/null || true
-  [ -n "$xpid" ] && kill "$xpid" 2>/dev/null || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-
-start_x() { # WxHxD
-  exec 3>"$tmp/display"
-  Xvfb -displayfd 3 -nolisten tcp -screen 0 "$1" >/dev/null 2>&1 &
-  xpid=$!
-  exec 3>&-
-  for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
-  export DISPLAY=":$(cat "$tmp/display")"
-}
-
-stop_x() {
-  kill "$apid" 2>/dev/null || true
-  wait "$apid" 2>/dev/null || true
-  kill "$xpid" 2>/dev/null || true
-  wait "$xpid" 2>/dev/null || true
-  apid= xpid=
-  : >"$tmp/display"
-}
-
-# The Fusion style and, for dark, a dark palette, as a Linux desktop sets them
-# through qt5ct.
-make_config() { # theme dir
-  mkdir -p "$2/qt5ct"
-  local palette='custom_palette=false'
-  [ "$1" = dark ] && palette='color_scheme_path=/usr/share/qt5ct/colors/darker.conf\ncustom_palette=true'
-  printf '[Appearance]\n%b\nstyle=Fusion\n[Fonts]\ngeneral="Sans Serif,9,-1,5,50,0,0,0,0,0"\nfixed="Monospace,9,-1,5,50,0,0,0,0,0"\n' \
-    "$palette" >"$2/qt5ct/qt5ct.conf"
-}
-
-window_id() { # title regex
-  for _ in $(seq 600); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
-    [ -n "$id" ] && { echo "$id"; return; }
-    sleep 0.1
-  done
-  echo "guides.sh: no window '$1' showed" >&2
-  exit 1
-}
+. "$(dirname "$0")/xvfb-lib.sh"
 
 # The one bubble: a program window without a title of its own, which X names
 # after the program (xdotool does not find it by that name).
@@ -96,7 +50,7 @@ for scale in 1 2; do
     XDG_CONFIG_HOME=$cfg QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=qt5ct QT_SCALE_FACTOR=$scale \
       "$app" >"$tmp/app.log" 2>&1 &
     apid=$!
-    wid=$(window_id '^mp3Morvelta - ')
+    wid=$(window_id '^mp3Morvelta - ' 600)
     for guide in welcome options open; do
       sleep 3.5
       bid=$(bubble_id)
