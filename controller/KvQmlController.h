@@ -1285,6 +1285,12 @@ private:
     // The HE-AAC question, asked once per request; its answer holds for the
     // request's other HE-AAC files.
     bool acceptHeAac(OpenRun &run);
+    // One file of an open or append request, resolved and checked: null when it
+    // was refused (the reason is in the run) or the request was cancelled.
+    // `fits` says whether the document being built can take the fragment.
+    boost::shared_ptr<KvRepackInfo>
+    acceptOpenSource(OpenRun &run, const QString &normalizedPath, const boost::shared_ptr<KvRepackInfoPtrList> &document,
+                     const std::function<bool(const boost::shared_ptr<KvRepackInfo> &)> &fits);
     // The notes about damaged files, then the refused files with Help when
     // a format did not match.
     void reportOpenRun(OpenRun &run, bool append);

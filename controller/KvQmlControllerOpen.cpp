@@ -336,6 +336,33 @@ void KvQmlController::reportOpenRun(OpenRun &run, bool append)
         QDesktopServices::openUrl(QUrl(run.helpAddress, QUrl::StrictMode));
 }
 
+boost::shared_ptr<KvRepackInfo>
+KvQmlController::acceptOpenSource(OpenRun &run, const QString &normalized, const KvRepackInfoPtrListPtr &document,
+                                  const std::function<bool(const KvRepackInfoPtr &)> &fits)
+{
+    bool heAac = false;
+    QString reason;
+    const KvRepackInfoPtr fragment = resolveOpenSource(run, normalized, document, heAac, reason);
+    if (run.cancelled)
+        return nullptr;
+    if (!fragment) {
+        run.refuse(reason, normalized);
+        return nullptr;
+    }
+    if (fragment->sourceFrameCount() == 0 || !fits(fragment)) {
+        run.refuse(tr("Incompatible audio file cannot be loaded into project."), normalized);
+        if (run.helpAddress.isEmpty())
+            run.helpAddress = joiningFormatsHelpAddress();
+        return nullptr;
+    }
+    if (heAac && !acceptHeAac(run)) {
+        run.refuse(tr("HE-AAC v1/v2 files are not fully supported and the file was not loaded into the project."),
+                   normalized);
+        return nullptr;
+    }
+    return fragment;
+}
+
 void KvQmlController::openFilesImpl(int openMode, const QList<QUrl> &files, QList<QUrl> *,
                                     const boost::shared_ptr<OpenedSources> &)
 {
@@ -354,29 +381,17 @@ void KvQmlController::openFilesImpl(int openMode, const QList<QUrl> &files, QLis
 
     for (const QUrl &url : files) {
         const QString normalized = normalizeLongPath(url.toLocalFile());
-        bool heAac = false;
-        QString reason;
-        const KvRepackInfoPtr fragment = resolveOpenSource(run, normalized, currentList, heAac, reason);
+        const KvRepackInfoPtr fragment =
+            acceptOpenSource(run, normalized, currentList, [&built](const KvRepackInfoPtr &f) {
+                // Until a file is accepted, the next one decides the document's kind.
+                if (!built || built->list()->fragmentCount() == 0)
+                    built = createFragmentListForFile(f);
+                return built && built->isCompatible(f->sizeInfo());
+            });
         if (run.cancelled)
             break;
-        if (!fragment) {
-            run.refuse(reason, normalized);
+        if (!fragment)
             continue;
-        }
-        // Until a file is accepted, the next one decides the document's kind.
-        if (!built || built->list()->fragmentCount() == 0)
-            built = createFragmentListForFile(fragment);
-        if (!built || fragment->sourceFrameCount() == 0 || !built->isCompatible(fragment->sizeInfo())) {
-            run.refuse(tr("Incompatible audio file cannot be loaded into project."), normalized);
-            if (run.helpAddress.isEmpty())
-                run.helpAddress = joiningFormatsHelpAddress();
-            continue;
-        }
-        if (heAac && !acceptHeAac(run)) {
-            run.refuse(tr("HE-AAC v1/v2 files are not fully supported and the file was not loaded into the project."),
-                       normalized);
-            continue;
-        }
         built->list()->appendFragment(fragment);
         if (!tagsRead)
             tagsRead = loadTagsFromFile(tags, normalized);
@@ -454,27 +469,14 @@ void KvQmlController::appendFilesImpl(int openMode, const QList<QUrl> &files, QL
 
     for (const QUrl &url : files) {
         const QString normalized = normalizeLongPath(url.toLocalFile());
-        bool heAac = false;
-        QString reason;
-        const KvRepackInfoPtr fragment = resolveOpenSource(run, normalized, document, heAac, reason);
+        const KvRepackInfoPtr fragment =
+            acceptOpenSource(run, normalized, document, [&document, &added](const KvRepackInfoPtr &f) {
+                return document->isCompatible(f->sizeInfo()) && added->isCompatible(f->sizeInfo());
+            });
         if (run.cancelled)
             break;
-        if (!fragment) {
-            run.refuse(reason, normalized);
+        if (!fragment)
             continue;
-        }
-        if (fragment->sourceFrameCount() == 0 || !document->isCompatible(fragment->sizeInfo()) ||
-            !added->isCompatible(fragment->sizeInfo())) {
-            run.refuse(tr("Incompatible audio file cannot be loaded into project."), normalized);
-            if (run.helpAddress.isEmpty())
-                run.helpAddress = joiningFormatsHelpAddress();
-            continue;
-        }
-        if (heAac && !acceptHeAac(run)) {
-            run.refuse(tr("HE-AAC v1/v2 files are not fully supported and the file was not loaded into the project."),
-                       normalized);
-            continue;
-        }
         added->appendFragment(fragment);
         if (firstAccepted.isEmpty())
             firstAccepted = normalized;
