@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "KvGuideDialog.h"
 #include "MyApplication.h"
 #include "ui_MainWindow.h"
 
@@ -148,6 +149,8 @@ MainWindow::MainWindow(QWidget *parent)
     kvConnect(this, SIGNAL(RaiseReEvaluateEnabledActions()), this, SLOT(ReEvaluateEnabledActions()),
               Qt::QueuedConnection);
     kvConnect(controller, SIGNAL(isPlayingChanged(bool)), this, SLOT(isPlayingChanged(bool)));
+
+    startGuideTimer();
 }
 
 MainWindow::~MainWindow()
@@ -779,6 +782,9 @@ void MainWindow::ReEvaluateEnabledActions()
 
     canPasteFlag = controller->canPaste();
     ui->actionPaste->setEnabled(canPasteFlag && !controller->isPlaying());
+
+    // The guide texts follow the current translation.
+    KvGuideDialog::initGuides();
 }
 
 // ---- Playback ----

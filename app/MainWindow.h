@@ -13,6 +13,7 @@
 
 #include <array>
 
+class KvGuideDialog;
 class KvPlaybackControls;
 class KvQmlController;
 class KvQmlModel;
@@ -20,6 +21,7 @@ class KvRepackInfoPtrList;
 class QAction;
 class QGestureEvent;
 class QLabel;
+class QTimer;
 
 namespace Ui { class MainWindow; }
 
@@ -83,6 +85,11 @@ private slots:
     void SetTrackStart(qint64 framePos);
     void SetTrackEnd(qint64 framePos);
     void SplitTrack(qint64 framePos);
+
+    // The pop-up guide tour.
+    void ShowNextGuideDialog();
+    bool ShowUIGuideDialogId(QString guideId, QAction *guideAction, QPoint guidePos);
+    void guideClosing(QString guideId, bool stop);
 
     // Commands; the form connects each action's triggered() by name.
     void on_actionCut_triggered();
@@ -224,6 +231,13 @@ private:
     void createRecentFileActions();
     void createUndoRedoActions();
 
+    // The pop-up guide tour.
+    void startGuideTimer();
+    // What the guide points at: an action, or else a global point; false when
+    // the guide has no anchor or its control is not there.
+    bool guideAnchorOf(const QString &id, QAction **action, QPoint *point) const;
+    static bool guideNeedsAudio(const QString &id);
+
     Ui::MainWindow *ui = nullptr;
     KvQmlModel *model = nullptr;
     KvQmlController *controller = nullptr;
@@ -246,6 +260,11 @@ private:
     float pinchBaseZoom = 1.0f;
     float pinchScale = 1.0f;
     bool pinchVertical = false;
+
+    // The pop-up guide tour.
+    QTimer *guideTimer = nullptr;
+    int guideTicks = 0;
+    KvGuideDialog *currentGuide = nullptr;
 };
 
 // The one main window, set by start-up right after it is built.

@@ -1,6 +1,7 @@
 #include "KvClock.h"
 
 #include <QElapsedTimer>
+#include <QThread>
 
 namespace {
 
@@ -17,6 +18,8 @@ private:
 } // namespace
 
 KvClock::~KvClock() = default;
+
+void KvClock::waitMs(int ms) { QThread::msleep(ms > 0 ? ulong(ms) : 0); }
 
 KvClock &KvClock::system()
 {

@@ -11,6 +11,9 @@ public:
     // Milliseconds since an arbitrary start; never goes back.
     virtual qint64 elapsedMs() const = 0;
     virtual QDateTime now() const = 0;
+    // Lets the time pass (recording names wait for the next second); a test's clock
+    // moves itself on instead.
+    virtual void waitMs(int ms);
 
     // The system's clocks; lives as long as the process.
     static KvClock &system();

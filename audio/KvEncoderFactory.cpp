@@ -47,6 +47,17 @@ KvBackendMakers KvBackendMakers::builtIn()
 
 KvBackendMakers kvBackendMakers() { return currentMakers(); }
 
+int encoderBitrate(const KvAudioLibPtr &encoder, int kbps)
+{
+    if (encoder) {
+        if (const std::unique_ptr<audio_preset> first{encoder->presetSettings(0)}) {
+            if (first->bitrate >= 1000)
+                return kbps * 1000;
+        }
+    }
+    return kbps;
+}
+
 KvBackendMakers setKvBackendMakers(const KvBackendMakers &makers)
 {
     KvBackendMakers previous = currentMakers();

@@ -18,6 +18,10 @@ typedef boost::shared_ptr<audio_lib> KvAudioLibPtr;
 QList<KvAudioLibPtr> createEncoders(const KvAudioFrameReaderPtr &source, bool all,
                                     const QString &format);
 
+// The bit rate to open `encoder` with for `kbps` kbit/s: the installed-codec MP3 encoder
+// counts its rates in bit/s (as its presets show), the others in kbit/s.
+int encoderBitrate(const KvAudioLibPtr &encoder, int kbps);
+
 // How each kind of back-end is made. An empty maker, or one that returns nothing, means the
 // kind does not exist in this build.
 struct KvBackendMakers {

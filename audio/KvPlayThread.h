@@ -26,6 +26,8 @@ public:
     QString errorText() const;
     // The copy this thread plays.
     boost::shared_ptr<KvRepackInfoPtrList> document() const { return m_document; }
+    // Whether StopPlay() was called; a thread that plays without a player polls it.
+    bool stopRequested() const { return m_stopRequested.loadAcquire() != 0; }
 
 signals:
     void ScrubPlayAudioSignal(qint64 startFrame, qint64 numFrames);

@@ -80,11 +80,25 @@ void KvRecordThread::run()
         m_sink = s;
         m_errorText = s->errorMessage();
     }
-    if (errorText().isEmpty() && startInput()) {
+    const bool started = errorText().isEmpty() && startInput();
+    {
+        QMutexLocker lock(&m_lock);
+        m_startedUp = true;
+        m_startUpDone.wakeAll();
+    }
+    if (started) {
         m_running = true;
         exec();
     }
     stopInput();
+}
+
+void KvRecordThread::waitForStartUp() const
+{
+    QMutexLocker lock(&m_lock);
+    // Polled as well: a thread that ends before run() starts never sets the flag.
+    while (!m_startedUp && isRunning())
+        m_startUpDone.wait(&m_lock, 50);
 }
 
 bool KvRecordThread::startInput()

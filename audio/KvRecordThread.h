@@ -9,6 +9,7 @@
 #include <QMutex>
 #include <QPointer>
 #include <QThread>
+#include <QWaitCondition>
 
 #include <atomic>
 
@@ -28,6 +29,9 @@ public:
     // PCM bytes the sink handed to its encoder; 0 while there is no sink.
     qint64 recordedSize() const;
     QString errorText() const;
+    // Blocks until the started thread has opened its encoder and its input, or failed to;
+    // returns at once when the thread is not running. errorText() then tells how it went.
+    void waitForStartUp() const;
     KvAudioLibPtr encoder() const { return m_encoder; }
     QAudioFormat format() const { return m_format; }
     // Sample-frame bytes of the read buffer and of the input's own buffer.
@@ -56,7 +60,9 @@ private:
     // Asks the input to stop on the thread that owns it.
     void requestInputStop();
 
-    mutable QMutex m_lock;  // sink and input pointers, error text
+    mutable QMutex m_lock;  // sink and input pointers, error text, start-up flag
+    mutable QWaitCondition m_startUpDone;
+    bool m_startedUp = false;
     AudioInfo *m_sink = nullptr;
     KvCaptureInput *m_input = nullptr;
     KvCaptureDevice m_device;

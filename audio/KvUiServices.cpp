@@ -52,7 +52,13 @@ int KvUiServices::runConvert(QObject *, const QList<ListPtr> &, QWidget *, int, 
 
 int KvUiServices::runRecord(QObject *, QWidget *) { return 0; }
 
+QObject *KvUiServices::createRecorder(QObject *, QWidget *) { return nullptr; }
+
 int KvUiServices::runRateApp(bool, QWidget *) { return 0; }
+
+bool KvUiServices::showProgress(QWidget *, const QString &, int, int) { return true; }
+
+void KvUiServices::hideProgress() {}
 
 QPalette KvUiServices::palette() const
 {

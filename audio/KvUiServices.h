@@ -116,8 +116,21 @@ public:
     virtual int runConvert(QObject *controller, const QList<ListPtr> &lists, QWidget *parent, int pitch,
                            int tempo, bool tracks, bool selection);
     virtual int runRecord(QObject *controller, QWidget *parent);
+    // A recording dialog that is never shown, as the touch interface's recorder; owned by
+    // the caller, null when there is none. It answers, by name, the invokable methods
+    // startRecordingWithSettings(QString, int, int, int) -> bool,
+    // takeRecording(QString) -> bool and stopRecordThread().
+    virtual QObject *createRecorder(QObject *controller, QWidget *parent);
     // The rate prompt; isAutomatic: offered by the controller, not asked for by the user.
     virtual int runRateApp(bool isAutomatic, QWidget *parent);
+
+    // Progress of long work that keeps the window alive: shows (or updates) a
+    // modal progress window with the text, `value` of `maximum` done (maximum
+    // 0: no measure, a busy bar) and a Cancel button. Returns false once the
+    // user has cancelled. hideProgress closes it; it is also safe when none
+    // is shown.
+    virtual bool showProgress(QWidget *parent, const QString &text, int value, int maximum);
+    virtual void hideProgress();
 
     // The palette the interface draws with; dark mode is read from it.
     virtual QPalette palette() const;

@@ -4,6 +4,7 @@
 // (with its undo entry).
 // Usage: kvnavbench [--fragments N] FILE.mp3
 // Prints microseconds per operation (median and worst).
+#include "KvBenchDocument.h"
 #include "KvBenchOptions.h"
 #include <KvAudioFile.h>
 #include <KvAudioFragmentList.h>
@@ -24,19 +25,9 @@
 
 namespace {
 
-// Runs `op` `runs` times; prints the median and the worst in microseconds.
 void report(const char *what, int runs, const std::function<void(int)> &op)
 {
-    std::vector<double> us;
-    QElapsedTimer timer;
-    for (int i = 0; i < runs; ++i) {
-        timer.start();
-        op(i);
-        us.push_back(double(timer.nsecsElapsed()) / 1e3);
-    }
-    std::sort(us.begin(), us.end());
-    std::printf("%-44s %6d %10.2f %10.2f\n", what, runs, us[us.size() / 2], us.back());
-    std::fflush(stdout);
+    kvBenchReport(what, runs, op, 1e3, 2);
 }
 
 } // namespace
@@ -52,27 +43,11 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: kvnavbench [--fragments N] FILE.mp3\n");
         return 2;
     }
-    bool heAac = false;
-    QString error;
-    const boost::shared_ptr<KvAudioFile> file = createAudioFileByExtension(args.first(), heAac, error);
-    if (!file || !error.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+    const boost::shared_ptr<KvAudioFragmentList> cursor = kvBenchEditedDocument(args.first(), fragments);
+    if (!cursor)
         return 1;
-    }
-    const boost::shared_ptr<KvAudioFragmentList> cursor = createFragmentListByFormat(QStringLiteral("mp3"));
     const KvRepackInfoPtrListPtr doc = cursor->list();
-    doc->appendFragment(file->createRepackInfo(0, -1));
     const qint64 total = doc->totalFrames();
-    // Random cut and paste of up to 30 s, as kvbench edits does, until the
-    // document has that many fragments.
-    QRandomGenerator rng(1);
-    while (doc->fragmentCount() < fragments) {
-        const qint64 start = qint64(rng.bounded(quint32(total - 1)));
-        const qint64 count = 1 + qint64(rng.bounded(quint32(std::min<qint64>(1150, total - start))));
-        const KvRepackInfoPtrListPtr clip = doc->copyRange(start, count);
-        doc->deleteRange(start, count);
-        doc->insertList(qint64(rng.bounded(quint32(total - count + 1))), clip);
-    }
     std::printf("document: %lld frames in %lld fragments\n", static_cast<long long>(doc->totalFrames()),
                 static_cast<long long>(doc->fragmentCount()));
 

@@ -2,6 +2,7 @@
 // fragments, scrolling it frame by frame and by pages, and the overview map.
 // Usage: kvviewbench [--fragments N] [--width W] [--zoom Z] FILE.mp3
 // Prints milliseconds per paint (median and worst) beside the 60 Hz frame budget.
+#include "KvBenchDocument.h"
 #include "KvBenchOptions.h"
 #include <KvAudioFile.h>
 #include <KvAudioFragmentList.h>
@@ -26,19 +27,9 @@
 
 namespace {
 
-// Runs `paint` `runs` times; prints the median and the worst in milliseconds.
 void report(const char *what, int runs, const std::function<void(int)> &paint)
 {
-    std::vector<double> ms;
-    QElapsedTimer timer;
-    for (int i = 0; i < runs; ++i) {
-        timer.start();
-        paint(i);
-        ms.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    std::printf("%-44s %6d %10.3f %10.3f\n", what, runs, ms[ms.size() / 2], ms.back());
-    std::fflush(stdout);
+    kvBenchReport(what, runs, paint, 1e6, 3);
 }
 
 } // namespace
@@ -55,27 +46,11 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: kvviewbench [--fragments N] [--width W] [--zoom Z] FILE.mp3\n");
         return 2;
     }
-    bool heAac = false;
-    QString error;
-    const boost::shared_ptr<KvAudioFile> file = createAudioFileByExtension(args.first(), heAac, error);
-    if (!file || !error.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+    const boost::shared_ptr<KvAudioFragmentList> cursor = kvBenchEditedDocument(args.first(), fragments);
+    if (!cursor)
         return 1;
-    }
-    const boost::shared_ptr<KvAudioFragmentList> cursor = createFragmentListByFormat(QStringLiteral("mp3"));
     const KvRepackInfoPtrListPtr doc = cursor->list();
-    doc->appendFragment(file->createRepackInfo(0, -1));
     const qint64 total = doc->totalFrames();
-    // Random cut and paste of up to 30 s, as kvbench edits does, until the
-    // document has that many fragments.
-    QRandomGenerator rng(1);
-    while (doc->fragmentCount() < fragments) {
-        const qint64 start = qint64(rng.bounded(quint32(total - 1)));
-        const qint64 count = 1 + qint64(rng.bounded(quint32(std::min<qint64>(1150, total - start))));
-        const KvRepackInfoPtrListPtr clip = doc->copyRange(start, count);
-        doc->deleteRange(start, count);
-        doc->insertList(qint64(rng.bounded(quint32(total - count + 1))), clip);
-    }
     std::printf("document: %lld frames in %lld fragments; view %lld px at zoom %lld\n",
                 static_cast<long long>(doc->totalFrames()), static_cast<long long>(doc->fragmentCount()),
                 static_cast<long long>(width), static_cast<long long>(zoom));

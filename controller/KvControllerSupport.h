@@ -56,6 +56,9 @@ private:
     QMutex *m_mutex;
 };
 
+// How many failures the audio services have shown in boxes so far (GUI thread).
+int kvAudioFailuresShown();
+
 class QClipboard;
 // The application clipboard; null without a GUI application.
 QClipboard *kvClipboard();

@@ -29,15 +29,20 @@ KvQmlController *g_controller = nullptr;
 
 bool hasGui() { return qobject_cast<QGuiApplication *>(QCoreApplication::instance()); }
 
+int g_audioFailuresShown = 0;
+
 // What the audio services cannot handle themselves is shown as a critical box.
 void showAudioFailure(const QString &title, const QString &text)
 {
+    ++g_audioFailuresShown;
     const KvQmlController *c = KvQmlController::instance();
     KvQmlController::registeredUi().message(c ? c->messageBoxParent() : nullptr, KvUi::Critical, title, text,
                                             KvUi::Ok, KvUi::NoButton);
 }
 
 } // namespace
+
+int kvAudioFailuresShown() { return g_audioFailuresShown; }
 
 KvQmlController::KvQmlController(QObject *parent, const KvControllerSeams &seams)
     : QObject(parent), m_seams(seams)

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QPair>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,7 @@ class KvInsertSilence;
 class KvPlayThread;
 class KvPlayThreadFactory;
 class KvQmlModel;
+class KvAudioFile;
 class KvRepackInfo;
 class KvRepackInfoPtrList;
 class KvTagInfo;
@@ -71,6 +73,8 @@ struct KvControllerSeams {
     KvUiServices *ui = nullptr;
     KvClock *clock = nullptr;
     KvPlayThreadFactory *playThreads = nullptr;
+    // How long a file is indexed before the progress window shows, in ms.
+    int openProgressDelayMs = 400;
 };
 
 // The application controller: the editing and view state that is not part of
@@ -644,10 +648,44 @@ public:
     // Asks to save changes, then opens the files as the new document; false
     // when the user cancelled.
     bool openFileList(const QStringList &fileNames);
-    // The folder of the given file becomes the start of the next Open dialog.
+    // The folder of the given file becomes the start of the next Open dialog;
+    // the next Save dialog starts there too.
     void rememberOpenFolder(const QString &path);
     // Index 0: the whole file's tag property; n: the n-th track; else null.
     boost::shared_ptr<KvTagProperty> tagPropertyAt(int index) const;
+    // The first project of the list, else every name as an audio file.
+    void openFileOrProjectList(const QStringList &fileNames);
+    // Asks to save changes, then loads the project; true when loading failed.
+    bool openProjectPath(const QString &path);
+    // Appends the files and remembers the folder of the first.
+    void appendFileList(const QStringList &fileNames);
+    void appendFiles(const QStringList &fileNames);
+    // Sources a background loader opened, each with its HE-AAC flag; no
+    // loader is ever started, so callers pass an empty list.
+    typedef QList<QPair<boost::shared_ptr<KvAudioFile>, bool>> OpenedSources;
+    // Open modes with bit 1 or 4 are interactive: wait cursor, progress
+    // window, HE-AAC question and the messages at the end. Opening replaces
+    // the document only when at least one file was accepted; appending
+    // without a document opens.
+    void openFilesImpl(int openMode, const QList<QUrl> &files, QList<QUrl> *loadedUrls,
+                       const boost::shared_ptr<OpenedSources> &openedSources);
+    void appendFilesImpl(int openMode, const QList<QUrl> &files, QList<QUrl> *loadedUrls,
+                         const boost::shared_ptr<OpenedSources> &openedSources);
+    // The open (or append) file dialog; source only names the touch
+    // interface's origin of the command.
+    void actionImportOpenAppend(int source, bool append);
+    // The pending prompt state: files or a project path waiting for an answer.
+    void resetPendingState(const QString &projectPath);
+    void setPendingFiles(const QStringList &files);
+    QStringList pendingFiles() const { return m_pendingFiles; }
+    QString pendingProjectPath() const { return m_pendingProjectPath; }
+    // Stops and deletes the load worker, when there is one.
+    void stopLoadThread(bool interrupt);
+    // Always empty: no folder counts as the program's own.
+    QString isInStandardLocation(const QString &path) const;
+    // The page about joining files of two formats, offered by the open and
+    // append messages.
+    static QString joiningFormatsHelpAddress();
 
     // ---- Project file, project commands, suspend and recovery (KvQmlControllerProject.cpp) ----
     bool canSaveDirtyProject() const { return m_canSaveDirtyProject; }
@@ -678,6 +716,30 @@ public:
     // errors propagate as the archive library's exceptions.
     void saveProjectTracks(boost::archive::text_oarchive &ar) const;
     void loadProjectTracks(boost::archive::text_iarchive &ar, bool install);
+    // Writes the document as a project file at path: into a temporary file
+    // beside it, renamed into place only when everything was written. False
+    // (after telling the user) when nothing usable was written; the file
+    // that was there before is then unchanged.
+    bool writeProject(const QString &path);
+    // One pass over a project file: flags 1 checks, flags 4 replaces the
+    // document (only when the whole file read well). Returns the failure
+    // texts, empty on success. loadState is handed to both passes' readers.
+    QString readProject(int flags, const QString &path, bool remember,
+                        boost::shared_ptr<KvRepackInfoPtrList> *loadState);
+    // The checking pass, then the loading pass; true when either failed.
+    bool loadProjectFile(const QString &path, bool remember, const QString &unused1 = QString(), int unused2 = 0);
+    bool saveProjectFile(const QString &path);
+    bool saveProjectAsDialog(const QString &name, bool keepPending, bool loadAfter, bool allowNotice);
+    bool setLastSavePathFromFile(const QString &file);
+    // At least one frame, and edits since the last save (or re-found sources).
+    bool hasUnsavedChanges() const;
+    void updateCanSaveDirtyProject();
+    // Writes or clears the recovery copy; only in touch mode, never in edit mode.
+    void suspendProject();
+    // Touch mode: the process-wide switch of suspend and recovery; the
+    // desktop program leaves it off.
+    static bool touchMode();
+    static void setTouchMode(bool on);
 
     // ---- Playback (KvQmlControllerPlay.cpp) ----
     Q_INVOKABLE bool actionPlay(bool bPlaySelection);
@@ -689,6 +751,8 @@ public:
     Q_INVOKABLE void pitchTempoControlsUsed();
     // Ends the play state and the thread; endPause also ends a pause.
     void stopPlayThread(bool endPause);
+    // Stops the play thread, waits for it and deletes it; the play state stays.
+    void endPlayThread();
 
     // ---- Export and track export (KvQmlControllerExport.cpp) ----
     Q_INVOKABLE void actionExportAll();
@@ -746,6 +810,12 @@ public:
     Q_INVOKABLE bool actionStartExternalRecord();
     Q_INVOKABLE QString actionStartInternalRecording();
     Q_INVOKABLE void actionStopInternalRecording();
+    // The internal recorder's takes, newest last (read by tests and the recorded-file commands).
+    QStringList recordedFiles() const { return m_recordedFiles; }
+    // The encoder steps of the recording and conversion options: quality 1..4 → 96, 128,
+    // 160, 192 kbit/s, else 224; frequency 1 → 44100 Hz, else 48000.
+    static int encoderBitrateForQuality(int quality);
+    static int encoderSampleRateForFrequency(int frequency);
 
     // ---- Hooks of the touch interface that do nothing (KvQmlControllerProperties.cpp) ----
     Q_INVOKABLE void actionSendFile(QString file, bool last = false);
@@ -1191,11 +1261,58 @@ private:
 
     // ---- Opening and appending ----
     QStringList m_recentFiles;
+    QStringList m_pendingFiles;
+    QString m_pendingProjectPath;
+    bool m_pendingClose = false;
+    bool m_pendingExit = false;
+    QString m_pendingText;
+    QString m_pendingText2;
+    // What a file picked in the touch interface is for (0 open, 1 image
+    // import, 2 append, 3 project save-as, 4 to 9 export and conversion).
+    int m_pickerMode = 0;
+    // Files recorded by the touch interface, waiting to be loaded.
+    QStringList m_recordedFiles;
+    // Whether the files being handed over come from an export (else from a
+    // conversion); set by the export commands.
+    bool m_filesSentByExport = false;
+    struct OpenRun;
+    // One source for an open or append request: reused from the document or
+    // the undo history, else opened and indexed on a worker thread with
+    // progress. Null with the reason when the file cannot be used.
+    boost::shared_ptr<KvRepackInfo> resolveOpenSource(OpenRun &run, const QString &normalizedPath,
+                                                      const boost::shared_ptr<KvRepackInfoPtrList> &document,
+                                                      bool &heAac, QString &reason);
+    // The HE-AAC question, asked once per request; its answer holds for the
+    // request's other HE-AAC files.
+    bool acceptHeAac(OpenRun &run);
+    // One file of an open or append request, resolved and checked: null when it
+    // was refused (the reason is in the run) or the request was cancelled.
+    // `fits` says whether the document being built can take the fragment.
+    boost::shared_ptr<KvRepackInfo>
+    acceptOpenSource(OpenRun &run, const QString &normalizedPath, const boost::shared_ptr<KvRepackInfoPtrList> &document,
+                     const std::function<bool(const boost::shared_ptr<KvRepackInfo> &)> &fits);
+    // The notes about damaged files, then the refused files with Help when
+    // a format did not match.
+    void reportOpenRun(OpenRun &run, bool append);
 
     // ---- Project file, project commands, suspend and recovery ----
     bool m_canSaveDirtyProject = false;
     QString m_suspendedFile;
     QString m_delProjFileName;
+    // Set once the exit steps have run.
+    bool m_exiting = false;
+    // What the last save-as dialog was asked to do after saving.
+    bool m_loadAfter = false;
+    // While a recovery copy is read back, its name and changes flag are not
+    // restored yet: no suspension may record that half-restored state.
+    bool m_resuming = false;
+    bool saveChangesExitSteps();
+    bool saveChangesClearingSteps();
+    // The saving that a suspension does: settings, tags, scroll position,
+    // and the recovery copy when one is due.
+    void saveForSuspension();
+    void quitSteps();
+    int projectMessage(int icon, const QString &text, int buttons, int defaultButton);
 
     // ---- Playback ----
     // Handed unchanged to the play thread, which defines their units.
@@ -1205,6 +1322,8 @@ private:
     // Position reports are applied only while the application is active.
     Qt::ApplicationState m_appState = Qt::ApplicationActive;
     KvPlayThread *m_playThread = nullptr;
+    // The audio services' failure boxes shown before the thread started.
+    int m_audioFailuresBeforePlay = 0;
     // Where playback last started, and the range handed to the thread while
     // the selection plays; -1 = none.
     qint64 m_playStartFrame = -1;

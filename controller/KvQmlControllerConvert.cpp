@@ -141,10 +141,7 @@ void KvQmlController::startConvert(bool convSelection, bool convTracks, bool ask
     default: preset.bitrate = 224; break;
     }
     const int kbps = preset.bitrate;
-    // The installed-codec MP3 encoder counts its rates in bit/s, as its own presets show.
-    if (const std::unique_ptr<audio_preset> first{encoder->presetSettings(0)})
-        if (first->bitrate >= 1000)
-            preset.bitrate *= 1000;
+    preset.bitrate = encoderBitrate(encoder, kbps);
     preset.channels = m_convertStereo ? 2 : 1;
     preset.sampleRate = m_convertingFrequency == 1 ? 44100 : 48000;
     preset.mode = 2;

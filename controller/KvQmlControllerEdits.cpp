@@ -309,17 +309,25 @@ void KvQmlController::actionRedo() { stepUndoStack(true); }
 
 void KvQmlController::canUndoSlot(bool canUndo)
 {
-    assignAndNotify(m_canUndo, canUndo, &KvQmlController::canUndoChanged);
+    if (canUndo == m_canUndo)
+        return;
+    m_canUndo = canUndo;
+    updateCanSaveDirtyProject();
+    emit canUndoChanged(canUndo);
 }
 
 void KvQmlController::canRedoSlot(bool canRedo)
 {
-    assignAndNotify(m_canRedo, canRedo, &KvQmlController::canRedoChanged);
+    if (canRedo == m_canRedo)
+        return;
+    m_canRedo = canRedo;
+    updateCanSaveDirtyProject();
+    emit canRedoChanged(canRedo);
 }
 
 void KvQmlController::cleanChanged(bool)
 {
-    // Nothing of the controller follows the clean state yet.
+    updateCanSaveDirtyProject();
 }
 
 void KvQmlController::indexChanged(int)

@@ -290,7 +290,7 @@ void KvQmlController::checkTimerEvents()
         if (isPlaying() || m_flingVelocity != 0.0 || m_dragging)
             m_recoveryCountdown = 20;
         else if (--m_recoveryCountdown == 0)
-            actionSuspend();
+            suspendProject();
     }
 
     const double threshold = 0.25 / pixelsPerFrame();

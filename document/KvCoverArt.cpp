@@ -189,7 +189,15 @@ void writeMp4CoverArt(TagLib::MP4::Tag *tag, const QByteArray &picture)
         type = CoverArt::BMP;
     else if (format == "gif")
         type = CoverArt::GIF;
+    // MP4 covers carry no picture type: the first one is the front cover
+    // that players show, so it is replaced and the others stay behind it.
     TagLib::MP4::CoverArtList covers;
     covers.append(CoverArt(type, toByteVector(picture)));
+    if (tag->contains("covr")) {
+        const TagLib::MP4::CoverArtList old = tag->item("covr").toCoverArtList();
+        for (auto it = old.begin(); it != old.end(); ++it)
+            if (it != old.begin())
+                covers.append(*it);
+    }
     tag->setItem("covr", TagLib::MP4::Item(covers));
 }

@@ -39,7 +39,7 @@ QString artworkMimeType(const QByteArray &picture);
 
 // Writers used when tags go into exported files. An empty picture changes
 // nothing. The ID3v2 writer replaces the front cover (the new frame comes
-// first, other pictures stay behind it); the MP4 writer makes the picture
-// the one "covr" entry, typed by the picture's real format.
+// first, other pictures stay behind it); the MP4 writer replaces the first
+// "covr" entry, typed by the picture's real format, and keeps the others.
 void writeId3v2CoverArt(TagLib::ID3v2::Tag *tag, const QByteArray &picture);
 void writeMp4CoverArt(TagLib::MP4::Tag *tag, const QByteArray &picture);

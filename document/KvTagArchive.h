@@ -13,6 +13,8 @@ namespace boost {
 namespace serialization {
 
 // Defined and instantiated for the text archives in KvTagArchive.cpp.
+template<class Archive> void load_construct_data(Archive &ar, KvTagProperty *track, unsigned int version);
+template<class Archive> void load_construct_data(Archive &ar, KvByteArray *picture, unsigned int version);
 template<class Archive> void save(Archive &ar, const KvTagInfo &tags, unsigned int version);
 template<class Archive> void load(Archive &ar, KvTagInfo &tags, unsigned int version);
 template<class Archive> void save(Archive &ar, const KvByteArray &picture, unsigned int version);
@@ -29,3 +31,23 @@ BOOST_SERIALIZATION_SPLIT_FREE(KvTagProperty)
 BOOST_CLASS_VERSION(KvTagInfo, 1)
 BOOST_CLASS_VERSION(KvByteArray, 0)
 BOOST_CLASS_VERSION(KvTagProperty, 0)
+
+// The archive library does not free an object it has made for a pointer
+// when reading the object's body fails: damaged text would leak every
+// track and picture cut short. While a guard lives (on this thread), each
+// such object is noted as it is made, and whatever has not been handed
+// over (adopt) when the guard ends is destroyed.
+class KvArchiveLoadGuard
+{
+public:
+    KvArchiveLoadGuard();
+    ~KvArchiveLoadGuard();
+    KvArchiveLoadGuard(const KvArchiveLoadGuard &) = delete;
+    KvArchiveLoadGuard &operator=(const KvArchiveLoadGuard &) = delete;
+
+    // The object now has an owner (or is null).
+    static void adopt(const void *object);
+    // Notes an object the archive has just made (nothing without a guard).
+    static void made(KvTagProperty *track);
+    static void made(KvByteArray *picture);
+};

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMutex>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -10,11 +11,24 @@
 
 namespace {
 
-// The one list of open files. No lock: files are opened and closed on the GUI thread.
+// The one list of open files, behind its lock: sources are indexed on a
+// worker thread while the GUI thread may open or close others.
 QStringList &registry()
 {
     static QStringList list;
     return list;
+}
+
+QMutex &registryMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+bool registryHolds(const QString &key)
+{
+    const QMutexLocker lock(&registryMutex());
+    return registry().contains(key);
 }
 
 // Empty when the file does not exist (its canonical folder is then empty).
@@ -57,7 +71,7 @@ bool KvFile::openShared(OpenMode mode)
     const bool writing = mode & QIODevice::WriteOnly;
     if (writing) {
         const QString key = registryKey(m_name);
-        if (!key.isEmpty() && registry().contains(key)) {
+        if (!key.isEmpty() && registryHolds(key)) {
             setErrorString(tr("The file is already in use and cannot be overwritten."));
             return false;
         }
@@ -97,8 +111,10 @@ bool KvFile::openShared(OpenMode mode)
     const bool ok = QFile::open(fd, mode, QFileDevice::DontCloseHandle);
     if (ok) {
         m_registryKey = registryKey(m_name);
-        if (!m_registryKey.isEmpty())
+        if (!m_registryKey.isEmpty()) {
+            const QMutexLocker lock(&registryMutex());
             registry().prepend(m_registryKey);
+        }
     }
     return ok;
 }
@@ -111,6 +127,7 @@ void KvFile::close()
 void KvFile::release()
 {
     if (!m_registryKey.isEmpty()) {
+        const QMutexLocker lock(&registryMutex());
         registry().removeOne(m_registryKey);
         m_registryKey.clear();
     }
@@ -143,6 +160,7 @@ qint64 KvFile::readAt(qint64 position, char *data, qint64 maxSize) const
 
 QStringList KvFile::openFiles()
 {
+    const QMutexLocker lock(&registryMutex());
     return registry();
 }
 

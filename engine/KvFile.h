@@ -29,7 +29,7 @@ public:
     // bytes read or -1.
     qint64 readAt(qint64 position, char *data, qint64 maxSize) const;
 
-    // The registry of open files: one key per successful open.
+    // The registry of open files: one key per successful open (any thread).
     static QStringList openFiles();
 
 private:

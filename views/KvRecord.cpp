@@ -221,6 +221,10 @@ bool KvRecord::startThread(const KvCaptureDevice &device, const KvAudioLibPtr &e
     }
     kvConnect(m_thread, SIGNAL(finished()), this, SLOT(recordFinished()));
     m_thread->start(QThread::HighPriority);
+    // Without the dialog nobody would hear of an encoder or device that failed to open:
+    // the caller must learn it from this answer, so wait for the thread's start-up.
+    if (!relayAll)
+        m_thread->waitForStartUp();
     const QString error = m_thread->errorText();
     if (!error.isEmpty()) {
         // Told here already; the thread's end must not tell it a second time.
@@ -473,7 +477,7 @@ bool KvRecord::startRecordingWithSettings(const QString &fileExtension, int chan
     if (!encoder)
         return false;
     m_device = device;
-    return startThread(device, encoder, 2, bitrate, -1, channels, sampleRate, false);
+    return startThread(device, encoder, 2, encoderBitrate(encoder, bitrate), -1, channels, sampleRate, false);
 }
 
 bool KvRecord::takeRecording(const QString &path)
@@ -485,7 +489,8 @@ bool KvRecord::takeRecording(const QString &path)
     m_thread->exit(0);
     m_thread->wait();
     const KvTempFilePtr take = m_thread->recording();
-    if (!take || take->size() == 0)
+    // A take whose encoder or device failed on the way is cut short: not a recording to keep.
+    if (!take || take->size() == 0 || !m_thread->errorText().isEmpty())
         return false;
     const QString extension = recordingExtension(m_thread->encoder());
     return AudioInfo::saveToFile(take, path, extension == QLatin1String("m4a"), 0, 0).isEmpty();

@@ -29,10 +29,11 @@ public:
     void setVisible(bool visible) override;
 
     bool startRecording();
-    bool startRecordingWithSettings(const QString &fileExtension, int channels, int bitrate,
-                                    int sampleRate);
-    bool takeRecording(const QString &path);
-    // Invokable: the controller stops the touch interface's recorder by name.
+    // Invokable: the controller's internal recorder runs these by name (it sits below
+    // the views and knows the recorder only as an object).
+    Q_INVOKABLE bool startRecordingWithSettings(const QString &fileExtension, int channels, int bitrate,
+                                                int sampleRate);
+    Q_INVOKABLE bool takeRecording(const QString &path);
     Q_INVOKABLE void stopRecordThread();
     void setRecordingFinished(bool failed);
     void updateButtons(bool recording);

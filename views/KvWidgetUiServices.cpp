@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QProgressDialog>
 
 // The interface's values are Qt's, so that they pass through unchanged.
 static_assert(int(KvUi::Warning) == int(QMessageBox::Warning) && int(KvUi::Critical) == int(QMessageBox::Critical)
@@ -132,6 +133,11 @@ int KvWidgetUiServices::runRecord(QObject *controller, QWidget *parent)
     return dialog.exec();
 }
 
+QObject *KvWidgetUiServices::createRecorder(QObject *controller, QWidget *parent)
+{
+    return new KvRecord(qobject_cast<KvQmlController *>(controller), parent);
+}
+
 int KvWidgetUiServices::runRateApp(bool isAutomatic, QWidget *parent)
 {
     // Its destructor records the days of use and thanks the user, whatever closed it.
@@ -165,4 +171,34 @@ KvWidgetUiServices &installKvWidgetUiServices()
     static KvWidgetUiServices services;
     setKvUiServices(&services);
     return services;
+}
+
+bool KvWidgetUiServices::showProgress(QWidget *parent, const QString &text, int value, int maximum)
+{
+    if (!m_progress) {
+        m_progress = new QProgressDialog(parent);
+        m_progress->setWindowTitle(QApplication::applicationName());
+        m_progress->setWindowModality(Qt::ApplicationModal);
+        m_progress->setAutoClose(false);
+        m_progress->setAutoReset(false);
+        m_progress->setMinimumDuration(0);
+        m_progress->setMinimumWidth(420);
+    }
+    if (m_progress->wasCanceled())
+        return false;
+    m_progress->setLabelText(text);
+    m_progress->setRange(0, qMax(0, maximum));
+    m_progress->setValue(maximum > 0 ? qBound(0, value, maximum) : 0);
+    if (!m_progress->isVisible())
+        m_progress->show();
+    return !m_progress->wasCanceled();
+}
+
+void KvWidgetUiServices::hideProgress()
+{
+    if (m_progress) {
+        m_progress->hide();
+        m_progress->deleteLater();
+        m_progress = nullptr;
+    }
 }

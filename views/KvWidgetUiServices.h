@@ -4,6 +4,10 @@
 // The program installs one at start-up (installKvWidgetUiServices).
 #include <KvUiServices.h>
 
+#include <QPointer>
+
+class QProgressDialog;
+
 class KvWidgetUiServices : public KvUiServices {
 public:
     int message(QWidget *parent, KvUi::Icon icon, const QString &title, const QString &text, int buttons,
@@ -25,12 +29,19 @@ public:
     int runConvert(QObject *controller, const QList<ListPtr> &lists, QWidget *parent, int pitch, int tempo,
                    bool tracks, bool selection) override;
     int runRecord(QObject *controller, QWidget *parent) override;
+    QObject *createRecorder(QObject *controller, QWidget *parent) override;
     int runRateApp(bool isAutomatic, QWidget *parent) override;
+
+    bool showProgress(QWidget *parent, const QString &text, int value, int maximum) override;
+    void hideProgress() override;
 
     QPalette palette() const override;
     QWidget *activeModalWidget() const override;
     QWidget *activeWindow() const override;
     QWidget *widgetOf(QObject *object) const override;
+
+private:
+    QPointer<QProgressDialog> m_progress;
 };
 
 // Installs the one process-wide instance (again: no effect) and returns it.

@@ -22,47 +22,11 @@ names=("$@")
 [ ${#names[@]} -gt 0 ] || names=(insert-silence normalize options-0 options-1 options-2 options-3 options-4
   convert-notice project-notice lame-notice heaac-notice about rate rate-wide)
 
-tmp=$(mktemp -d)
-xpid=
-apid=
-cleanup() {
-  [ -n "$apid" ] && kill "$apid" 2>/dev/null || true
-  [ -n "$xpid" ] && kill "$xpid" 2>/dev/null || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/xvfb-lib.sh"
 
 # The normalize dialog scans a tone that decodes at about -7 dB.
 sox -R -q -n -r 44100 -c 1 -b 16 "$tmp/tone.wav" synth 3 sine 1000 vol 0.45
 lame --quiet -b 128 -m m "$tmp/tone.wav" "$tmp/tone.mp3"
-
-start_x() { # WxHxD
-  exec 3>"$tmp/display"
-  Xvfb -displayfd 3 -nolisten tcp -screen 0 "$1" >/dev/null 2>&1 &
-  xpid=$!
-  exec 3>&-
-  for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
-  export DISPLAY=":$(cat "$tmp/display")"
-}
-
-stop_x() {
-  kill "$apid" 2>/dev/null || true
-  wait "$apid" 2>/dev/null || true
-  kill "$xpid" 2>/dev/null || true
-  wait "$xpid" 2>/dev/null || true
-  apid= xpid=
-  : >"$tmp/display"
-}
-
-# The Fusion style and, for dark, a dark palette, as a Linux desktop sets them through
-# qt5ct; fonts as Qt picks them without a desktop.
-make_config() { # theme dir
-  mkdir -p "$2/qt5ct"
-  local palette='custom_palette=false'
-  [ "$1" = dark ] && palette='color_scheme_path=/usr/share/qt5ct/colors/darker.conf\ncustom_palette=true'
-  printf '[Appearance]\n%b\nstyle=Fusion\n[Fonts]\ngeneral="Sans Serif,9,-1,5,50,0,0,0,0,0"\nfixed="Monospace,9,-1,5,50,0,0,0,0,0"\n' \
-    "$palette" >"$2/qt5ct/qt5ct.conf"
-}
 
 for scale in 1 2; do
   for theme in light dark; do

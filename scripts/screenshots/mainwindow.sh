@@ -16,58 +16,10 @@ app=$build/app/kvedit
 import=/usr/bin/import
 mkdir -p "$out"
 
-tmp=$(mktemp -d)
-xpid=
-apid=
-cleanup() {
-  [ -n "$apid" ] && kill "$apid" 2>/dev/null || true
-  [ -n "$xpid" ] && kill "$xpid" 2>/dev/null || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/xvfb-lib.sh"
 
 sox -R -q -n -r 44100 -c 2 -b 16 "$tmp/song.wav" synth 20 sine 220-3000 synth 20 pinknoise mix vol 0.5
 lame --quiet -b 128 "$tmp/song.wav" "$tmp/song.mp3"
-
-# Starts Xvfb on a free display of the given size; sets DISPLAY and xpid.
-start_x() {
-  exec 3>"$tmp/display"
-  Xvfb -displayfd 3 -nolisten tcp -screen 0 "$1" >/dev/null 2>&1 &
-  xpid=$!
-  exec 3>&-
-  for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
-  export DISPLAY=":$(cat "$tmp/display")"
-}
-
-stop_x() {
-  kill "$apid" 2>/dev/null || true
-  wait "$apid" 2>/dev/null || true
-  kill "$xpid" 2>/dev/null || true
-  wait "$xpid" 2>/dev/null || true
-  apid= xpid=
-  : >"$tmp/display"
-}
-
-# A fresh configuration with the Fusion style and, for dark, a dark palette,
-# as a Linux desktop sets them through qt5ct.
-# Fonts as Qt picks them without a desktop: Sans Serif 9 pt.
-make_config() { # theme dir
-  mkdir -p "$2/qt5ct"
-  local palette='custom_palette=false'
-  [ "$1" = dark ] && palette='color_scheme_path=/usr/share/qt5ct/colors/darker.conf\ncustom_palette=true'
-  printf '[Appearance]\n%b\nstyle=Fusion\n[Fonts]\ngeneral="Sans Serif,9,-1,5,50,0,0,0,0,0"\nfixed="Monospace,9,-1,5,50,0,0,0,0,0"\n' \
-    "$palette" >"$2/qt5ct/qt5ct.conf"
-}
-
-window_id() { # title regex
-  for _ in $(seq 200); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
-    [ -n "$id" ] && { echo "$id"; return; }
-    sleep 0.1
-  done
-  echo "mainwindow.sh: no window '$1' showed" >&2
-  exit 1
-}
 
 start_app() { # config scale theme log args...
   local cfg=$1 scale=$2 log=$4
@@ -110,3 +62,30 @@ for scale in 1 2; do
     echo "$out/$name.png"
   done
 done
+
+# Playing, at 1x light and dark: the song plays (no -e) into a private
+# PulseAudio null sink, so the play head and the running time show.
+if command -v pulseaudio >/dev/null; then
+  mkdir -p "$tmp/pulse"
+  printf 'load-module module-null-sink sink_name=kvnull rate=44100 channels=2\nload-module module-native-protocol-unix socket=%s auth-anonymous=1\n' \
+    "$tmp/pulse/native" >"$tmp/pulse/shot.pa"
+  HOME=$tmp/pulse XDG_RUNTIME_DIR=$tmp/pulse XDG_CONFIG_HOME=$tmp/pulse pulseaudio -n -F "$tmp/pulse/shot.pa" \
+    --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes >"$tmp/pulse/log" 2>&1 &
+  kill_on_exit+=($!)
+  for _ in $(seq 100); do [ -S "$tmp/pulse/native" ] && break; sleep 0.1; done
+  export PULSE_SERVER=unix:$tmp/pulse/native
+  for theme in light dark; do
+    name=mainwindow-$theme-1x-playing
+    cfg=$tmp/config-$name
+    make_config "$theme" "$cfg"
+    start_x "1600x1000x24"
+    start_app "$cfg" 1 "$theme" "$tmp/$name.log" "$tmp/song.mp3"
+    wid=$(window_id '^mp3Morvelta - ')
+    sleep 4
+    # From the screen, so the guide bubble that may be up over the window shows too.
+    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    $import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/$name.png"
+    stop_x
+    echo "$out/$name.png"
+  done
+fi

@@ -10,6 +10,10 @@ int main(int argc, char **argv)
     QTemporaryDir home;
     qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
+#ifdef KV_AACWRAP_LIBRARY_PATH
+    // AAC goes through the wrapper library of this build.
+    qputenv("KV_AACWRAP_LIBRARY", KV_AACWRAP_LIBRARY_PATH);
+#endif
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -122,6 +122,7 @@ ScopedEncoders::ScopedEncoders(Set set) : m_previous(kvBackendMakers())
     case AacOnly: m.mftlib = aac; break;
     case LameAndAac: m.dlllib = lame; m.mftlib = aac; break;
     case None: break;
+    case Program: m = KvBackendMakers::builtIn(); break;
     case BuiltIn: {
         // The real MP3 encoder over the installed codecs, without the LAME back-ends that would come first.
         const KvBackendMakers all = KvBackendMakers::builtIn();

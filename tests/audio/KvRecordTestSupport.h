@@ -50,7 +50,9 @@ private:
 // Makers with the given back-ends only (empty list: none at all), restored at scope end.
 class ScopedEncoders {
 public:
-    enum Set { LameOnly, AacOnly, LameAndAac, None, BuiltIn };
+    // BuiltIn: the installed-codec MP3 encoder and the WAV writer; Program: every real back-end,
+    // as the program offers them.
+    enum Set { LameOnly, AacOnly, LameAndAac, None, BuiltIn, Program };
     explicit ScopedEncoders(Set set);
     ~ScopedEncoders();
 

@@ -40,6 +40,14 @@ public:
     int dialogResult = 0;
     QList<KvUi::Notice> notices;
     QList<bool> rateAppAutomatic;
+    // The recorder handed out by createRecorder; none unless set.
+    std::function<QObject *(QObject *controller, QWidget *parent)> makeRecorder;
+
+    // Progress: every text shown (repeats once), whether the window is up,
+    // and the update at which the user cancels (1: the first; -1: never).
+    QStringList progressTexts;
+    bool progressShown = false;
+    int cancelProgressAfter = -1;
 
     // Appearance and windows.
     QPalette fakePalette;
@@ -117,12 +125,29 @@ public:
         dialogs << "record";
         return dialogResult;
     }
+    QObject *createRecorder(QObject *controller, QWidget *parent) override
+    {
+        dialogs << "recorder";
+        return makeRecorder ? makeRecorder(controller, parent) : nullptr;
+    }
     int runRateApp(bool isAutomatic, QWidget *) override
     {
         dialogs << "rateApp";
         rateAppAutomatic << isAutomatic;
         return dialogResult;
     }
+    bool showProgress(QWidget *, const QString &text, int, int) override
+    {
+        if (progressTexts.isEmpty() || progressTexts.last() != text)
+            progressTexts << text;
+        progressShown = true;
+        if (cancelProgressAfter < 0)
+            return true;
+        if (cancelProgressAfter > 0)
+            --cancelProgressAfter;
+        return cancelProgressAfter > 0;
+    }
+    void hideProgress() override { progressShown = false; }
     QPalette palette() const override { return useFakePalette ? fakePalette : KvUiServices::palette(); }
     QWidget *activeModalWidget() const override { return modal; }
     QWidget *activeWindow() const override { return active; }

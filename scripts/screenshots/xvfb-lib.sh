@@ -1,0 +1,54 @@
+# Sourced by the screenshot scripts: a private X server (Xvfb) per shot, a fresh
+# Qt configuration per theme, and clean-up on exit. Sets tmp, xpid, apid.
+tmp=$(mktemp -d)
+xpid=
+apid=
+kill_on_exit=()  # further processes the script started
+cleanup() {
+  local p
+  for p in "$apid" "$xpid" "${kill_on_exit[@]}"; do
+    [ -n "$p" ] && kill "$p" 2>/dev/null || true
+  done
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# Starts Xvfb on a free display of the given size; sets DISPLAY and xpid.
+start_x() { # WxHxD
+  exec 3>"$tmp/display"
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 "$1" >/dev/null 2>&1 &
+  xpid=$!
+  exec 3>&-
+  for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
+  export DISPLAY=":$(cat "$tmp/display")"
+}
+
+stop_x() {
+  kill "$apid" 2>/dev/null || true
+  wait "$apid" 2>/dev/null || true
+  kill "$xpid" 2>/dev/null || true
+  wait "$xpid" 2>/dev/null || true
+  apid= xpid=
+  : >"$tmp/display"
+}
+
+# The Fusion style and, for dark, a dark palette, as a Linux desktop sets them
+# through qt5ct; fonts as Qt picks them without a desktop: Sans Serif 9 pt.
+make_config() { # theme dir
+  mkdir -p "$2/qt5ct"
+  local palette='custom_palette=false'
+  [ "$1" = dark ] && palette='color_scheme_path=/usr/share/qt5ct/colors/darker.conf\ncustom_palette=true'
+  printf '[Appearance]\n%b\nstyle=Fusion\n[Fonts]\ngeneral="Sans Serif,9,-1,5,50,0,0,0,0,0"\nfixed="Monospace,9,-1,5,50,0,0,0,0,0"\n' \
+    "$palette" >"$2/qt5ct/qt5ct.conf"
+}
+
+# The first visible window whose name matches; waits up to TENTHS tenths of a second.
+window_id() { # title regex [tenths]
+  for _ in $(seq "${2:-200}"); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
+    [ -n "$id" ] && { echo "$id"; return; }
+    sleep 0.1
+  done
+  echo "$(basename "$0"): no window '$1' showed" >&2
+  exit 1
+}
