@@ -46,6 +46,8 @@ protected:
     {
         QProcessEnvironment env = x->environment();
         env.insert("XDG_CONFIG_HOME", config.path());
+        for (const QString &name : programEnvironment.keys())
+            env.insert(name, programEnvironment.value(name));
         program.setProcessEnvironment(env);
         program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         program.start(KV_APP_PATH, args);
@@ -101,6 +103,8 @@ protected:
 
     static XSession *x;
     TempDir config;
+    // Further variables for the program started next (audio server, preloads).
+    QProcessEnvironment programEnvironment;
     QProcess program;
 };
 
