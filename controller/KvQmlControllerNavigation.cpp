@@ -70,6 +70,7 @@ void KvQmlController::moveScrollFrame(double frame)
     if (m_playState == 2 && (x < double(m_playRangeStart) || x > double(m_playRangeEnd))) {
         m_playState = 1;
         m_flingVelocity = 0.0;
+        updateCanSaveDirtyProject();
         emit playStateChanged(1);
     }
     updateScrollFrame(x);

@@ -114,6 +114,7 @@ void KvQmlController::stopPlayThread(bool endPause)
     if (wasPlaying || (endPause && (m_playState == 3 || m_playState == 4))) {
         updateScrollFrame(std::trunc(m_scrollFrame));
         m_playState = 0;
+        updateCanSaveDirtyProject();
         emit playStateChanged(0);
         if (wasPlaying)
             emit isPlayingChanged(false);

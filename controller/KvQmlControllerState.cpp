@@ -59,6 +59,7 @@ void KvQmlController::refreshDocumentState()
         updateTimeTexts();
         updateTrackPoints();
         updateEditPoints();
+        updateCanSaveDirtyProject();
         emit hasFragmentsChanged(present);
     }
 
@@ -78,6 +79,7 @@ void KvQmlController::refreshAfterUndo()
         cursor->resetCache();
     updateTrackCapabilities();
     updateTimeTexts();
+    updateCanSaveDirtyProject();
     updateStatusMessage();
     updateNumTracks();
     m_posFileFragment.reset();
@@ -139,6 +141,7 @@ void KvQmlController::setPlayState(int state)
     m_playState = state;
     if (playing)
         m_flingVelocity = 0.0;
+    updateCanSaveDirtyProject();
     emit playStateChanged(state);
     if (playing != wasPlaying)
         emit isPlayingChanged(playing);

@@ -19,18 +19,24 @@ void narrow(int &lo, int &hi, int vmin, int vmax, int low, int high)
 
 } // namespace
 
-int clampGainDelta(const FrameWalk &walk, int delta)
+GainRange gainDeltaRange(const FrameWalk &walk)
 {
-    int lo = INT_MIN, hi = INT_MAX;
+    GainRange r{INT_MIN, INT_MAX};
     for (int i = 0; i < walk.streams; ++i) {
         const ChannelStreamGain &s = walk.stream[i];
-        narrow(lo, hi, s.gain, s.gain, 0, 255);
+        narrow(r.lo, r.hi, s.gain, s.gain, 0, 255);
         if (s.hasSf)
-            narrow(lo, hi, s.sfMin, s.sfMax, 0, 255);
+            narrow(r.lo, r.hi, s.sfMin, s.sfMax, 0, 255);
         if (s.hasNoise)
-            narrow(lo, hi, s.noiseMin, s.noiseMax, -100, 155);
+            narrow(r.lo, r.hi, s.noiseMin, s.noiseMax, -100, 155);
     }
-    return std::clamp(delta, lo, hi);
+    return r;
+}
+
+int clampGainDelta(const FrameWalk &walk, int delta)
+{
+    const GainRange r = gainDeltaRange(walk);
+    return std::clamp(delta, r.lo, r.hi);
 }
 
 void applyGainDelta(uint8_t *frame, const FrameWalk &walk, int delta)
@@ -50,6 +56,64 @@ GainResult changeFrameGain(uint8_t *frame, size_t size, const AacConfig &cfg, in
         return r;
     r.applied = clampGainDelta(walk, delta);
     applyGainDelta(frame, walk, r.applied);
+    return r;
+}
+
+void FrameGainIndex::add(int walkResult, const FrameWalk &walk)
+{
+    Frame f{0, 0, uint32_t(m_sites.size()), 0, int16_t(walkResult)};
+    if (walkResult == WalkOk) {
+        const GainRange r = gainDeltaRange(walk);
+        f.lo = r.lo;
+        f.hi = r.hi;
+        f.sites = uint16_t(walk.streams);
+        for (int i = 0; i < walk.streams; ++i)
+            m_sites.push_back(walk.stream[i].gainBit);
+    }
+    m_frames.push_back(f);
+}
+
+void FrameGainIndex::append(const FrameGainIndex &other)
+{
+    const uint32_t base = uint32_t(m_sites.size());
+    m_sites.insert(m_sites.end(), other.m_sites.begin(), other.m_sites.end());
+    for (Frame f : other.m_frames) {
+        f.firstSite += base;
+        m_frames.push_back(f);
+    }
+}
+
+void FrameGainIndex::truncate(size_t frames)
+{
+    if (frames >= m_frames.size())
+        return;
+    m_sites.resize(m_frames[frames].firstSite);
+    m_frames.resize(frames);
+}
+
+GainResult FrameGainIndex::change(size_t i, uint8_t *frame, size_t size, int delta) const
+{
+    GainResult r;
+    if (delta == 0)
+        return r;
+    const Frame &f = m_frames[i];
+    if (f.walkResult != WalkOk) {
+        r.error = f.walkResult;
+        return r;
+    }
+    const uint32_t *site = m_sites.data() + f.firstSite;
+    for (int s = 0; s < f.sites; ++s) {
+        if (size_t(site[s]) + 8 > size * 8) {
+            r.error = WalkOverrun; // not the bytes that were walked
+            return r;
+        }
+    }
+    r.applied = std::clamp(delta, int(f.lo), int(f.hi));
+    for (int s = 0; s < f.sites; ++s) {
+        BitReader br(frame, size);
+        br.skip(site[s]);
+        putBitsAt(frame, site[s], 8, br.read(8) + uint32_t(r.applied));
+    }
     return r;
 }
 

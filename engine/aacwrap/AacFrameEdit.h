@@ -13,6 +13,12 @@ namespace kvaac {
 // of the frame so that the channel balance stays.
 int clampGainDelta(const FrameWalk &walk, int delta);
 
+// The deltas clampGainDelta lets through unchanged: [lo, hi], which always holds 0.
+struct GainRange {
+    int lo, hi;
+};
+GainRange gainDeltaRange(const FrameWalk &walk);
+
 // Adds delta (already clamped) to the global_gain of every channel stream walked.
 void applyGainDelta(uint8_t *frame, const FrameWalk &walk, int delta);
 
@@ -24,6 +30,31 @@ struct GainResult {
     int applied = 0;
 };
 GainResult changeFrameGain(uint8_t *frame, size_t size, const AacConfig &cfg, int delta);
+
+// What gain changes need of each frame of a source, kept from the one walk of each frame
+// when the source is indexed, so that writing never walks a frame again.
+class FrameGainIndex {
+public:
+    // Appends the next frame, whose walk at depth Gains returned walkResult.
+    void add(int walkResult, const FrameWalk &walk);
+    // Appends every frame of another index.
+    void append(const FrameGainIndex &other);
+    void truncate(size_t frames);
+    size_t size() const { return m_frames.size(); }
+
+    // changeFrameGain() of frame i, given the same bytes that were walked.
+    GainResult change(size_t i, uint8_t *frame, size_t size, int delta) const;
+
+private:
+    struct Frame {
+        int32_t lo, hi;     // the frame's GainRange
+        uint32_t firstSite; // its first global_gain position in m_sites
+        uint16_t sites;
+        int16_t walkResult;
+    };
+    std::vector<Frame> m_frames;
+    std::vector<uint32_t> m_sites; // bit positions of the global_gain fields
+};
 
 // The smallest frame that decodes to silence in this configuration: one element per channel
 // element of the channel configuration, each with max_sfb = 0. Empty when the configuration

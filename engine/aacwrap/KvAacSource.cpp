@@ -7,13 +7,31 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
 
 namespace kvaac {
 
 namespace {
+
+struct FileCloser {
+    int fd;
+    ~FileCloser()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
 
 struct InputCloser {
     AVFormatContext *ic = nullptr;
@@ -43,6 +61,188 @@ bool sameAdtsLayout(const AdtsHeader &a, const AdtsHeader &b)
     return a.objectType == b.objectType && a.samplingIndex == b.samplingIndex &&
            a.channelConfig == b.channelConfig;
 }
+
+// Walks the frames on worker threads while the container is still being read. Frames are
+// independent and every batch's results are taken in frame order, so the index does not
+// depend on the threads' timing.
+//
+// The level shown and the count of frames that cannot be walked come from the container's
+// packets; the gain sites come from the file's bytes at each frame's position, which are
+// what the writer reads and edits. The two differ only where FFmpeg's ADTS parser resyncs
+// over damage and reports positions that do not hold the packet.
+class BatchWalker {
+public:
+    // cfg is read only once frames are added; fd < 0 when the file cannot be read here.
+    BatchWalker(const AacConfig &cfg, int fd) : m_cfg(cfg), m_fd(fd) {}
+    ~BatchWalker()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        for (std::thread &t : m_threads)
+            t.join();
+    }
+
+    void add(const uint8_t *raw, size_t size, int64_t pos)
+    {
+        if (!m_open)
+            m_open = std::make_unique<Batch>();
+        m_open->bytes.insert(m_open->bytes.end(), raw, raw + size);
+        m_open->frames.push_back({pos, m_open->bytes.size()});
+        if (m_open->frames.size() == kBatchFrames)
+            dispatch();
+    }
+
+    // Waits for every frame added; appends the results in frame order.
+    void finish(std::vector<uint8_t> &gains, std::vector<bool> &walked, FrameGainIndex &sites)
+    {
+        if (m_open)
+            dispatch();
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_idle.wait(lock, [this] { return m_queue.empty() && m_busy == 0; });
+        if (m_failed)
+            throw std::bad_alloc();
+        for (const std::unique_ptr<Batch> &b : m_done) {
+            gains.insert(gains.end(), b->gains.begin(), b->gains.end());
+            walked.insert(walked.end(), b->walked.begin(), b->walked.end());
+            sites.append(b->sites);
+        }
+        m_done.clear();
+    }
+
+private:
+    static constexpr size_t kBatchFrames = 256;
+    static constexpr size_t kMaxSpan = size_t(8) << 20;
+
+    struct Frame {
+        int64_t pos;
+        size_t end; // the frame's packet is bytes [previous end, end)
+    };
+    struct Batch {
+        std::vector<uint8_t> bytes;
+        std::vector<Frame> frames;
+        std::vector<uint8_t> gains;
+        std::vector<bool> walked;
+        FrameGainIndex sites;
+    };
+
+    // Reads [pos, pos + size) of the file into buf; false when it cannot be read whole.
+    bool readAt(int64_t pos, size_t size, std::vector<uint8_t> &buf) const
+    {
+        buf.resize(size);
+        size_t got = 0;
+        while (got < size) {
+            const ssize_t n = ::pread(m_fd, buf.data() + got, size - got, off_t(pos) + off_t(got));
+            if (n <= 0)
+                return false;
+            got += size_t(n);
+        }
+        return true;
+    }
+
+    void walk(Batch &b) const
+    {
+        // The file's bytes of the whole batch in one read when its frames lie close together.
+        int64_t lo = INT64_MAX, hi = 0;
+        size_t begin = 0;
+        for (const Frame &f : b.frames) {
+            lo = std::min(lo, f.pos);
+            hi = std::max(hi, f.pos + int64_t(f.end - begin));
+            begin = f.end;
+        }
+        std::vector<uint8_t> span, one;
+        const bool spanRead = m_fd >= 0 && hi > lo && size_t(hi - lo) <= kMaxSpan && readAt(lo, size_t(hi - lo), span);
+        begin = 0;
+        for (const Frame &f : b.frames) {
+            const uint8_t *raw = b.bytes.data() + begin;
+            const size_t size = f.end - begin;
+            begin = f.end;
+            FrameWalk w;
+            const int rc = walkRawFrame(raw, size, m_cfg, WalkDepth::Gains, &w);
+            b.gains.push_back(w.streams > 0 ? w.stream[0].gain : 0);
+            b.walked.push_back(rc == WalkOk);
+            const uint8_t *file = nullptr;
+            if (spanRead)
+                file = span.data() + (f.pos - lo);
+            else if (m_fd >= 0 && readAt(f.pos, size, one))
+                file = one.data();
+            if (file && std::memcmp(file, raw, size) != 0) {
+                FrameWalk fw;
+                b.sites.add(walkRawFrame(file, size, m_cfg, WalkDepth::Gains, &fw), fw);
+            } else {
+                b.sites.add(rc, w);
+            }
+        }
+    }
+
+    void dispatch()
+    {
+        // Threads start with the first full batch: a short file is walked where it is read.
+        if (!m_started && m_open->frames.size() == kBatchFrames) {
+            m_started = true;
+            const unsigned cores = std::thread::hardware_concurrency();
+            const unsigned workers = cores > 1 ? std::min(cores - 1, 7u) : 0;
+            try {
+                for (unsigned i = 0; i < workers; ++i)
+                    m_threads.emplace_back([this] { work(); });
+            } catch (const std::system_error &) {
+                // fewer threads, or none: the walk is the same
+            }
+        }
+        if (m_threads.empty()) {
+            walk(*m_open);
+            m_done.push_back(std::move(m_open));
+            return;
+        }
+        std::unique_lock<std::mutex> lock(m_mutex);
+        // Bounded read-ahead: the reader waits while the workers are far behind.
+        m_idle.wait(lock, [this] { return m_queue.size() < 4 * m_threads.size(); });
+        m_done.push_back(std::move(m_open));
+        m_queue.push_back(m_done.back().get());
+        lock.unlock();
+        m_wake.notify_one();
+    }
+
+    void work()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+            if (m_stop)
+                return;
+            Batch *b = m_queue.front();
+            m_queue.pop_front();
+            ++m_busy;
+            lock.unlock();
+            bool failed = false;
+            try {
+                walk(*b);
+            } catch (const std::bad_alloc &) {
+                failed = true;
+            }
+            std::vector<uint8_t>().swap(b->bytes);
+            lock.lock();
+            m_failed = m_failed || failed;
+            --m_busy;
+            m_idle.notify_all();
+        }
+    }
+
+    const AacConfig &m_cfg;
+    const int m_fd;
+    bool m_started = false;
+    std::unique_ptr<Batch> m_open;
+    std::vector<std::unique_ptr<Batch>> m_done; // every batch handed out, in frame order
+    std::vector<std::thread> m_threads;
+    std::mutex m_mutex;
+    std::condition_variable m_wake, m_idle;
+    std::deque<Batch *> m_queue;
+    int m_busy = 0;
+    bool m_failed = false;
+    bool m_stop = false;
+};
 
 } // namespace
 
@@ -84,6 +284,9 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
 
     AdtsHeader first;
     int64_t lastDuration = 0;
+    const FileCloser file{::open(path, O_RDONLY | O_CLOEXEC)};
+    BatchWalker walker(src->cfg, file.fd);
+    std::vector<bool> foreignFrames;
     // A run of ADTS frames of another layout: damage, unless they all share one layout
     // for long enough (or to the end), which is a change of format that ends the index.
     constexpr size_t kChangeRun = 8;
@@ -176,21 +379,25 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
                                ? av_rescale_q(in.pkt->duration, st->time_base, AVRational{1, rate})
                                : 0;
         }
-        // The writer changes the gain of a frame it can walk this far and copies any
-        // other as it is: such frames are counted for the report.
-        FrameWalk walk;
-        const bool walked = walkRawFrame(raw, size, src->cfg, WalkDepth::Gains, &walk) == WalkOk;
-        res.gains.push_back(walk.streams > 0 ? walk.stream[0].gain : 0);
+        walker.add(raw, size, pos);
         src->frames.push_back({pos, uint32_t(size)});
-        res.untouched.push_back(foreign || !walked);
+        foreignFrames.push_back(foreign);
         av_packet_unref(in.pkt);
         if (runStart != SIZE_MAX && runLayout >= 0 && src->frames.size() - runStart >= kChangeRun)
             break;
     }
+    // The writer changes the gain of a frame it can walk this far and copies any other as
+    // it is: such frames are counted for the report.
+    std::vector<bool> walked;
+    walker.finish(res.gains, walked, src->gainSites);
+    res.untouched.resize(src->frames.size());
+    for (size_t i = 0; i < res.untouched.size(); ++i)
+        res.untouched[i] = foreignFrames[i] || !walked[i];
     if (runStart != SIZE_MAX && runLayout >= 0 && src->frames.size() - runStart >= kChangeRunAtEnd) {
         res.cutAtFrame = int64_t(runStart);
         res.cutAtOffset = src->frames[runStart].pos;
         src->frames.resize(runStart);
+        src->gainSites.truncate(runStart);
         res.gains.resize(runStart);
         res.untouched.resize(runStart);
     }

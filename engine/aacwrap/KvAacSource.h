@@ -1,6 +1,7 @@
 #pragma once
 // An indexed AAC source file: configuration and where each raw frame lies in the file.
 #include "AacConfig.h"
+#include "AacFrameEdit.h"
 #include "KvAacInfoMap.h"
 #include "KvAacWrap.h"
 
@@ -27,6 +28,8 @@ struct Source {
     int64_t primingSamples = 0;
     // Duration of the last frame when the MP4 trims the stream's end, else 0.
     int64_t lastFrameSamples = 0;
+    // One entry per frame, from the walk at indexing.
+    FrameGainIndex gainSites;
 };
 
 struct ScanResult {

@@ -204,7 +204,11 @@ int Writer::writeNext(int gainDelta, bool silenced, uint8_t *out, int capacity, 
     if (const int rc = readFrame(run.source, index))
         return rc;
     // A frame the walker cannot follow keeps its original level rather than being lost.
-    changeFrameGain(m_frame.data(), m_frame.size(), run.source->cfg, gainDelta);
+    const Source &src = *run.source;
+    if (size_t(index) < src.gainSites.size())
+        src.gainSites.change(size_t(index), m_frame.data(), m_frame.size(), gainDelta);
+    else
+        changeFrameGain(m_frame.data(), m_frame.size(), src.cfg, gainDelta);
     const bool sourceEnd = index + 1 == int64_t(run.source->frames.size());
     return emit(m_frame.data(), m_frame.size(), out, capacity, outLength,
                 sourceEnd ? run.source->lastFrameSamples : 0);

@@ -85,6 +85,64 @@ protected:
         import.waitForFinished(20000);
     }
 
+    // The window's picture as raw pixels, to tell whether it changed.
+    QByteArray windowPixels(const QString &window) const
+    {
+        QProcess import;
+        import.setProcessEnvironment(x->environment());
+        import.start("/usr/bin/import", {"-window", window, "-depth", "8", "rgb:-"});
+        import.waitForFinished(20000);
+        return import.readAllStandardOutput();
+    }
+
+    // Waits until the window's picture holds still: two pictures a moment
+    // apart are the same. With `before`, the picture must also differ from it,
+    // so that what was asked of the program has been drawn.
+    bool waitForStillPicture(const QString &window, const QByteArray &before = QByteArray(),
+                             int timeoutMs = 60000) const
+    {
+        QByteArray last;
+        return waitFor(
+            [&] {
+                const QByteArray now = windowPixels(window);
+                const bool still = !now.isEmpty() && now == last && now != before;
+                last = now;
+                if (!still)
+                    QThread::msleep(250);
+                return still;
+            },
+            timeoutMs);
+    }
+
+    // Keys to the window, then waits until it has drawn their effect.
+    bool keysUntilDrawn(const QString &window, const QStringList &k, int timeoutMs = 60000) const
+    {
+        const QByteArray before = windowPixels(window);
+        return x->sendKeys(window, k) && waitForStillPicture(window, before, timeoutMs);
+    }
+
+    // A left click at a point of the window (window coordinates).
+    bool click(const QString &window, int x0, int y0) const
+    {
+        int code = 0;
+        x->xdotool({"mousemove", "--sync", "--window", window, QString::number(x0), QString::number(y0), "click", "1"},
+                   &code);
+        return code == 0;
+    }
+
+    // Waits until no mapped window's title matches.
+    bool waitForNoWindow(const QString &title, int timeoutMs = 30000) const
+    {
+        return waitFor(
+            [&] {
+                const bool shown = x->hasWindow(title);
+                if (shown)
+                    QThread::msleep(100);
+                return !shown;
+            },
+            timeoutMs);
+    }
+
     // Waits until the file exists and its size stays put.
     static bool waitForFile(const QString &path, int timeoutMs = 30000)
     {

@@ -100,23 +100,25 @@ TEST_F(ControllerState, OpenAndCloseAnnounceInOrder)
     model->setFragmentList(kvSilentDocument(1000));
     controller->refreshDocumentState();
     // The count, then what it enables: track capabilities, time texts,
-    // boundaries; then the fragments flag; then the format.
+    // boundaries, saving; then the fragments flag; then the format.
     EXPECT_EQ(r.take(), QStringList({"totalFramesChanged(1000)", "canSetTrackStartChanged(true)",
                                      "canSplitTrackChanged(true)", "playPositionTimeChanged(0:00:00.00)",
                                      "currentSelectionTimeChanged(00.00)", "nextEditPointChanged(1000)",
-                                     "hasFragmentsChanged(true)", "audioTypeChanged(mp3)"}));
+                                     "canSaveDirtyProjectChanged(true)", "hasFragmentsChanged(true)",
+                                     "audioTypeChanged(mp3)"}));
 
     controller->setScrollFrame(500);
     r.take();
     controller->closeProject(true, false);
     const QStringList log = r.take();
     // The position goes back to 0 of an empty document, with what it
-    // refreshes; then the count and the fragments flag; then the views
-    // recompute.
+    // refreshes; then the count, nothing left to save and the fragments
+    // flag; then the views recompute.
     const QStringList expected = {"canSetTrackStartChanged(false)", "canSplitTrackChanged(false)",
                                   "playPositionTimeChanged()", "currentSelectionTimeChanged()",
                                   "previousEditPointChanged(-1)", "nextEditPointChanged(-1)",
-                                  "scrollFrameChanged(0)", "totalFramesChanged(0)", "hasFragmentsChanged(false)"};
+                                  "scrollFrameChanged(0)", "totalFramesChanged(0)",
+                                  "canSaveDirtyProjectChanged(false)", "hasFragmentsChanged(false)"};
     QStringList said;
     for (const QString &s : log)
         if (expected.contains(s) || s == "calcViews")
@@ -158,15 +160,20 @@ TEST_F(ControllerState, StatusAndFileNameFollowTheDocument)
 TEST_F(ControllerState, PlayStateAnnouncesPlayingOnlyWhenItFlips)
 {
     open(100);
+    ASSERT_TRUE(controller->canSaveDirtyProject()) << "an untitled document can be saved";
     Recorder r(controller.get());
+    // Saving is closed while playing; it is announced before the play state,
+    // so that the window's rules see both when the play state arrives.
     controller->setPlayState(1);
-    EXPECT_EQ(r.take(), QStringList({"playStateChanged(1)", "isPlayingChanged(true)"}));
+    EXPECT_EQ(r.take(), QStringList({"canSaveDirtyProjectChanged(false)", "playStateChanged(1)",
+                                     "isPlayingChanged(true)"}));
     controller->setPlayState(2);
     EXPECT_EQ(r.take(), QStringList({"playStateChanged(2)"}));
     controller->setPlayState(2);
     EXPECT_EQ(r.take(), QStringList());
     controller->setPlayState(3);
-    EXPECT_EQ(r.take(), QStringList({"playStateChanged(3)", "isPlayingChanged(false)"}));
+    EXPECT_EQ(r.take(), QStringList({"canSaveDirtyProjectChanged(true)", "playStateChanged(3)",
+                                     "isPlayingChanged(false)"}));
     EXPECT_FALSE(controller->isPlaying());
 
     // While playing the position keeps its fraction and publishes whole
@@ -181,11 +188,21 @@ TEST_F(ControllerState, PlayStateAnnouncesPlayingOnlyWhenItFlips)
     controller->setPlayState(3);
     EXPECT_EQ(controller->dbScrollFrame(), 10.0);
     const QStringList paused = r.take();
-    ASSERT_GE(paused.size(), 3);
-    EXPECT_EQ(paused.mid(paused.size() - 3),
-              QStringList({"scrollFrameChanged(10)", "playStateChanged(3)", "isPlayingChanged(false)"}));
+    ASSERT_GE(paused.size(), 4);
+    EXPECT_EQ(paused.mid(paused.size() - 4),
+              QStringList({"scrollFrameChanged(10)", "canSaveDirtyProjectChanged(true)", "playStateChanged(3)",
+                           "isPlayingChanged(false)"}));
     controller->updateScrollFrame(20.75);
     EXPECT_EQ(controller->dbScrollFrame(), 20.0) << "idle positions are whole frames";
+
+    // Stopping from play opens saving again, announced before the state.
+    controller->setPlayState(1);
+    r.take();
+    controller->stop();
+    const QStringList stopped = r.take();
+    ASSERT_GE(stopped.size(), 3);
+    EXPECT_EQ(stopped.mid(stopped.size() - 3), QStringList({"canSaveDirtyProjectChanged(true)", "playStateChanged(0)",
+                                                            "isPlayingChanged(false)"}));
 }
 
 TEST_F(ControllerState, LeavingThePlayedSelectionPlaysOn)

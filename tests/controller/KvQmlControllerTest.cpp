@@ -307,12 +307,14 @@ TEST_F(Controller, OpeningAndClosingPublishTheDocument)
     Recorder r(&c);
     m.setFragmentList(kvSilentDocument(1000));
     c.refreshDocumentState();
-    // The count, then the track state, time texts and boundaries it enables,
-    // the fragments flag and the format.
+    // The count, then the track state, time texts and boundaries it enables
+    // and whether an untitled document can be saved; then the fragments flag
+    // and the format.
     EXPECT_EQ(r.take(), QStringList({"totalFramesChanged(1000)", "canSetTrackStartChanged(true)",
                                      "canSplitTrackChanged(true)", "playPositionTimeChanged(0:00:00.00)",
                                      "currentSelectionTimeChanged(00.00)", "nextEditPointChanged(1000)",
-                                     "hasFragmentsChanged(true)", "audioTypeChanged(mp3)"}));
+                                     "canSaveDirtyProjectChanged(true)", "hasFragmentsChanged(true)",
+                                     "audioTypeChanged(mp3)"}));
 
     c.setSelectionStart(10);
     c.setSelectionEnd(20);
