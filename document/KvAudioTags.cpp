@@ -140,9 +140,10 @@ bool copyTagsAndArtwork(const KvTagInfo &record, const QString &path)
     const QString native = QDir::toNativeSeparators(path);
     TagLib::FileRef ref(QFile::encodeName(native).constData(), true,
                         TagLib::AudioProperties::Average);
-    // A file whose tags cannot be written has not received them.
+    // A file whose tags cannot be written has not received them; with nothing
+    // to write nothing was lost (an ADTS stream has no place for tags).
     if (ref.isNull() || !ref.tag())
-        return false;
+        return record == KvTagInfo();
     TagLib::Tag *tag = ref.tag();
     tag->setTitle(tagString(record.title));
     tag->setArtist(tagString(record.artist));

@@ -9,7 +9,7 @@
 // is therefore read as from a slow medium: a preloaded library holds back
 // every read of it (tests/support/kv-slow-read.c).
 #include "KvProgramTest.h"
-#include "KvPulseServer.h"
+#include "KvPulseSession.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,6 @@
 #include <QRegularExpression>
 #include <QThread>
 
-#include <cstdlib>
 #include <functional>
 
 namespace {
@@ -69,11 +68,11 @@ protected:
     }
 
     // Reads of the long file run at no more than the given rate.
-    void readSlowly(qint64 bytesPerSecond)
+    void readSlowly(QProcessEnvironment &env, qint64 bytesPerSecond) const
     {
-        programEnvironment.insert("LD_PRELOAD", KV_SLOW_READ_LIB);
-        programEnvironment.insert("KV_SLOW_READ_MATCH", QFileInfo(file).fileName());
-        programEnvironment.insert("KV_SLOW_READ_BYTES_PER_SEC", QString::number(bytesPerSecond));
+        env.insert("LD_PRELOAD", KV_SLOW_READ_LIB);
+        env.insert("KV_SLOW_READ_MATCH", QFileInfo(file).fileName());
+        env.insert("KV_SLOW_READ_BYTES_PER_SEC", QString::number(bytesPerSecond));
     }
 
     // The window's picture as the X server holds it; null when it is gone.
@@ -165,14 +164,14 @@ protected:
 
 TEST_F(LongFileTest, OpensWithProgressScrollsAndPlaysWithoutFreezing)
 {
-    kvtest::PulseServer pulse(240);
-    const QString why = pulse.start();
-    if (!why.isEmpty())
-        GTEST_SKIP() << "PulseAudio cannot start here (" << why.toStdString() << ")";
-    programEnvironment.insert("PULSE_SERVER", pulse.address());
+    kvtest::PulseSession pulse;
+    if (!pulse.isRunning())
+        GTEST_SKIP() << "PulseAudio cannot start here";
+    QProcessEnvironment env;
+    env.insert("PULSE_SERVER", pulse.address());
     // About four seconds of reading.
-    readSlowly(kFileBytesPerSecondSlow);
-    start({"-e", file});
+    readSlowly(env, kFileBytesPerSecondSlow);
+    start({"-e", file}, env);
 
     // Indexing: the progress window shows and keeps repainting its busy bar,
     // which only a window whose event loop runs does.
@@ -221,32 +220,20 @@ TEST_F(LongFileTest, OpensWithProgressScrollsAndPlaysWithoutFreezing)
 
     // Playing from the start: sound reaches the sink and the position runs.
     ASSERT_TRUE(x->sendKeys(window, {"Home"}));
-    kvtest::TempDir dir;
-    QProcess recorder;
-    recorder.setStandardOutputFile(dir.file("monitor.raw"));
-    recorder.start("timeout", {"30", "parec", "--server=" + pulse.address(), "-d", "kvnull.monitor", "--raw",
-                               "--format=s16le", "--rate=44100", "--channels=2"});
-    ASSERT_TRUE(recorder.waitForStarted(5000));
     ASSERT_TRUE(x->sendKeys(window, {"space"}));
     QThread::msleep(2500);
     screenshot("long-5-playing");
     const QString firstText = positionText(window);
-    QThread::msleep(2000);
+    const int peak = pulse.peakOfNext(2000);
     const QString secondText = positionText(window);
+    screenshot("long-6-still-playing");
     const double first = seconds(firstText);
     const double second = seconds(secondText);
-    screenshot("long-6-still-playing");
-    kvtest::PulseServer::stop(recorder);
     EXPECT_GT(first, 0.0) << "no position text while playing: '" << firstText.toStdString() << "'";
     EXPECT_GT(second, first) << "the play position did not advance: '" << firstText.toStdString() << "', then '"
                              << secondText.toStdString() << "'";
     EXPECT_LT(second, 600.0);
-
-    const QByteArray heard = kvtest::readFile(dir.file("monitor.raw"));
-    int loud = 0;
-    for (int i = 0; i + 1 < heard.size(); i += 2)
-        loud += std::abs(int(qint16(quint8(heard[i]) | (quint8(heard[i + 1]) << 8)))) > 500;
-    EXPECT_GT(loud / (2 * 44100.0), 1.0) << heard.size() << " bytes recorded from the sink";
+    EXPECT_GT(peak, 1000) << "the sink heard nothing";
 
     // Quitting while it plays asks nothing: the file was only looked at.
     ASSERT_TRUE(x->sendKeys(window, {"ctrl+q"}));
@@ -257,8 +244,9 @@ TEST_F(LongFileTest, OpensWithProgressScrollsAndPlaysWithoutFreezing)
 TEST_F(LongFileTest, EscapeWhileIndexingCancelsTheOpenAndTheReading)
 {
     // Reading the whole file would take about a minute.
-    readSlowly(1000 * 1000);
-    start({"-e", file});
+    QProcessEnvironment env;
+    readSlowly(env, 1000 * 1000);
+    start({"-e", file}, env);
     const QString progress = x->waitForWindow(progressTitle);
     ASSERT_FALSE(progress.isEmpty()) << "no progress window while the file was indexed";
     screenshot("long-cancel-1-indexing");

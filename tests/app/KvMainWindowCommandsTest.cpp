@@ -541,6 +541,44 @@ TEST_F(MainWindowCommandsTest, NoDropWhilePlayingButWhilePaused)
     }
 }
 
+// ---- Closing ----
+
+TEST_F(MainWindowCommandsTest, ClosingWithUnsavedChangesKeepsTheWindowUnlessTheChangesMayGo)
+{
+    struct Row {
+        const char *what;
+        QList<int> answers;  // the save question, then anything it leads to
+        bool closes;
+    };
+    const Row rows[] = {
+        {"Cancel", {KvUi::Cancel}, false},
+        // Yes to saving an untitled project asks for a name; no name, no close.
+        {"Yes, then no name", {KvUi::Yes}, false},
+        {"No", {KvUi::No}, true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        QSettings().clear();
+        ui.messages.clear();
+        ui.answers = row.answers;
+        ui.saveAnswers.clear();
+        MainWindow window;
+        setDocument(window, 100);
+        window.documentModel()->undoStack()->push(new QUndoCommand("edit"));
+        window.show();
+
+        EXPECT_EQ(window.close(), row.closes);
+        EXPECT_EQ(window.isVisible(), !row.closes);
+        ASSERT_EQ(ui.messages.size(), 1) << "only the save question, never whether to exit";
+        EXPECT_EQ(ui.messages.at(0).text, "Save changes to untitled project?");
+        EXPECT_EQ(ui.messages.at(0).buttons, KvUi::Yes | KvUi::No | KvUi::Cancel);
+        EXPECT_EQ(ui.messages.at(0).defaultButton, KvUi::Cancel);
+        EXPECT_EQ(window.appController()->totalFrames(), 100.0) << "the document stays until the window goes";
+        EXPECT_EQ(QSettings().contains("MainWindow/Settings/size"), row.closes)
+            << "the window's settings are written only when it closes";
+    }
+}
+
 // ---- Conversion ----
 
 TEST_F(MainWindowCommandsTest, ConversionHandsOverTheWholeDocumentTheSelectionOrOnePiecePerTrack)

@@ -7,11 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QProcessEnvironment>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QThread>
 
+#include <functional>
 #include <memory>
 
 namespace kvtest {
@@ -42,12 +45,12 @@ protected:
         return std::make_unique<QSettings>(settingsPath(), QSettings::IniFormat);
     }
 
-    void start(const QStringList &args)
+    // extraEnvironment adds to or overrides the caller's environment, e.g. PULSE_SERVER.
+    void start(const QStringList &args, const QProcessEnvironment &extraEnvironment = QProcessEnvironment())
     {
         QProcessEnvironment env = x->environment();
         env.insert("XDG_CONFIG_HOME", config.path());
-        for (const QString &name : programEnvironment.keys())
-            env.insert(name, programEnvironment.value(name));
+        env.insert(extraEnvironment);
         program.setProcessEnvironment(env);
         program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         program.start(KV_APP_PATH, args);
@@ -70,6 +73,43 @@ protected:
         ASSERT_FALSE(window.isEmpty()) << "no window " << title.toStdString();
         ASSERT_TRUE(x->sendKeys(window, k));
         QThread::msleep(settleMs);
+    }
+
+    // The text of the message box in the window, as a person copies it: a
+    // click on the text, select all, copy. Empty when it could not be copied.
+    QString messageText(const QString &window)
+    {
+        // What an earlier box left on the clipboard is not this box's text.
+        const QString before = x->clipboard();
+        QString text;
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            // The text starts right of the box's icon, on its first line.
+            x->click(window, 70, 20);
+            x->sendKeys(window, {"ctrl+a", "ctrl+c"});
+            if (poll([&] { return (text = x->clipboard()) != before && !text.isEmpty(); }, 2000))
+                return text;
+        }
+        return text;
+    }
+
+    // True when no window whose title matches shows within timeoutMs; for
+    // what must not come, so the whole time is waited.
+    bool staysAway(const QString &title, int timeoutMs = 3000) const
+    {
+        return !poll([&] { return x->hasWindow(title); }, timeoutMs);
+    }
+
+    // Asks pred every intervalMs until it holds (true) or timeoutMs pass (false).
+    static bool poll(const std::function<bool()> &pred, int timeoutMs, int intervalMs = 200)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!pred()) {
+            if (clock.elapsed() > timeoutMs)
+                return false;
+            QThread::msleep(intervalMs);
+        }
+        return true;
     }
 
     // With KV_SCREENSHOT_DIR set, keeps a picture of the whole screen.
@@ -161,8 +201,6 @@ protected:
 
     static XSession *x;
     TempDir config;
-    // Further variables for the program started next (audio server, preloads).
-    QProcessEnvironment programEnvironment;
     QProcess program;
 };
 

@@ -2,7 +2,6 @@
 // sink, recorded back from the sink's monitor. Skipped when no PulseAudio server can start.
 #include "AudioTestUtil.h"
 #include "KvQtAudioOutput.h"
-#include "KvPulseServer.h"
 #include "KvTestSupport.h"
 #include "PlaybackTestSupport.h"
 
@@ -21,7 +20,67 @@ using namespace kvplaytest;
 namespace {
 // Every program this test starts runs under timeout(1): nothing outlives a crashed test.
 constexpr const char *kLimitSeconds = "60";
-using kvtest::PulseServer;
+
+class PulseServer {
+public:
+    // Empty on success, else why the server is not there.
+    QString start()
+    {
+        if (QStandardPathsFindExecutable("pulseaudio").isEmpty())
+            return "the pulseaudio program is not installed";
+        QDir(m_dir.path()).mkpath("pulse");
+        m_socket = m_dir.file("pulse/native");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", m_dir.path());
+        env.insert("HOME", m_dir.path());
+        m_server.setProcessEnvironment(env);
+        m_server.setProcessChannelMode(QProcess::MergedChannels);
+        m_server.start("timeout", {kLimitSeconds, "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
+                                   "--use-pid-file=no", "--log-target=stderr",
+                                   "-L", "module-null-sink sink_name=kvnull rate=44100 channels=2",
+                                   "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + m_socket});
+        if (!m_server.waitForStarted(5000))
+            return "pulseaudio did not start: " + m_server.errorString();
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 8000) {
+            if (m_server.state() != QProcess::Running)
+                return "pulseaudio exited: " + QString::fromLocal8Bit(m_server.readAll()).trimmed();
+            QByteArray out;
+            if (QFile::exists(m_socket) &&
+                kvtest::runProgram("timeout", {"5", "pactl", "--server=" + address(), "info"}, &out) == 0)
+                return QString();
+            QThread::msleep(100);
+        }
+        return "pulseaudio did not answer: " + QString::fromLocal8Bit(m_server.readAll()).trimmed();
+    }
+    QString address() const { return "unix:" + m_socket; }
+    ~PulseServer() { stop(m_server); }
+
+    static void stop(QProcess &p)
+    {
+        if (p.state() == QProcess::NotRunning)
+            return;
+        p.terminate();  // SIGTERM to its PID
+        if (!p.waitForFinished(3000)) {
+            p.kill();
+            p.waitForFinished(3000);
+        }
+    }
+
+private:
+    static QString QStandardPathsFindExecutable(const QString &name)
+    {
+        for (const QString &dir : QProcessEnvironment::systemEnvironment().value("PATH").split(':'))
+            if (QFileInfo(dir + "/" + name).isExecutable())
+                return dir + "/" + name;
+        return QString();
+    }
+
+    kvtest::TempDir m_dir;
+    QString m_socket;
+    QProcess m_server;
+};
 } // namespace
 
 TEST(PulseSmoke, TwoSecondsPlayThroughQtOnAPulseAudioNullSink)

@@ -83,4 +83,32 @@ bool XSession::sendKeys(const QString &window, const QStringList &keys) const
     return code == 0;
 }
 
+bool XSession::typeText(const QString &window, const QString &text) const
+{
+    int code = 0;
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window, QStringLiteral("type"),
+             QStringLiteral("--delay"), QStringLiteral("20"), text},
+            &code);
+    return code == 0;
+}
+
+bool XSession::click(const QString &window, int x, int y, int button) const
+{
+    int code = 0;
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window, QString::number(x), QString::number(y),
+             QStringLiteral("click"), QString::number(button)},
+            &code);
+    return code == 0;
+}
+
+QString XSession::clipboard() const
+{
+    QProcess p;
+    p.setProcessEnvironment(environment());
+    p.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+    if (!p.waitForStarted() || !p.waitForFinished(10000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
 } // namespace kvtest

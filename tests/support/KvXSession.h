@@ -30,6 +30,12 @@ public:
     // Gives the window the keyboard focus and types the keys (xdotool names,
     // e.g. "ctrl+q", "Escape").
     bool sendKeys(const QString &window, const QStringList &keys) const;
+    // Gives the window the focus and types the text as a person would.
+    bool typeText(const QString &window, const QString &text) const;
+    // A mouse click at (x, y) inside the window; button 1 left, 3 right.
+    bool click(const QString &window, int x, int y, int button = 1) const;
+    // The text on this display's clipboard; empty when nobody holds one.
+    QString clipboard() const;
 
 private:
     QProcess m_server;
