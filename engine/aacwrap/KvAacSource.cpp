@@ -8,6 +8,7 @@ extern "C" {
 }
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -277,11 +278,98 @@ private:
     bool m_stop = false;
 };
 
+// The configuration of an ADTS stream, from its first frame.
+AacConfig adtsConfig(const AdtsHeader &h, const uint8_t *raw, size_t size)
+{
+    AacConfig cfg = configFromAdts(h);
+    if (cfg.channels == 0)
+        cfg.channels = channelsFromLeadingPce(raw, size);
+    return cfg;
+}
+
+// A plain ADTS file is indexed straight from its bytes: frames of one layout back to back
+// from the first byte to the last, each with one raw block and no CRC. FFmpeg's demuxer
+// and parser give exactly these frames for such a file, at several times the cost. False,
+// with nothing kept, for any other file, which then goes through FFmpeg.
+bool scanPlainAdts(const char *path, KvAacCancelFn cancel, ScanResult &res)
+{
+    constexpr size_t kMinFrames = 16; // FFmpeg's probe is sure of longer runs only
+    constexpr size_t kChunk = size_t(1) << 20;
+    if (!path || !*path)
+        return false;
+    const FileCloser file{::open(path, O_RDONLY | O_CLOEXEC)};
+    struct stat st;
+    if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    const int64_t fileSize = int64_t(st.st_size);
+    if (fileSize < int64_t(kMinFrames) * (kAdtsHeaderSize + 1))
+        return false;
+    auto src = std::make_shared<Source>();
+    src->path = path;
+    src->container = ContainerAdts;
+    src->frames.reserve(size_t(std::min<int64_t>(fileSize / 128, int64_t(1) << 24)));
+    BatchWalker walker(src->cfg, file.fd);
+    std::vector<uint8_t> buf(kChunk + kAdtsMaxFrame); // file bytes [bufPos, bufPos + filled)
+    int64_t bufPos = 0;
+    size_t filled = 0;
+    AdtsHeader first;
+    for (int64_t pos = 0, n = 0; pos < fileSize; ++n) {
+        if (cancel && (n & 63) == 0 && cancel()) {
+            res = ScanResult();
+            res.error = KV_AAC_E_CANCELLED;
+            return true;
+        }
+        size_t at = size_t(pos - bufPos);
+        if (filled - at < size_t(kAdtsMaxFrame) && bufPos + int64_t(filled) < fileSize) {
+            std::memmove(buf.data(), buf.data() + at, filled - at);
+            filled -= at;
+            bufPos = pos;
+            at = 0;
+            while (filled < buf.size() && bufPos + int64_t(filled) < fileSize) {
+                const ssize_t got = ::pread(file.fd, buf.data() + filled, buf.size() - filled,
+                                            off_t(bufPos) + off_t(filled));
+                if (got <= 0)
+                    return false;
+                filled += size_t(got);
+            }
+        }
+        const uint8_t *p = buf.data() + at;
+        AdtsHeader h;
+        if (!parseAdtsHeader(p, filled - at, &h) || h.headerSize != kAdtsHeaderSize || h.rawBlocks != 1 ||
+            h.frameLength <= h.headerSize || size_t(h.frameLength) > filled - at)
+            return false;
+        const uint8_t *raw = p + kAdtsHeaderSize;
+        const size_t size = size_t(h.frameLength - kAdtsHeaderSize);
+        if (n == 0) {
+            first = h;
+            src->cfg = adtsConfig(h, raw, size);
+            if (!walkerSupports(src->cfg) || src->cfg.channels <= 0)
+                return false;
+        } else if (!sameAdtsLayout(h, first)) {
+            return false;
+        }
+        walker.add(raw, size, pos + kAdtsHeaderSize);
+        src->frames.push_back({pos + kAdtsHeaderSize, uint32_t(size)});
+        pos += h.frameLength;
+    }
+    if (src->frames.size() < kMinFrames)
+        return false;
+    std::vector<bool> walked;
+    walker.finish(res.gains, walked, src->gainSites);
+    res.untouched.resize(walked.size());
+    for (size_t i = 0; i < walked.size(); ++i)
+        res.untouched[i] = !walked[i];
+    res.source = std::move(src);
+    return true;
+}
+
 } // namespace
 
 ScanResult scanSource(const char *path, KvAacCancelFn cancel)
 {
     ScanResult res;
+    if (scanPlainAdts(path, cancel, res))
+        return res;
     InputCloser in;
     if (!path || !*path || !in.pkt || avformat_open_input(&in.ic, path, nullptr, nullptr) < 0) {
         res.error = KV_AAC_E_OPEN;
@@ -377,9 +465,7 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
             pos += int64_t(header);
             if (src->frames.empty()) {
                 first = h;
-                src->cfg = configFromAdts(h);
-                if (src->cfg.channels == 0)
-                    src->cfg.channels = channelsFromLeadingPce(raw, size);
+                src->cfg = adtsConfig(h, raw, size);
             }
             if (!foreign) {
                 runStart = SIZE_MAX;
