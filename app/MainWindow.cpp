@@ -7,6 +7,7 @@
 #include <KvAboutDlg.h>
 #include <KvAudioFragmentList.h>
 #include <KvConnect.h>
+#include <KvControllerSupport.h>
 #include <KvConvert.h>
 #include <KvEngineFactories.h>
 #include <KvFileInfoUndo.h>
@@ -1318,7 +1319,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (controller->isPlaying())
+    if (controller->isPlaying() || documentLocked())
         return;
     if (event->mimeData()->hasFormat(QStringLiteral("text/uri-list")))
         event->acceptProposedAction();
@@ -1326,6 +1327,12 @@ void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 
 void MainWindow::dropEvent(QDropEvent *event)
 {
+    // A drop is no key or click: it also arrives while a command that holds
+    // the document's lock lets the window repaint (an export). Such a drop
+    // is refused; one that is taken holds the lock while it opens, as Open does.
+    KvEditLock lock(&model->mutex());
+    if (!lock)
+        return;
     const QMimeData *data = event->mimeData();
     if (!controller->isPlaying() && data->hasUrls() && !data->urls().isEmpty()) {
         QStringList paths;
@@ -1345,6 +1352,14 @@ void MainWindow::dropEvent(QDropEvent *event)
             openFiles(paths);
     }
     event->acceptProposedAction();
+}
+
+bool MainWindow::documentLocked() const
+{
+    if (!model->mutex().tryLock())
+        return true;
+    model->mutex().unlock();
+    return false;
 }
 
 bool MainWindow::event(QEvent *event)

@@ -201,6 +201,8 @@ protected:
 
 private:
     bool gestureEvent(QGestureEvent *event);
+    // A command holds the document's lock (it lets the window repaint meanwhile).
+    bool documentLocked() const;
     // Hands a key to the frame editor panel; true when the panel took it.
     bool forwardToPanel(QKeyEvent *event);
     // The transport actions: play, pause, stop, loop, the ends and the tracks.

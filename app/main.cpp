@@ -86,7 +86,9 @@ int main(int argc, char *argv[])
                     app.mainWindow->on_actionPlay_triggered();
             }
         }
-        exitCode = app.exec();
+        // The window can be closed while the named file is still being
+        // opened; that quit came before the event loop and would be lost.
+        exitCode = app.mainWindow->isVisible() ? app.exec() : 0;
     }
 
     delete app.mainWindow;

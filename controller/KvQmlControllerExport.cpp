@@ -152,7 +152,10 @@ bool KvQmlController::exportFileUrl(QUrl fileNameUrl, bool saveSelection, bool p
         list = list->copyRange(m_selectionStart, m_selectionEnd - m_selectionStart);
     }
     KvPrepareRepack(list);
-    QCoreApplication::processEvents();
+    // Repaints what the file dialog uncovered. Keys and clicks wait until the
+    // file is written: they could reach commands that change the document
+    // without taking its lock (the tag editors, closing the window).
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     // The engine refuses a file this program reads (a source of the document
     // or of its undo history) and writes under a temporary name first.
     const QString error = saveDocumentFile(list, path);

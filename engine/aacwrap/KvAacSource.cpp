@@ -87,8 +87,14 @@ public:
 
     void add(const uint8_t *raw, size_t size, int64_t pos)
     {
-        if (!m_open)
+        if (!m_open) {
             m_open = std::make_unique<Batch>();
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (!m_spare.empty()) { // a buffer already grown and paged in
+                m_open->bytes.swap(m_spare.back());
+                m_spare.pop_back();
+            }
+        }
         m_open->bytes.insert(m_open->bytes.end(), raw, raw + size);
         m_open->frames.push_back({pos, m_open->bytes.size()});
         if (m_open->frames.size() == kBatchFrames)
@@ -104,6 +110,14 @@ public:
         m_idle.wait(lock, [this] { return m_queue.empty() && m_busy == 0; });
         if (m_failed)
             throw std::bad_alloc();
+        size_t frames = 0, streams = 0;
+        for (const std::unique_ptr<Batch> &b : m_done) {
+            frames += b->frames.size();
+            streams += b->sites.siteCount();
+        }
+        gains.reserve(gains.size() + frames);
+        walked.reserve(walked.size() + frames);
+        sites.reserve(sites.size() + frames, sites.siteCount() + streams);
         for (const std::unique_ptr<Batch> &b : m_done) {
             gains.insert(gains.end(), b->gains.begin(), b->gains.end());
             walked.insert(walked.end(), b->walked.begin(), b->walked.end());
@@ -142,7 +156,8 @@ private:
         return true;
     }
 
-    void walk(Batch &b) const
+    // scratch: the file's bytes of the batch, kept by the caller from batch to batch.
+    void walk(Batch &b, std::vector<uint8_t> &span) const
     {
         // The file's bytes of the whole batch in one read when its frames lie close together.
         int64_t lo = INT64_MAX, hi = 0;
@@ -152,7 +167,7 @@ private:
             hi = std::max(hi, f.pos + int64_t(f.end - begin));
             begin = f.end;
         }
-        std::vector<uint8_t> span, one;
+        std::vector<uint8_t> one;
         const bool spanRead = m_fd >= 0 && hi > lo && size_t(hi - lo) <= kMaxSpan && readAt(lo, size_t(hi - lo), span);
         begin = 0;
         for (const Frame &f : b.frames) {
@@ -192,7 +207,11 @@ private:
             }
         }
         if (m_threads.empty()) {
-            walk(*m_open);
+            walk(*m_open, m_scratch);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                recycle(*m_open);
+            }
             m_done.push_back(std::move(m_open));
             return;
         }
@@ -205,8 +224,20 @@ private:
         m_wake.notify_one();
     }
 
+    // Under the lock.
+    void recycle(Batch &b)
+    {
+        b.bytes.clear();
+        try {
+            m_spare.push_back(std::move(b.bytes));
+        } catch (const std::bad_alloc &) {
+            std::vector<uint8_t>().swap(b.bytes);
+        }
+    }
+
     void work()
     {
+        std::vector<uint8_t> scratch;
         std::unique_lock<std::mutex> lock(m_mutex);
         for (;;) {
             m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
@@ -218,12 +249,12 @@ private:
             lock.unlock();
             bool failed = false;
             try {
-                walk(*b);
+                walk(*b, scratch);
             } catch (const std::bad_alloc &) {
                 failed = true;
             }
-            std::vector<uint8_t>().swap(b->bytes);
             lock.lock();
+            recycle(*b);
             m_failed = m_failed || failed;
             --m_busy;
             m_idle.notify_all();
@@ -234,6 +265,8 @@ private:
     const int m_fd;
     bool m_started = false;
     std::unique_ptr<Batch> m_open;
+    std::vector<uint8_t> m_scratch;
+    std::vector<std::vector<uint8_t>> m_spare; // walked batches' byte buffers, for reuse
     std::vector<std::unique_ptr<Batch>> m_done; // every batch handed out, in frame order
     std::vector<std::thread> m_threads;
     std::mutex m_mutex;
@@ -287,6 +320,12 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
     const FileCloser file{::open(path, O_RDONLY | O_CLOEXEC)};
     BatchWalker walker(src->cfg, file.fd);
     std::vector<bool> foreignFrames;
+    // Room for every frame at once: the MP4 counts them; an ADTS file is guessed at from its
+    // size (only the pages used are ever touched).
+    const int64_t counted = in.ic->streams[streamIndex]->nb_frames;
+    const int64_t fileSize = in.ic->pb ? avio_size(in.ic->pb) : -1;
+    const int64_t expected = counted > 0 ? counted : fileSize > 0 ? fileSize / 128 : 0;
+    src->frames.reserve(size_t(std::clamp<int64_t>(expected, 0, int64_t(1) << 24)));
     // A run of ADTS frames of another layout: damage, unless they all share one layout
     // for long enough (or to the end), which is a change of format that ends the index.
     constexpr size_t kChangeRun = 8;
