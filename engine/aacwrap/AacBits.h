@@ -21,6 +21,10 @@ public:
         const uint64_t w = load64(m_pos >> 3) << (m_pos & 7);
         return uint32_t(w >> (64 - n));
     }
+    // At least the next 57 bits, first bit in the word's top bit.
+    uint64_t window() const { return load64(m_pos >> 3) << (m_pos & 7); }
+    static constexpr int kWindowBits = 57;
+
     uint32_t read(int n)
     {
         const uint32_t v = peek(n);

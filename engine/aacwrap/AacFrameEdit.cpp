@@ -83,6 +83,12 @@ void FrameGainIndex::append(const FrameGainIndex &other)
     }
 }
 
+void FrameGainIndex::reserve(size_t frames, size_t sites)
+{
+    m_frames.reserve(frames);
+    m_sites.reserve(sites);
+}
+
 void FrameGainIndex::truncate(size_t frames)
 {
     if (frames >= m_frames.size())

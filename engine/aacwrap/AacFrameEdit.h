@@ -40,7 +40,9 @@ public:
     // Appends every frame of another index.
     void append(const FrameGainIndex &other);
     void truncate(size_t frames);
+    void reserve(size_t frames, size_t sites);
     size_t size() const { return m_frames.size(); }
+    size_t siteCount() const { return m_sites.size(); }
 
     // changeFrameGain() of frame i, given the same bytes that were walked.
     GainResult change(size_t i, uint8_t *frame, size_t size, int delta) const;

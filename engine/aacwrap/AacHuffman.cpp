@@ -60,6 +60,7 @@ struct SpectralBooks {
     std::array<uint8_t, 289> aux[12]{};
     std::array<uint8_t, 289> signs[12]{};
     std::vector<HuffDecoder> decoders;
+    std::vector<SpectralRun> runs[12];
 
     SpectralBooks()
     {
@@ -83,6 +84,30 @@ struct SpectralBooks {
                 signs[b][size_t(i)] = uint8_t(nsign);
             }
             decoders.emplace_back(kHuffBooks[b], aux[b].data(), signs[b].data(), 9);
+            buildRuns(b);
+        }
+    }
+
+    void buildRuns(int b)
+    {
+        constexpr uint32_t n = 1u << kSpectralRunBits;
+        runs[b].resize(n);
+        for (uint32_t v = 0; v < n; ++v) {
+            const uint32_t top = v << (32 - kSpectralRunBits);
+            const uint8_t bytes[4] = {uint8_t(top >> 24), uint8_t(top >> 16), uint8_t(top >> 8), uint8_t(top)};
+            BitReader br(bytes, sizeof bytes);
+            SpectralRun run{0, 0};
+            for (;;) {
+                uint8_t esc = 0;
+                // The books are complete codes: every bit pattern decodes. What the window
+                // cuts short is read on in zeros and refused by its length.
+                decoders.back().decode(br, &esc);
+                if (br.pos() > size_t(kSpectralRunBits) || esc)
+                    break;
+                ++run.units;
+                run.bits = uint8_t(br.pos());
+            }
+            runs[b][v] = run;
         }
     }
 };
@@ -102,5 +127,7 @@ const HuffDecoder &scalefactorDecoder()
 }
 
 const HuffDecoder &spectralDecoder(int book) { return spectralBooks().decoders[size_t(book)]; }
+
+const SpectralRun *spectralRuns(int book) { return spectralBooks().runs[size_t(book)].data(); }
 
 } // namespace kvaac

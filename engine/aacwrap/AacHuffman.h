@@ -62,4 +62,15 @@ const HuffDecoder &scalefactorDecoder();
 // bit 1: second).
 const HuffDecoder &spectralDecoder(int book);
 
+// Spectral data is only skipped while walking, so the next kSpectralRunBits bits tell at once
+// how many whole units (a codeword with its sign bits) they hold and how long those are.
+// Book 11 units with an escape end a run before them: their escape sequences follow.
+struct SpectralRun {
+    uint8_t units; // 0: the first unit is longer than the window
+    uint8_t bits;
+};
+constexpr int kSpectralRunBits = 11;
+// Book 1..11: a table of 1 << kSpectralRunBits runs.
+const SpectralRun *spectralRuns(int book);
+
 } // namespace kvaac

@@ -356,24 +356,36 @@ int Walker::spectralData(const IcsInfo &ics, const uint8_t cb[8][64])
                 const int coefs = (ics.bands.offsets[end] - ics.bands.offsets[b]) * ics.groupLen[g];
                 const int dim = book <= 4 ? 4 : 2;
                 const HuffDecoder &dec = spectralDecoder(book);
-                if (book != ESC_HCB) {
-                    for (int k = 0; k < coefs; k += dim)
-                        if (dec.decode(m_br) < 0)
-                            return WalkInvalid;
-                } else {
-                    for (int k = 0; k < coefs; k += dim) {
-                        uint8_t esc;
-                        if (dec.decode(m_br, &esc) < 0)
-                            return WalkInvalid;
-                        for (; esc; esc >>= 1) {
-                            if (!(esc & 1))
-                                continue;
-                            const uint32_t ones = ~m_br.peek(9) & 0x1ffu;
-                            if (ones == 0)
-                                return WalkInvalid; // escape prefix longer than 8
-                            const int n = 8 - (31 - __builtin_clz(ones));
-                            m_br.skip(size_t(n) + 1 + size_t(n) + 4);
-                        }
+                const SpectralRun *runs = spectralRuns(book);
+                for (int units = coefs / dim; units > 0;) {
+                    // Whole runs straight from a register while it holds a full window.
+                    uint64_t w = m_br.window();
+                    int used = 0;
+                    SpectralRun run{0, 0};
+                    while (units > 0 && used <= BitReader::kWindowBits - kSpectralRunBits) {
+                        run = runs[w >> (64 - kSpectralRunBits)];
+                        if (!run.units || run.units > units)
+                            break;
+                        w <<= run.bits;
+                        used += run.bits;
+                        units -= run.units;
+                    }
+                    m_br.skip(size_t(used));
+                    if (units == 0 || used > BitReader::kWindowBits - kSpectralRunBits)
+                        continue;
+                    // One unit on its own: a long codeword, an escape, or the section's end.
+                    uint8_t esc = 0;
+                    if (dec.decode(m_br, &esc) < 0)
+                        return WalkInvalid;
+                    --units;
+                    for (; esc; esc >>= 1) {
+                        if (!(esc & 1))
+                            continue;
+                        const uint32_t ones = ~m_br.peek(9) & 0x1ffu;
+                        if (ones == 0)
+                            return WalkInvalid; // escape prefix longer than 8
+                        const int n = 8 - (31 - __builtin_clz(ones));
+                        m_br.skip(size_t(n) + 1 + size_t(n) + 4);
                     }
                 }
                 // The reader reads zeros past the end and the loop is bounded by the band

@@ -8,6 +8,7 @@ extern "C" {
 }
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -87,8 +88,14 @@ public:
 
     void add(const uint8_t *raw, size_t size, int64_t pos)
     {
-        if (!m_open)
+        if (!m_open) {
             m_open = std::make_unique<Batch>();
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (!m_spare.empty()) { // a buffer already grown and paged in
+                m_open->bytes.swap(m_spare.back());
+                m_spare.pop_back();
+            }
+        }
         m_open->bytes.insert(m_open->bytes.end(), raw, raw + size);
         m_open->frames.push_back({pos, m_open->bytes.size()});
         if (m_open->frames.size() == kBatchFrames)
@@ -104,6 +111,14 @@ public:
         m_idle.wait(lock, [this] { return m_queue.empty() && m_busy == 0; });
         if (m_failed)
             throw std::bad_alloc();
+        size_t frames = 0, streams = 0;
+        for (const std::unique_ptr<Batch> &b : m_done) {
+            frames += b->frames.size();
+            streams += b->sites.siteCount();
+        }
+        gains.reserve(gains.size() + frames);
+        walked.reserve(walked.size() + frames);
+        sites.reserve(sites.size() + frames, sites.siteCount() + streams);
         for (const std::unique_ptr<Batch> &b : m_done) {
             gains.insert(gains.end(), b->gains.begin(), b->gains.end());
             walked.insert(walked.end(), b->walked.begin(), b->walked.end());
@@ -142,7 +157,8 @@ private:
         return true;
     }
 
-    void walk(Batch &b) const
+    // scratch: the file's bytes of the batch, kept by the caller from batch to batch.
+    void walk(Batch &b, std::vector<uint8_t> &span) const
     {
         // The file's bytes of the whole batch in one read when its frames lie close together.
         int64_t lo = INT64_MAX, hi = 0;
@@ -152,7 +168,7 @@ private:
             hi = std::max(hi, f.pos + int64_t(f.end - begin));
             begin = f.end;
         }
-        std::vector<uint8_t> span, one;
+        std::vector<uint8_t> one;
         const bool spanRead = m_fd >= 0 && hi > lo && size_t(hi - lo) <= kMaxSpan && readAt(lo, size_t(hi - lo), span);
         begin = 0;
         for (const Frame &f : b.frames) {
@@ -192,7 +208,11 @@ private:
             }
         }
         if (m_threads.empty()) {
-            walk(*m_open);
+            walk(*m_open, m_scratch);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                recycle(*m_open);
+            }
             m_done.push_back(std::move(m_open));
             return;
         }
@@ -205,8 +225,20 @@ private:
         m_wake.notify_one();
     }
 
+    // Under the lock.
+    void recycle(Batch &b)
+    {
+        b.bytes.clear();
+        try {
+            m_spare.push_back(std::move(b.bytes));
+        } catch (const std::bad_alloc &) {
+            std::vector<uint8_t>().swap(b.bytes);
+        }
+    }
+
     void work()
     {
+        std::vector<uint8_t> scratch;
         std::unique_lock<std::mutex> lock(m_mutex);
         for (;;) {
             m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
@@ -218,12 +250,12 @@ private:
             lock.unlock();
             bool failed = false;
             try {
-                walk(*b);
+                walk(*b, scratch);
             } catch (const std::bad_alloc &) {
                 failed = true;
             }
-            std::vector<uint8_t>().swap(b->bytes);
             lock.lock();
+            recycle(*b);
             m_failed = m_failed || failed;
             --m_busy;
             m_idle.notify_all();
@@ -234,6 +266,8 @@ private:
     const int m_fd;
     bool m_started = false;
     std::unique_ptr<Batch> m_open;
+    std::vector<uint8_t> m_scratch;
+    std::vector<std::vector<uint8_t>> m_spare; // walked batches' byte buffers, for reuse
     std::vector<std::unique_ptr<Batch>> m_done; // every batch handed out, in frame order
     std::vector<std::thread> m_threads;
     std::mutex m_mutex;
@@ -244,11 +278,98 @@ private:
     bool m_stop = false;
 };
 
+// The configuration of an ADTS stream, from its first frame.
+AacConfig adtsConfig(const AdtsHeader &h, const uint8_t *raw, size_t size)
+{
+    AacConfig cfg = configFromAdts(h);
+    if (cfg.channels == 0)
+        cfg.channels = channelsFromLeadingPce(raw, size);
+    return cfg;
+}
+
+// A plain ADTS file is indexed straight from its bytes: frames of one layout back to back
+// from the first byte to the last, each with one raw block and no CRC. FFmpeg's demuxer
+// and parser give exactly these frames for such a file, at several times the cost. False,
+// with nothing kept, for any other file, which then goes through FFmpeg.
+bool scanPlainAdts(const char *path, KvAacCancelFn cancel, ScanResult &res)
+{
+    constexpr size_t kMinFrames = 16; // FFmpeg's probe is sure of longer runs only
+    constexpr size_t kChunk = size_t(1) << 20;
+    if (!path || !*path)
+        return false;
+    const FileCloser file{::open(path, O_RDONLY | O_CLOEXEC)};
+    struct stat st;
+    if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    const int64_t fileSize = int64_t(st.st_size);
+    if (fileSize < int64_t(kMinFrames) * (kAdtsHeaderSize + 1))
+        return false;
+    auto src = std::make_shared<Source>();
+    src->path = path;
+    src->container = ContainerAdts;
+    src->frames.reserve(size_t(std::min<int64_t>(fileSize / 128, int64_t(1) << 24)));
+    BatchWalker walker(src->cfg, file.fd);
+    std::vector<uint8_t> buf(kChunk + kAdtsMaxFrame); // file bytes [bufPos, bufPos + filled)
+    int64_t bufPos = 0;
+    size_t filled = 0;
+    AdtsHeader first;
+    for (int64_t pos = 0, n = 0; pos < fileSize; ++n) {
+        if (cancel && (n & 63) == 0 && cancel()) {
+            res = ScanResult();
+            res.error = KV_AAC_E_CANCELLED;
+            return true;
+        }
+        size_t at = size_t(pos - bufPos);
+        if (filled - at < size_t(kAdtsMaxFrame) && bufPos + int64_t(filled) < fileSize) {
+            std::memmove(buf.data(), buf.data() + at, filled - at);
+            filled -= at;
+            bufPos = pos;
+            at = 0;
+            while (filled < buf.size() && bufPos + int64_t(filled) < fileSize) {
+                const ssize_t got = ::pread(file.fd, buf.data() + filled, buf.size() - filled,
+                                            off_t(bufPos) + off_t(filled));
+                if (got <= 0)
+                    return false;
+                filled += size_t(got);
+            }
+        }
+        const uint8_t *p = buf.data() + at;
+        AdtsHeader h;
+        if (!parseAdtsHeader(p, filled - at, &h) || h.headerSize != kAdtsHeaderSize || h.rawBlocks != 1 ||
+            h.frameLength <= h.headerSize || size_t(h.frameLength) > filled - at)
+            return false;
+        const uint8_t *raw = p + kAdtsHeaderSize;
+        const size_t size = size_t(h.frameLength - kAdtsHeaderSize);
+        if (n == 0) {
+            first = h;
+            src->cfg = adtsConfig(h, raw, size);
+            if (!walkerSupports(src->cfg) || src->cfg.channels <= 0)
+                return false;
+        } else if (!sameAdtsLayout(h, first)) {
+            return false;
+        }
+        walker.add(raw, size, pos + kAdtsHeaderSize);
+        src->frames.push_back({pos + kAdtsHeaderSize, uint32_t(size)});
+        pos += h.frameLength;
+    }
+    if (src->frames.size() < kMinFrames)
+        return false;
+    std::vector<bool> walked;
+    walker.finish(res.gains, walked, src->gainSites);
+    res.untouched.resize(walked.size());
+    for (size_t i = 0; i < walked.size(); ++i)
+        res.untouched[i] = !walked[i];
+    res.source = std::move(src);
+    return true;
+}
+
 } // namespace
 
 ScanResult scanSource(const char *path, KvAacCancelFn cancel)
 {
     ScanResult res;
+    if (scanPlainAdts(path, cancel, res))
+        return res;
     InputCloser in;
     if (!path || !*path || !in.pkt || avformat_open_input(&in.ic, path, nullptr, nullptr) < 0) {
         res.error = KV_AAC_E_OPEN;
@@ -287,6 +408,12 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
     const FileCloser file{::open(path, O_RDONLY | O_CLOEXEC)};
     BatchWalker walker(src->cfg, file.fd);
     std::vector<bool> foreignFrames;
+    // Room for every frame at once: the MP4 counts them; an ADTS file is guessed at from its
+    // size (only the pages used are ever touched).
+    const int64_t counted = in.ic->streams[streamIndex]->nb_frames;
+    const int64_t fileSize = in.ic->pb ? avio_size(in.ic->pb) : -1;
+    const int64_t expected = counted > 0 ? counted : fileSize > 0 ? fileSize / 128 : 0;
+    src->frames.reserve(size_t(std::clamp<int64_t>(expected, 0, int64_t(1) << 24)));
     // A run of ADTS frames of another layout: damage, unless they all share one layout
     // for long enough (or to the end), which is a change of format that ends the index.
     constexpr size_t kChangeRun = 8;
@@ -338,9 +465,7 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
             pos += int64_t(header);
             if (src->frames.empty()) {
                 first = h;
-                src->cfg = configFromAdts(h);
-                if (src->cfg.channels == 0)
-                    src->cfg.channels = channelsFromLeadingPce(raw, size);
+                src->cfg = adtsConfig(h, raw, size);
             }
             if (!foreign) {
                 runStart = SIZE_MAX;

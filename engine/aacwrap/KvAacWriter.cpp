@@ -151,7 +151,10 @@ int Writer::emit(const uint8_t *data, size_t size, uint8_t *out, int capacity, i
         return KV_AAC_E_WRITE;
     if (m_pending && writePending(false) < 0)
         return KV_AAC_E_WRITE;
-    m_pendingData.assign(data, data + size);
+    if (data == m_frame.data() && size == m_frame.size())
+        m_pendingData.swap(m_frame); // the frame just read: no copy
+    else
+        m_pendingData.assign(data, data + size);
     m_pending = true;
     m_pendingTrimmed = trimmedDuration;
     return KV_AAC_FRAME;

@@ -84,6 +84,18 @@ protected:
         return QString();
     }
 
+    // The one box that reports a failure: its text, a picture of it, OK, and
+    // no second box after it.
+    void expectOneFailureBox(const QString &text, const QString &shot)
+    {
+        const QString critical = box();
+        ASSERT_FALSE(critical.isEmpty());
+        EXPECT_EQ(messageText(critical), text);
+        screenshot(shot);
+        ASSERT_TRUE(x->sendKeys(critical, {"Return"}));
+        EXPECT_TRUE(staysAway(boxTitle)) << "the failure was reported twice, or play was retried";
+    }
+
     bool soundWithin(const kvtest::PulseSession &pulse, int timeoutMs) const
     {
         return poll([&] { return pulse.peakOfNext(500) > audiblePeak; }, timeoutMs, 0);
@@ -165,24 +177,14 @@ TEST_F(StartupWiringTest, SoundServerThatWentAwayRaisesTheCriticalBoxAtPlay)
     // The program hears of it on its own sound thread; nothing outside shows when.
     QThread::msleep(1500);
     ASSERT_TRUE(x->sendKeys(window, {"ctrl+p"}));
-    const QString critical = box();
-    ASSERT_FALSE(critical.isEmpty());
-    EXPECT_EQ(messageText(critical), "Unable to open the audio output device.");
-    screenshot("critical-sound-server-gone");
-    ASSERT_TRUE(x->sendKeys(critical, {"Return"}));
-    EXPECT_TRUE(staysAway(boxTitle)) << "the failure was reported twice";
+    expectOneFailureBox("Unable to open the audio output device.", "critical-sound-server-gone");
     quit();
 }
 
 TEST_F(StartupWiringTest, NoSoundServerRaisesTheCriticalBoxWhenTheSongStarts)
 {
     start({kvtest::fixture("cbr128_joint.mp3")}, noSound);
-    const QString critical = box();
-    ASSERT_FALSE(critical.isEmpty());
-    EXPECT_EQ(messageText(critical), "Unable to open output audio device.");
-    screenshot("critical-no-sound-server");
-    ASSERT_TRUE(x->sendKeys(critical, {"Return"}));
-    EXPECT_TRUE(staysAway(boxTitle)) << "the failure was reported twice, or play was retried";
+    expectOneFailureBox("Unable to open output audio device.", "critical-no-sound-server");
     quit();
 }
 

@@ -56,16 +56,7 @@ PulseSession::PulseSession()
 
 PulseSession::~PulseSession() { stop(); }
 
-void PulseSession::stop()
-{
-    if (m_server.state() != QProcess::NotRunning) {
-        m_server.terminate();
-        if (!m_server.waitForFinished(10000)) {
-            m_server.kill();
-            m_server.waitForFinished();
-        }
-    }
-}
+void PulseSession::stop() { endProcess(m_server, 10000); }
 
 QProcessEnvironment PulseSession::clientEnvironment() const
 {

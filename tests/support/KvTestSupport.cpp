@@ -57,6 +57,17 @@ int runProgram(const QString &program, const QStringList &args, QByteArray *out,
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
+void endProcess(QProcess &process, int graceMs)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(graceMs)) {
+        process.kill();
+        process.waitForFinished();
+    }
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile f(path);

@@ -5,6 +5,8 @@
 
 #include <functional>
 
+class QProcess;
+
 namespace kvtest {
 
 // Folder of the generated audio fixtures (build tree).
@@ -29,6 +31,9 @@ private:
 // collects standard output.
 int runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr,
                QByteArray *err = nullptr, int timeoutMs = 120000);
+
+// Asks a process to end, and ends it when it has not within graceMs.
+void endProcess(QProcess &process, int graceMs = 5000);
 
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &data);

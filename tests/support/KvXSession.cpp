@@ -1,5 +1,7 @@
 #include "KvXSession.h"
 
+#include "KvTestSupport.h"
+
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -25,16 +27,7 @@ XSession::XSession(QSize screen)
         m_display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
 }
 
-XSession::~XSession()
-{
-    if (m_server.state() != QProcess::NotRunning) {
-        m_server.terminate();
-        if (!m_server.waitForFinished(5000)) {
-            m_server.kill();
-            m_server.waitForFinished();
-        }
-    }
-}
+XSession::~XSession() { endProcess(m_server); }
 
 QProcessEnvironment XSession::environment() const
 {
