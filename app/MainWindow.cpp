@@ -138,6 +138,10 @@ MainWindow::MainWindow(QWidget *parent)
 
     TrackInfoUpdated();
     playStateChanged(controller->playState());
+    // Select All, the zoom keys and Scale View follow only the fragment rules:
+    // without them the window's first picture, painted before the full
+    // refresh at start-up, offers them with no document.
+    HasFragmentsChanged(controller->hasFragments());
 
     canPasteFlag = false;
     hasTracks = false;
