@@ -89,6 +89,12 @@ void FrameGainIndex::reserve(size_t frames, size_t sites)
     m_sites.reserve(sites);
 }
 
+void FrameGainIndex::clear()
+{
+    m_frames.clear();
+    m_sites.clear();
+}
+
 void FrameGainIndex::truncate(size_t frames)
 {
     if (frames >= m_frames.size())

@@ -41,6 +41,7 @@ public:
     void append(const FrameGainIndex &other);
     void truncate(size_t frames);
     void reserve(size_t frames, size_t sites);
+    void clear(); // keeps the memory
     size_t size() const { return m_frames.size(); }
     size_t siteCount() const { return m_sites.size(); }
 

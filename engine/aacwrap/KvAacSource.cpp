@@ -74,7 +74,8 @@ bool sameAdtsLayout(const AdtsHeader &a, const AdtsHeader &b)
 // over damage and reports positions that do not hold the packet.
 class BatchWalker {
 public:
-    // cfg is read only once frames are added; fd < 0 when the file cannot be read here.
+    // cfg is read only once frames are added. fd: the file, to read frames added by position
+    // and to check packets against; -1 when the frames handed over are the file's own bytes.
     BatchWalker(const AacConfig &cfg, int fd) : m_cfg(cfg), m_fd(fd) {}
     ~BatchWalker()
     {
@@ -89,14 +90,7 @@ public:
 
     void add(const uint8_t *raw, size_t size, int64_t pos)
     {
-        if (!m_open) {
-            m_open = std::make_unique<Batch>();
-            std::lock_guard<std::mutex> lock(m_mutex);
-            if (!m_spare.empty()) { // a buffer already grown and paged in
-                m_open->bytes.swap(m_spare.back());
-                m_spare.pop_back();
-            }
-        }
+        open();
         m_open->bytes.insert(m_open->bytes.end(), raw, raw + size);
         m_open->frames.push_back({pos, m_open->bytes.size()});
         if (m_open->frames.size() == kBatchFrames)
@@ -106,8 +100,7 @@ public:
     // A frame that is read from the file by the walker itself.
     void addAt(int64_t pos, size_t size)
     {
-        if (!m_open)
-            m_open = std::make_unique<Batch>();
+        open();
         m_open->frames.push_back({pos, (m_open->frames.empty() ? 0 : m_open->frames.back().end) + size});
         if (m_open->frames.size() == kBatchFrames)
             dispatch();
@@ -119,23 +112,15 @@ public:
         if (m_open)
             dispatch();
         std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_queue.empty()) // the reader is done: it walks too
+            walkNext(lock, m_scratch);
         m_idle.wait(lock, [this] { return m_queue.empty() && m_busy == 0; });
+        takeWalked();
         if (m_failed)
             throw std::bad_alloc();
-        size_t frames = 0, streams = 0;
-        for (const std::unique_ptr<Batch> &b : m_done) {
-            frames += b->frames.size();
-            streams += b->sites.siteCount();
-        }
-        gains.reserve(gains.size() + frames);
-        walked.reserve(walked.size() + frames);
-        sites.reserve(sites.size() + frames, sites.siteCount() + streams);
-        for (const std::unique_ptr<Batch> &b : m_done) {
-            gains.insert(gains.end(), b->gains.begin(), b->gains.end());
-            walked.insert(walked.end(), b->walked.begin(), b->walked.end());
-            sites.append(b->sites);
-        }
-        m_done.clear();
+        gains.insert(gains.end(), m_gains.begin(), m_gains.end());
+        walked.insert(walked.end(), m_walked.begin(), m_walked.end());
+        sites.append(m_sites);
     }
 
 private:
@@ -152,6 +137,7 @@ private:
         std::vector<uint8_t> gains;
         std::vector<bool> walked;
         FrameGainIndex sites;
+        bool walkedAll = false;
     };
 
     // Reads [pos, pos + size) of the file into buf; false when it cannot be read whole.
@@ -168,7 +154,7 @@ private:
         return true;
     }
 
-    // scratch: the file's bytes of the batch, kept by the caller from batch to batch.
+    // span: scratch for the file's bytes of the batch, kept by the caller from batch to batch.
     void walk(Batch &b, std::vector<uint8_t> &span) const
     {
         // The file's bytes of the whole batch in one read when its frames lie close together.
@@ -207,6 +193,40 @@ private:
         }
     }
 
+    void open()
+    {
+        if (m_open)
+            return;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_spare.empty()) { // one already grown and paged in
+            m_open = std::move(m_spare.back());
+            m_spare.pop_back();
+        } else {
+            m_open = std::make_unique<Batch>();
+            m_open->frames.reserve(kBatchFrames);
+        }
+    }
+
+    // Under the lock: the results of the batches walked at the front, in frame order; their
+    // buffers go back for reuse.
+    void takeWalked()
+    {
+        while (!m_done.empty() && m_done.front()->walkedAll) {
+            std::unique_ptr<Batch> b = std::move(m_done.front());
+            m_done.pop_front();
+            m_gains.insert(m_gains.end(), b->gains.begin(), b->gains.end());
+            m_walked.insert(m_walked.end(), b->walked.begin(), b->walked.end());
+            m_sites.append(b->sites);
+            b->bytes.clear();
+            b->frames.clear();
+            b->gains.clear();
+            b->walked.clear();
+            b->sites.clear();
+            b->walkedAll = false;
+            m_spare.push_back(std::move(b));
+        }
+    }
+
     void dispatch()
     {
         // Threads start with the first full batch: a short file is walked where it is read.
@@ -223,31 +243,41 @@ private:
         }
         if (m_threads.empty()) {
             walk(*m_open, m_scratch);
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                recycle(*m_open);
-            }
+            m_open->walkedAll = true;
+            std::lock_guard<std::mutex> lock(m_mutex);
             m_done.push_back(std::move(m_open));
+            takeWalked();
             return;
         }
         std::unique_lock<std::mutex> lock(m_mutex);
-        // Bounded read-ahead: the reader waits while the workers are far behind.
-        m_idle.wait(lock, [this] { return m_queue.size() < 4 * m_threads.size(); });
+        // Bounded read-ahead: while the workers are far behind, the reader walks.
+        while (m_queue.size() >= 4 * m_threads.size())
+            walkNext(lock, m_scratch);
         m_done.push_back(std::move(m_open));
         m_queue.push_back(m_done.back().get());
+        takeWalked();
         lock.unlock();
         m_wake.notify_one();
     }
 
-    // Under the lock.
-    void recycle(Batch &b)
+    // Under the lock, which it lets go while walking: walks the next queued batch.
+    void walkNext(std::unique_lock<std::mutex> &lock, std::vector<uint8_t> &scratch)
     {
-        b.bytes.clear();
+        Batch *b = m_queue.front();
+        m_queue.pop_front();
+        ++m_busy;
+        lock.unlock();
+        bool failed = false;
         try {
-            m_spare.push_back(std::move(b.bytes));
+            walk(*b, scratch);
         } catch (const std::bad_alloc &) {
-            std::vector<uint8_t>().swap(b.bytes);
+            failed = true;
         }
+        lock.lock();
+        b->walkedAll = true;
+        m_failed = m_failed || failed;
+        --m_busy;
+        m_idle.notify_all();
     }
 
     void work()
@@ -258,21 +288,7 @@ private:
             m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
             if (m_stop)
                 return;
-            Batch *b = m_queue.front();
-            m_queue.pop_front();
-            ++m_busy;
-            lock.unlock();
-            bool failed = false;
-            try {
-                walk(*b, scratch);
-            } catch (const std::bad_alloc &) {
-                failed = true;
-            }
-            lock.lock();
-            recycle(*b);
-            m_failed = m_failed || failed;
-            --m_busy;
-            m_idle.notify_all();
+            walkNext(lock, scratch);
         }
     }
 
@@ -281,8 +297,11 @@ private:
     bool m_started = false;
     std::unique_ptr<Batch> m_open;
     std::vector<uint8_t> m_scratch;
-    std::vector<std::vector<uint8_t>> m_spare; // walked batches' byte buffers, for reuse
-    std::vector<std::unique_ptr<Batch>> m_done; // every batch handed out, in frame order
+    std::deque<std::unique_ptr<Batch>> m_done; // batches handed out and not yet taken, in order
+    std::vector<std::unique_ptr<Batch>> m_spare;
+    std::vector<uint8_t> m_gains;
+    std::vector<bool> m_walked;
+    FrameGainIndex m_sites;
     std::vector<std::thread> m_threads;
     std::mutex m_mutex;
     std::condition_variable m_wake, m_idle;
@@ -322,7 +341,7 @@ bool scanPlainAdts(const char *path, KvAacCancelFn cancel, ScanResult &res)
     src->path = path;
     src->container = ContainerAdts;
     src->frames.reserve(size_t(std::min<int64_t>(fileSize / 128, int64_t(1) << 24)));
-    BatchWalker walker(src->cfg, file.fd);
+    BatchWalker walker(src->cfg, -1); // the frames handed over are the file's own bytes
     std::vector<uint8_t> buf(kChunk + kAdtsMaxFrame); // file bytes [bufPos, bufPos + filled)
     int64_t bufPos = 0;
     size_t filled = 0;
