@@ -20,6 +20,7 @@ extern "C" {
 #include <new>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace kvaac {
 
@@ -102,6 +103,16 @@ public:
             dispatch();
     }
 
+    // A frame that is read from the file by the walker itself.
+    void addAt(int64_t pos, size_t size)
+    {
+        if (!m_open)
+            m_open = std::make_unique<Batch>();
+        m_open->frames.push_back({pos, (m_open->frames.empty() ? 0 : m_open->frames.back().end) + size});
+        if (m_open->frames.size() == kBatchFrames)
+            dispatch();
+    }
+
     // Waits for every frame added; appends the results in frame order.
     void finish(std::vector<uint8_t> &gains, std::vector<bool> &walked, FrameGainIndex &sites)
     {
@@ -171,20 +182,23 @@ private:
         std::vector<uint8_t> one;
         const bool spanRead = m_fd >= 0 && hi > lo && size_t(hi - lo) <= kMaxSpan && readAt(lo, size_t(hi - lo), span);
         begin = 0;
+        const bool fromFile = b.bytes.empty();
         for (const Frame &f : b.frames) {
-            const uint8_t *raw = b.bytes.data() + begin;
             const size_t size = f.end - begin;
+            const uint8_t *raw = fromFile ? nullptr : b.bytes.data() + begin;
             begin = f.end;
-            FrameWalk w;
-            const int rc = walkRawFrame(raw, size, m_cfg, WalkDepth::Gains, &w);
-            b.gains.push_back(w.streams > 0 ? w.stream[0].gain : 0);
-            b.walked.push_back(rc == WalkOk);
             const uint8_t *file = nullptr;
             if (spanRead)
                 file = span.data() + (f.pos - lo);
             else if (m_fd >= 0 && readAt(f.pos, size, one))
                 file = one.data();
-            if (file && std::memcmp(file, raw, size) != 0) {
+            if (fromFile)
+                raw = file;
+            FrameWalk w;
+            const int rc = raw ? walkRawFrame(raw, size, m_cfg, WalkDepth::Gains, &w) : WalkOverrun;
+            b.gains.push_back(w.streams > 0 ? w.stream[0].gain : 0);
+            b.walked.push_back(rc == WalkOk);
+            if (file && file != raw && std::memcmp(file, raw, size) != 0) {
                 FrameWalk fw;
                 b.sites.add(walkRawFrame(file, size, m_cfg, WalkDepth::Gains, &fw), fw);
             } else {
@@ -363,6 +377,46 @@ bool scanPlainAdts(const char *path, KvAacCancelFn cancel, ScanResult &res)
     return true;
 }
 
+// An MP4 track is indexed from its sample table when FFmpeg has read that table whole (not a
+// fragmented file) and it holds nothing FFmpeg's packets would differ from: one frame per
+// entry, in time order, none to be discarded, all inside the file, the first packet read
+// agreeing with the first entry. The walkers then read the frames from the file themselves.
+// False, with nothing added, when the packets are to be read one by one.
+bool indexFromSampleTable(AVFormatContext *ic, int streamIndex, const AVPacket *first, int64_t fileSize,
+                          Source &src, BatchWalker &walker, int64_t *lastDuration)
+{
+    AVStream *st = ic->streams[streamIndex];
+    const int n = avformat_index_get_entries_count(st);
+    if (n <= 0 || st->nb_frames != n || st->duration == AV_NOPTS_VALUE || fileSize <= 0 ||
+        first->stream_index != streamIndex || !walkerSupports(src.cfg) || src.cfg.channels <= 0)
+        return false;
+    const AVIndexEntry *e0 = avformat_index_get_entry(st, 0);
+    if (!e0 || first->pos != e0->pos || first->size != e0->size || first->pts != e0->timestamp ||
+        first->dts != e0->timestamp)
+        return false;
+    int64_t previous = INT64_MIN;
+    for (int i = 0; i < n; ++i) {
+        const AVIndexEntry *e = avformat_index_get_entry(st, i);
+        if (!e || e->pos < 0 || e->size <= 0 || e->pos + e->size > fileSize ||
+            (e->flags & AVINDEX_DISCARD_FRAME) || e->timestamp <= previous)
+            return false;
+        previous = e->timestamp;
+    }
+    const int rate = st->codecpar->sample_rate > 0 ? st->codecpar->sample_rate : src.cfg.sampleRate;
+    if (e0->timestamp < 0)
+        src.primingSamples = av_rescale_q(-e0->timestamp, st->time_base, AVRational{1, rate});
+    // The last packet lasts to the track's end.
+    const int64_t last = st->duration - previous;
+    *lastDuration = last > 0 ? av_rescale_q(last, st->time_base, AVRational{1, rate}) : 0;
+    src.frames.reserve(size_t(n));
+    for (int i = 0; i < n; ++i) {
+        const AVIndexEntry *e = avformat_index_get_entry(st, i);
+        walker.addAt(e->pos, size_t(e->size));
+        src.frames.push_back({e->pos, uint32_t(e->size)});
+    }
+    return true;
+}
+
 } // namespace
 
 ScanResult scanSource(const char *path, KvAacCancelFn cancel)
@@ -421,12 +475,23 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
     size_t runStart = SIZE_MAX;
     int runLayout = -1;
     int readErrors = 0;
+    // The first packet is read ahead: it tells whether the sample table can stand for them all.
+    int pendingRc = 1;
+    if (src->container == ContainerMp4 && !(cancel && cancel())) {
+        pendingRc = av_read_frame(in.ic, in.pkt);
+        struct stat st;
+        if (pendingRc == 0 && file.fd >= 0 && ::fstat(file.fd, &st) == 0 &&
+            indexFromSampleTable(in.ic, streamIndex, in.pkt, int64_t(st.st_size), *src, walker, &lastDuration)) {
+            foreignFrames.assign(src->frames.size(), false);
+            pendingRc = AVERROR_EOF;
+        }
+    }
     for (int64_t n = 0;; ++n) {
         if (cancel && (n & 63) == 0 && cancel()) {
             res.error = KV_AAC_E_CANCELLED;
             return res;
         }
-        const int rc = av_read_frame(in.ic, in.pkt);
+        const int rc = pendingRc <= 0 ? std::exchange(pendingRc, 1) : av_read_frame(in.ic, in.pkt);
         if (rc == AVERROR_EOF)
             break;
         if (rc < 0) {

@@ -229,3 +229,54 @@ TEST(KvAacWrapHandles, WritersOnTwoThreadsShareASource)
     EXPECT_EQ(outs[1], file);
     close_aac_handle(s.handle);
 }
+
+// ADTS files at the edges of what is read without FFmpeg's demuxer: whatever the path, the
+// frames are FFmpeg's packets, and a copy gives those packets back unchanged (a frame cut
+// short gets a header that tells its true length).
+TEST(KvAacWrapIndex, AdtsFilesWithAndWithoutExtrasIndexAsFfmpegReadsThem)
+{
+    ASSERT_EQ(init_aac_libav_library(), 1);
+    const QByteArray plain = kvtest::readFile(kvtest::fixture("aac/clicks_stereo.aac"));
+    const AdtsStream frames = readAdts(kvtest::fixture("aac/clicks_stereo.aac"));
+    auto firstFrames = [&](int n) {
+        int bytes = 0;
+        for (int i = 0; i < n; ++i)
+            bytes += frames.frames[size_t(i)].size() + 7;
+        return plain.left(bytes);
+    };
+    const struct {
+        const char *name;
+        QByteArray bytes;
+    } cases[] = {
+        {"plain", plain},
+        {"ID3v2 tag first", QByteArray("ID3\x03\x00\x00\x00\x00\x00\x20", 10) + QByteArray(32, '\0') + plain},
+        {"ID3v1 tag last", plain + "TAG" + QByteArray(125, 'x')},
+        {"last frame cut short", plain.left(plain.size() - 100)},
+        {"ten frames", firstFrames(10)},
+        {"twenty frames", firstFrames(20)},
+    };
+    kvtest::TempDir dir;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.file("in.aac");
+        ASSERT_TRUE(kvtest::writeFile(path, c.bytes));
+        const Scan s = scan(path);
+        ASSERT_GT(s.count, 0);
+        const QStringList packets = packetDigests(path);
+        ASSERT_EQ(qsizetype(s.count), packets.size());
+        int64_t sum = 0;
+        for (int i = 0; i < packets.size(); ++i) {
+            sum += packets[i].section(' ', 0, 0).toLongLong() - 7;
+            const int32_t offset = s.entries[size_t(i)].offset;
+            ASSERT_EQ(offset, int32_t(sum)) << "frame " << i;
+        }
+        const QString out = dir.file("out.aac");
+        ASSERT_EQ(writeFile(s, out, 0, s.count), 0);
+        const QStringList copied = packetDigests(out);
+        ASSERT_EQ(copied.size(), packets.size());
+        EXPECT_EQ(copied.mid(0, packets.size() - 1), packets.mid(0, packets.size() - 1));
+        if (std::string(c.name) != "last frame cut short")
+            EXPECT_EQ(copied.last(), packets.last());
+        close_aac_handle(s.handle);
+    }
+}
