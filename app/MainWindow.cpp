@@ -306,6 +306,10 @@ void MainWindow::updateUiStateIfChanged(const DocumentStamp &before)
 
 void MainWindow::openProject(const QString &path)
 {
+    // Held as Open holds it; refused while another command holds it.
+    KvEditLock lock(&model->mutex());
+    if (!lock)
+        return;
     if (!controller->checkSaveChanges(false, false, false))
         return;
     const DocumentStamp before = documentStamp();
@@ -315,6 +319,11 @@ void MainWindow::openProject(const QString &path)
 
 void MainWindow::openFiles(const QStringList &paths)
 {
+    // Held as Open holds it, also while the files are read: a drop that
+    // comes meanwhile is refused.
+    KvEditLock lock(&model->mutex());
+    if (!lock)
+        return;
     const DocumentStamp before = documentStamp();
     controller->openFileList(paths);
     updateUiStateIfChanged(before);
@@ -1332,10 +1341,9 @@ void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 void MainWindow::dropEvent(QDropEvent *event)
 {
     // A drop is no key or click: it also arrives while a command that holds
-    // the document's lock lets the window repaint (an export). Such a drop
-    // is refused; one that is taken holds the lock while it opens, as Open does.
-    KvEditLock lock(&model->mutex());
-    if (!lock)
+    // the document's lock lets the window repaint (an export, an open). Such
+    // a drop is refused.
+    if (documentLocked())
         return;
     const QMimeData *data = event->mimeData();
     if (!controller->isPlaying() && data->hasUrls() && !data->urls().isEmpty()) {
