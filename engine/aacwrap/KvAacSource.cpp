@@ -398,8 +398,8 @@ bool scanPlainAdts(const char *path, KvAacCancelFn cancel, ScanResult &res)
 
 // An MP4 track is indexed from its sample table when FFmpeg has read that table whole (not a
 // fragmented file) and it holds nothing FFmpeg's packets would differ from: one frame per
-// entry, in time order, none to be discarded, all inside the file, the first packet read
-// agreeing with the first entry. The walkers then read the frames from the file themselves.
+// entry, in time order, all inside the file, the first packet read agreeing with the first
+// entry. (Entries an edit list hides are packets too, only flagged.) The walkers then read the frames from the file themselves.
 // False, with nothing added, when the packets are to be read one by one.
 bool indexFromSampleTable(AVFormatContext *ic, int streamIndex, const AVPacket *first, int64_t fileSize,
                           Source &src, BatchWalker &walker, int64_t *lastDuration)
@@ -416,8 +416,7 @@ bool indexFromSampleTable(AVFormatContext *ic, int streamIndex, const AVPacket *
     int64_t previous = INT64_MIN;
     for (int i = 0; i < n; ++i) {
         const AVIndexEntry *e = avformat_index_get_entry(st, i);
-        if (!e || e->pos < 0 || e->size <= 0 || e->pos + e->size > fileSize ||
-            (e->flags & AVINDEX_DISCARD_FRAME) || e->timestamp <= previous)
+        if (!e || e->pos < 0 || e->size <= 0 || e->pos + e->size > fileSize || e->timestamp <= previous)
             return false;
         previous = e->timestamp;
     }
