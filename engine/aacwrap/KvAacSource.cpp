@@ -311,6 +311,20 @@ private:
     bool m_stop = false;
 };
 
+// Whether the file holds `data` at `pos`.
+bool fileHolds(int fd, int64_t pos, const uint8_t *data, size_t size, std::vector<uint8_t> &buf)
+{
+    buf.resize(size);
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(fd, buf.data() + got, size - got, off_t(pos) + off_t(got));
+        if (n <= 0)
+            return false;
+        got += size_t(n);
+    }
+    return std::memcmp(buf.data(), data, size) == 0;
+}
+
 // The configuration of an ADTS stream, from its first frame.
 AacConfig adtsConfig(const AdtsHeader &h, const uint8_t *raw, size_t size)
 {
@@ -435,6 +449,141 @@ bool indexFromSampleTable(AVFormatContext *ic, int streamIndex, const AVPacket *
     return true;
 }
 
+// A run of ADTS frames of another layout: damage, unless they all share one layout for long
+// enough (or to the end), which is a change of format that ends the index.
+struct LayoutRun {
+    static constexpr size_t kChangeRun = 8;
+    static constexpr size_t kChangeRunAtEnd = 2;
+    size_t start = SIZE_MAX;
+    int layout = -1;
+
+    void note(bool foreign, bool usable, const AdtsHeader &h, size_t frameIndex)
+    {
+        if (!foreign) {
+            start = SIZE_MAX;
+            return;
+        }
+        const int l = usable ? (h.objectType * 16 + h.samplingIndex) * 8 + h.channelConfig : -1;
+        if (start == SIZE_MAX) {
+            start = frameIndex;
+            layout = l;
+        } else if (l != layout) {
+            layout = -1;
+        }
+    }
+    bool changed(size_t frames, size_t atLeast) const
+    {
+        return start != SIZE_MAX && layout >= 0 && frames - start >= atLeast;
+    }
+};
+
+// The index's end: the walk's results, the frames the writer copies as they are, and the
+// cut where the stream changes format.
+void finishIndex(BatchWalker &walker, std::shared_ptr<Source> src, const std::vector<bool> &foreignFrames,
+                 const LayoutRun &run, int64_t lastDuration, ScanResult &res)
+{
+    // The writer changes the gain of a frame it can walk this far and copies any other as
+    // it is: such frames are counted for the report.
+    std::vector<bool> walked;
+    walker.finish(res.gains, walked, src->gainSites);
+    res.untouched.resize(src->frames.size());
+    for (size_t i = 0; i < res.untouched.size(); ++i)
+        res.untouched[i] = foreignFrames[i] || !walked[i];
+    if (run.changed(src->frames.size(), LayoutRun::kChangeRunAtEnd)) {
+        res.cutAtFrame = int64_t(run.start);
+        res.cutAtOffset = src->frames[run.start].pos;
+        src->frames.resize(run.start);
+        src->gainSites.truncate(run.start);
+        res.gains.resize(run.start);
+        res.untouched.resize(run.start);
+    }
+    if (lastDuration > 0 && lastDuration < src->cfg.samplesPerFrame())
+        src->lastFrameSamples = lastDuration;
+    res.source = std::move(src);
+}
+
+// A damaged ADTS stream, indexed from its own headers from `start` (where FFmpeg found the
+// first frame) on. Over damage FFmpeg's parser returns packets that are not the file's bytes
+// and positions that hold other bytes, so the writer, which copies from the file, would send
+// out the wrong bytes. Here each frame is its header's length of bytes at its header; past
+// damage the index resyncs on a header that the next frame's header confirms.
+bool scanAdtsByHeaders(const char *path, int64_t start, KvAacCancelFn cancel, ScanResult &res)
+{
+    const FileCloser file{::open(path, O_RDONLY | O_CLOEXEC)};
+    struct stat st;
+    if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || start < 0 || start >= int64_t(st.st_size))
+        return false;
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.resize(size_t(st.st_size));
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    for (size_t got = 0; got < bytes.size();) {
+        const ssize_t n = ::pread(file.fd, bytes.data() + got, bytes.size() - got, off_t(got));
+        if (n <= 0)
+            return false;
+        got += size_t(n);
+    }
+    const size_t size = bytes.size();
+    // (The layer bits of an ADTS header are always zero: one more check against a false sync.)
+    const auto frameAt = [&](size_t p, AdtsHeader *h) {
+        return p + 1 < size && (bytes[p + 1] & 0x06) == 0 && parseAdtsHeader(bytes.data() + p, size - p, h) && h->frameLength > h->headerSize &&
+               size_t(h->frameLength) <= size - p;
+    };
+    auto src = std::make_shared<Source>();
+    src->path = path;
+    src->container = ContainerAdts;
+    BatchWalker walker(src->cfg, -1); // the frames handed over are the file's own bytes
+    std::vector<bool> foreignFrames;
+    LayoutRun run;
+    AdtsHeader first;
+    bool inStep = true; // at the end of the previous frame, or at the start
+    for (size_t p = size_t(start), n = 0; p + kAdtsHeaderSize <= size;) {
+        if (cancel && (n & 63) == 0 && cancel()) {
+            res = ScanResult();
+            res.error = KV_AAC_E_CANCELLED;
+            return true;
+        }
+        AdtsHeader h, next;
+        bool ok = frameAt(p, &h);
+        if (ok && !inStep) {
+            const size_t after = p + size_t(h.frameLength);
+            ok = size - after < size_t(kAdtsHeaderSize) || frameAt(after, &next);
+        }
+        if (!ok) {
+            ++p;
+            inStep = false;
+            continue;
+        }
+        inStep = true;
+        ++n;
+        const bool usable = h.rawBlocks == 1;
+        const uint8_t *raw = bytes.data() + p + size_t(h.headerSize);
+        const size_t rawSize = size_t(h.frameLength - h.headerSize);
+        if (src->frames.empty()) {
+            if (!usable)
+                return false;
+            first = h;
+            src->cfg = adtsConfig(h, raw, rawSize);
+            if (!walkerSupports(src->cfg) || src->cfg.channels <= 0)
+                return false;
+        }
+        const bool foreign = !usable || !sameAdtsLayout(h, first);
+        run.note(foreign, usable, h, src->frames.size());
+        walker.add(raw, rawSize, int64_t(p) + h.headerSize);
+        src->frames.push_back({int64_t(p) + h.headerSize, uint32_t(rawSize)});
+        foreignFrames.push_back(foreign);
+        p += size_t(h.frameLength);
+        if (run.changed(src->frames.size(), LayoutRun::kChangeRun))
+            break;
+    }
+    if (src->frames.empty())
+        return false;
+    finishIndex(walker, std::move(src), foreignFrames, run, 0, res);
+    return true;
+}
+
 } // namespace
 
 ScanResult scanSource(const char *path, KvAacCancelFn cancel)
@@ -486,12 +635,11 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
     const int64_t fileSize = in.ic->pb ? avio_size(in.ic->pb) : -1;
     const int64_t expected = counted > 0 ? counted : fileSize > 0 ? fileSize / 128 : 0;
     src->frames.reserve(size_t(std::clamp<int64_t>(expected, 0, int64_t(1) << 24)));
-    // A run of ADTS frames of another layout: damage, unless they all share one layout
-    // for long enough (or to the end), which is a change of format that ends the index.
-    constexpr size_t kChangeRun = 8;
-    constexpr size_t kChangeRunAtEnd = 2;
-    size_t runStart = SIZE_MAX;
-    int runLayout = -1;
+    LayoutRun run;
+    // Whether every ADTS packet is its header's frame, at the position FFmpeg gives.
+    bool adtsInStep = true;
+    int64_t firstAdtsPos = -1;
+    std::vector<uint8_t> fileBytes;
     int readErrors = 0;
     // The first packet is read ahead: it tells whether the sample table can stand for them all.
     int pendingRc = 1;
@@ -542,6 +690,13 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
                 return res;
             }
             foreign = !usable || (!src->frames.empty() && !sameAdtsLayout(h, first));
+            if (firstAdtsPos < 0)
+                firstAdtsPos = in.pkt->pos;
+            // (A frame the file's end cuts short comes as the bytes that are left.)
+            adtsInStep = adtsInStep && parsed && in.pkt->pos >= 0 &&
+                         (size_t(h.frameLength) == size ||
+                          (size_t(h.frameLength) > size && in.pkt->pos + int64_t(size) == fileSize)) &&
+                         fileHolds(file.fd, in.pkt->pos, raw, size, fileBytes);
             const size_t header = parsed ? size_t(h.headerSize) : std::min<size_t>(size, kAdtsHeaderSize);
             raw += header;
             size -= header;
@@ -550,17 +705,7 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
                 first = h;
                 src->cfg = adtsConfig(h, raw, size);
             }
-            if (!foreign) {
-                runStart = SIZE_MAX;
-            } else {
-                const int layout = usable ? (h.objectType * 16 + h.samplingIndex) * 8 + h.channelConfig : -1;
-                if (runStart == SIZE_MAX) {
-                    runStart = src->frames.size();
-                    runLayout = layout;
-                } else if (layout != runLayout) {
-                    runLayout = -1;
-                }
-            }
+            run.note(foreign, usable, h, src->frames.size());
         }
         if (in.pkt->pos < 0 || size > UINT32_MAX || size == 0) {
             if (src->frames.empty()) {
@@ -591,27 +736,15 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
         src->frames.push_back({pos, uint32_t(size)});
         foreignFrames.push_back(foreign);
         av_packet_unref(in.pkt);
-        if (runStart != SIZE_MAX && runLayout >= 0 && src->frames.size() - runStart >= kChangeRun)
+        if (run.changed(src->frames.size(), LayoutRun::kChangeRun))
             break;
     }
-    // The writer changes the gain of a frame it can walk this far and copies any other as
-    // it is: such frames are counted for the report.
-    std::vector<bool> walked;
-    walker.finish(res.gains, walked, src->gainSites);
-    res.untouched.resize(src->frames.size());
-    for (size_t i = 0; i < res.untouched.size(); ++i)
-        res.untouched[i] = foreignFrames[i] || !walked[i];
-    if (runStart != SIZE_MAX && runLayout >= 0 && src->frames.size() - runStart >= kChangeRunAtEnd) {
-        res.cutAtFrame = int64_t(runStart);
-        res.cutAtOffset = src->frames[runStart].pos;
-        src->frames.resize(runStart);
-        src->gainSites.truncate(runStart);
-        res.gains.resize(runStart);
-        res.untouched.resize(runStart);
+    if (src->container == ContainerAdts && !adtsInStep) {
+        ScanResult own;
+        if (scanAdtsByHeaders(path, firstAdtsPos, cancel, own))
+            return own;
     }
-    if (lastDuration > 0 && lastDuration < src->cfg.samplesPerFrame())
-        src->lastFrameSamples = lastDuration;
-    res.source = std::move(src);
+    finishIndex(walker, std::move(src), foreignFrames, run, lastDuration, res);
     return res;
 }
 
