@@ -1291,6 +1291,9 @@ private:
     boost::shared_ptr<KvRepackInfo>
     acceptOpenSource(OpenRun &run, const QString &normalizedPath, const boost::shared_ptr<KvRepackInfoPtrList> &document,
                      const std::function<bool(const boost::shared_ptr<KvRepackInfo> &)> &fits);
+    // The files picked become the pending ones; with pick errors, asks whether
+    // to go on (or only tells, when no file is left). The box's answer.
+    int pickedFilesAnswer(const QString &errors, const QList<QUrl> &files);
     // The notes about damaged files, then the refused files with Help when
     // a format did not match.
     void reportOpenRun(OpenRun &run, bool append);
@@ -1312,6 +1315,8 @@ private:
     // and the recovery copy when one is due.
     void saveForSuspension();
     void quitSteps();
+    // Settings, tags, then close or suspend the document and quit.
+    void saveAndQuit();
     int projectMessage(int icon, const QString &text, int buttons, int defaultButton);
 
     // ---- Playback ----

@@ -734,7 +734,7 @@ void KvQmlController::stateActionLoadUrlsHelpW_Finished(int result)
         QDesktopServices::openUrl(QUrl(joiningFormatsHelpAddress(), QUrl::StrictMode));
 }
 
-void KvQmlController::stateActionOpenFilesDlg_ErrorsPicked(QString errors, QList<QUrl> files)
+int KvQmlController::pickedFilesAnswer(const QString &errors, const QList<QUrl> &files)
 {
     setPendingFiles(localPaths(files));
     int answer = KvUi::Ok;
@@ -745,21 +745,17 @@ void KvQmlController::stateActionOpenFilesDlg_ErrorsPicked(QString errors, QList
             errors + (remain ? tr("\nDo you wish to continue?") : tr("\n\nUnable to continue!")),
             remain ? KvUi::Ok | KvUi::Cancel : KvUi::Abort, remain ? KvUi::Ok : KvUi::Abort);
     }
-    stateActionOpenFilesDlg_ErrorsPickedQ(answer);
+    return answer;
+}
+
+void KvQmlController::stateActionOpenFilesDlg_ErrorsPicked(QString errors, QList<QUrl> files)
+{
+    stateActionOpenFilesDlg_ErrorsPickedQ(pickedFilesAnswer(errors, files));
 }
 
 void KvQmlController::stateActionAppendFilesDlg_ErrorsPicked(QString errors, QList<QUrl> files)
 {
-    setPendingFiles(localPaths(files));
-    int answer = KvUi::Ok;
-    if (!errors.isEmpty()) {
-        const bool remain = !m_pendingFiles.isEmpty();
-        answer = uiServices().message(
-            m_messageBoxParent, KvUi::Warning, QCoreApplication::applicationName(),
-            errors + (remain ? tr("\nDo you wish to continue?") : tr("\n\nUnable to continue!")),
-            remain ? KvUi::Ok | KvUi::Cancel : KvUi::Abort, remain ? KvUi::Ok : KvUi::Abort);
-    }
-    stateActionAppendFilesDlg_ErrorsPickedQ(answer);
+    stateActionAppendFilesDlg_ErrorsPickedQ(pickedFilesAnswer(errors, files));
 }
 
 void KvQmlController::stateActionOpenFilesDlg_ErrorsPickedQ(int result)

@@ -122,16 +122,7 @@ void KvQmlController::closeProject(bool clearStack, bool clearSuspendedProj)
         m_model->clearUndo();
 
     setScrollFrame(0);
-    if (m_selectionStart != -1) {
-        m_selectionStart = -1;
-        emit selectionStartChanged(-1.0);
-        refreshDocumentState();
-    }
-    if (m_selectionEnd != -1) {
-        m_selectionEnd = -1;
-        emit selectionEndChanged(-1);
-        refreshDocumentState();
-    }
+    resetSelection();
     refreshDocumentState();
     refreshAfterUndo();
 }
@@ -765,6 +756,11 @@ void KvQmlController::actionSuspend()
 void KvQmlController::quitSteps()
 {
     m_exiting = true;
+    saveAndQuit();
+}
+
+void KvQmlController::saveAndQuit()
+{
     writeSettings();
     saveCurTrackTagInfo();
     if (m_isActionEditMode)
@@ -792,14 +788,7 @@ bool KvQmlController::actionSaveOverExit()
     }
     exportFileUrl(QUrl::fromLocalFile(name), false, false);
     closeProject(true, true);
-    writeSettings();
-    saveCurTrackTagInfo();
-    if (m_isActionEditMode)
-        closeProject(true, true);
-    else
-        suspendProject();
-    QCoreApplication::processEvents();
-    QCoreApplication::quit();
+    saveAndQuit();
     return true;
 }
 

@@ -123,7 +123,8 @@ void KvQmlController::adjustSelection(double dbFramesDelta)
     const qint64 t = qBound<qint64>(0, sum, documentFrames());
     qint64 &start = m_selectionStart;
     qint64 &end = m_selectionEnd;
-    if (start == -1 && end == -1) {
+    if ((start == -1 && end == -1) || (p != start && p != end && (p < start || p > end))) {
+        // No selection, or the position outside it: a new one from the position.
         if (d > 0) {
             start = p;
             end = t;
@@ -149,14 +150,6 @@ void KvQmlController::adjustSelection(double dbFramesDelta)
         } else {
             end = start;
             start = t;
-        }
-    } else if (p < start || p > end) {
-        if (d > 0) {
-            start = p;
-            end = t;
-        } else {
-            start = t;
-            end = p;
         }
     } else {
         // Inside: the edge nearer to the target moves.

@@ -44,6 +44,21 @@ struct Program {
     Program() { controller.setModel(&model); }
     ~Program() { model.clearUndo(); }
 
+    // The file as the document, published as opening does.
+    void open(const QString &file)
+    {
+        QString error;
+        model.setFragmentList(kvDocumentOfFile(file, &error));
+        controller.refreshDocumentState();
+    }
+    // One undoable edit: the frames [from, to) deleted.
+    void deleteFrames(qint64 from, qint64 to)
+    {
+        controller.setSelectionStart(from);
+        controller.setSelectionEnd(to);
+        controller.actionDeleteFrames();
+    }
+
     QString documentText() const
     {
         const auto cursor = model.fragmentList();
@@ -320,9 +335,7 @@ TEST_F(ProjectTest, MovedSourcesAreSearchedBesideTheProject)
     ASSERT_TRUE(QFile::rename(a, first + "/music/a.mp3"));
     a = first + "/music/a.mp3";
     Program p;
-    QString error;
-    p.model.setFragmentList(kvDocumentOfFile(a, &error));
-    p.controller.refreshDocumentState();
+    p.open(a);
     ASSERT_TRUE(p.controller.saveProjectFile(first + "/p.kvlproj"));
     const QString before = p.documentText();
     p.controller.closeProject(true, true);
@@ -363,9 +376,7 @@ TEST_F(ProjectTest, CheckSaveChangesAnswers)
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.answer << " titled " << c.titled << " chosen " << c.saveAsChosen);
         Program p;
-        QString error;
-        p.model.setFragmentList(kvDocumentOfFile(a, &error));
-        p.controller.refreshDocumentState();
+        p.open(a);
         const QString path = dir.file("matrix.kvlproj");
         QFile::remove(path);
         if (c.titled)
@@ -408,9 +419,7 @@ TEST_F(ProjectTest, NothingToSaveAsksNothing)
 TEST_F(ProjectTest, FailedWriteKeepsEverything)
 {
     Program p;
-    QString error;
-    p.model.setFragmentList(kvDocumentOfFile(a, &error));
-    p.controller.refreshDocumentState();
+    p.open(a);
     const QString good = dir.file("keep.kvlproj");
     ASSERT_TRUE(p.controller.saveProjectFile(good));
     const QByteArray saved = readFile(good);
@@ -466,12 +475,8 @@ TEST_F(ProjectTest, TouchModeResumesAModifiedDocument)
     QString before;
     {
         Program p;
-        QString error;
-        p.model.setFragmentList(kvDocumentOfFile(a, &error));
-        p.controller.refreshDocumentState();
-        p.controller.setSelectionStart(2);
-        p.controller.setSelectionEnd(4);
-        p.controller.actionDeleteFrames();
+        p.open(a);
+        p.deleteFrames(2, 4);
         p.controller.setScrollFrame(77);
         p.controller.suspendProject();
         const QStringList copies = recoveryCopies(tmp.path());
@@ -514,12 +519,8 @@ TEST_F(ProjectTest, TouchModeCleanSavedProjectIsOnlyRemembered)
 {
     KvQmlController::setTouchMode(true);
     Program p;
-    QString error;
-    p.model.setFragmentList(kvDocumentOfFile(a, &error));
-    p.controller.refreshDocumentState();
-    p.controller.setSelectionStart(2);
-    p.controller.setSelectionEnd(4);
-    p.controller.actionDeleteFrames();
+    p.open(a);
+    p.deleteFrames(2, 4);
     p.controller.suspendProject();
     ASSERT_EQ(recoveryCopies(tmp.path()).size(), 1);
 
@@ -541,19 +542,13 @@ TEST_F(ProjectTest, TouchModeCleanSavedProjectIsOnlyRemembered)
 TEST_F(ProjectTest, DesktopNeverWritesARecoveryCopy)
 {
     Program p;
-    QString error;
-    p.model.setFragmentList(kvDocumentOfFile(a, &error));
-    p.controller.refreshDocumentState();
-    p.controller.setSelectionStart(2);
-    p.controller.setSelectionEnd(4);
-    p.controller.actionDeleteFrames();
+    p.open(a);
+    p.deleteFrames(2, 4);
     p.controller.suspendProject();
     const QString path = dir.file("desk.kvlproj");
     ASSERT_TRUE(p.controller.saveProjectFile(path));
     EXPECT_FALSE(p.controller.loadProjectUrl(QUrl::fromLocalFile(path)));
-    p.controller.setSelectionStart(2);
-    p.controller.setSelectionEnd(4);
-    p.controller.actionDeleteFrames();
+    p.deleteFrames(2, 4);
     ASSERT_TRUE(p.controller.hasUnsavedChanges());
     p.ui.answers << KvUi::No;
     EXPECT_TRUE(p.controller.actionExit());
