@@ -35,6 +35,18 @@ struct FileCloser {
     }
 };
 
+// Reads [pos, pos + size) of the file into dst; false when it cannot be read whole.
+bool readWhole(int fd, int64_t pos, uint8_t *dst, size_t size)
+{
+    for (size_t got = 0; got < size;) {
+        const ssize_t n = ::pread(fd, dst + got, size - got, off_t(pos) + off_t(got));
+        if (n <= 0)
+            return false;
+        got += size_t(n);
+    }
+    return true;
+}
+
 struct InputCloser {
     AVFormatContext *ic = nullptr;
     AVPacket *pkt = av_packet_alloc();
@@ -144,14 +156,7 @@ private:
     bool readAt(int64_t pos, size_t size, std::vector<uint8_t> &buf) const
     {
         buf.resize(size);
-        size_t got = 0;
-        while (got < size) {
-            const ssize_t n = ::pread(m_fd, buf.data() + got, size - got, off_t(pos) + off_t(got));
-            if (n <= 0)
-                return false;
-            got += size_t(n);
-        }
-        return true;
+        return readWhole(m_fd, pos, buf.data(), size);
     }
 
     // span: scratch for the file's bytes of the batch, kept by the caller from batch to batch.
@@ -315,14 +320,7 @@ private:
 bool fileHolds(int fd, int64_t pos, const uint8_t *data, size_t size, std::vector<uint8_t> &buf)
 {
     buf.resize(size);
-    size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::pread(fd, buf.data() + got, size - got, off_t(pos) + off_t(got));
-        if (n <= 0)
-            return false;
-        got += size_t(n);
-    }
-    return std::memcmp(buf.data(), data, size) == 0;
+    return readWhole(fd, pos, buf.data(), size) && std::memcmp(buf.data(), data, size) == 0;
 }
 
 // The configuration of an ADTS stream, from its first frame.
@@ -372,13 +370,10 @@ bool scanPlainAdts(const char *path, KvAacCancelFn cancel, ScanResult &res)
             filled -= at;
             bufPos = pos;
             at = 0;
-            while (filled < buf.size() && bufPos + int64_t(filled) < fileSize) {
-                const ssize_t got = ::pread(file.fd, buf.data() + filled, buf.size() - filled,
-                                            off_t(bufPos) + off_t(filled));
-                if (got <= 0)
-                    return false;
-                filled += size_t(got);
-            }
+            const size_t more = size_t(std::min<int64_t>(int64_t(buf.size() - filled), fileSize - bufPos - int64_t(filled)));
+            if (!readWhole(file.fd, bufPos + int64_t(filled), buf.data() + filled, more))
+                return false;
+            filled += more;
         }
         const uint8_t *p = buf.data() + at;
         AdtsHeader h;
@@ -519,12 +514,8 @@ bool scanAdtsByHeaders(const char *path, int64_t start, KvAacCancelFn cancel, Sc
     } catch (const std::bad_alloc &) {
         return false;
     }
-    for (size_t got = 0; got < bytes.size();) {
-        const ssize_t n = ::pread(file.fd, bytes.data() + got, bytes.size() - got, off_t(got));
-        if (n <= 0)
-            return false;
-        got += size_t(n);
-    }
+    if (!readWhole(file.fd, 0, bytes.data(), bytes.size()))
+        return false;
     const size_t size = bytes.size();
     // (The layer bits of an ADTS header are always zero: one more check against a false sync.)
     const auto frameAt = [&](size_t p, AdtsHeader *h) {
