@@ -5,7 +5,7 @@
 #include <KvInputLevel.h>
 #include <KvQtCapture.h>
 #include <KvRecordThread.h>
-#include "KvPrivatePulse.h"
+#include <KvPulseSession.h>
 #include <KvTestSupport.h>
 #include <audio_lib.h>
 
@@ -23,9 +23,9 @@
 
 namespace {
 
-using kvtest::PrivatePulse;
+using kvtest::PulseSession;
 
-PrivatePulse *g_pulse = nullptr;
+PulseSession *g_pulse = nullptr;
 QString g_skipWhy;
 
 using kvtest::waitFor;
@@ -93,12 +93,14 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication app(argc, argv);
-    PrivatePulse pulse;
-    if (pulse.start(&g_skipWhy)) {
+    PulseSession pulse;
+    if (pulse.isRunning()) {
         // Before the first audio call: Qt's PulseAudio back-end and ALSA's pulse plugin
         // both read the server from here.
-        qputenv("PULSE_SERVER", pulse.server().toLocal8Bit());
+        qputenv("PULSE_SERVER", pulse.address().toLocal8Bit());
         g_pulse = &pulse;
+    } else {
+        g_skipWhy = pulse.failure();
     }
     const int rc = RUN_ALL_TESTS();
     g_pulse = nullptr;

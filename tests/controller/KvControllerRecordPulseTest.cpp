@@ -1,7 +1,7 @@
 // The controller's internal recorder through the real capture path: a take from the default
 // input of a private PulseAudio server (its null sink's monitor), opened as a document.
 // Skips when PulseAudio cannot start.
-#include "KvPrivatePulse.h"
+#include <KvPulseSession.h>
 
 #include <KvAudioFile.h>
 #include <KvEngineFactories.h>
@@ -19,7 +19,7 @@
 
 namespace {
 
-kvtest::PrivatePulse *g_pulse = nullptr;
+kvtest::PulseSession *g_pulse = nullptr;
 QString g_skipWhy;
 
 } // namespace
@@ -78,11 +78,13 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName("KvTestOrg");
     QCoreApplication::setApplicationName("KvControllerRecordPulseTest");
-    kvtest::PrivatePulse pulse;
-    if (pulse.start(&g_skipWhy)) {
+    kvtest::PulseSession pulse;
+    if (pulse.isRunning()) {
         // Before the first audio call: Qt's PulseAudio back-end reads the server from here.
-        qputenv("PULSE_SERVER", pulse.server().toLocal8Bit());
+        qputenv("PULSE_SERVER", pulse.address().toLocal8Bit());
         g_pulse = &pulse;
+    } else {
+        g_skipWhy = pulse.failure();
     }
     const int rc = RUN_ALL_TESTS();
     g_pulse = nullptr;

@@ -22,6 +22,7 @@ PulseSession::PulseSession()
     const QString socket = m_dir.file("native");
     const QString script = m_dir.file("server.pa");
     writeFile(script, QStringLiteral("load-module module-null-sink sink_name=%1 rate=%2 channels=%3\n"
+                                     "set-default-source %1.monitor\n"
                                      "load-module module-native-protocol-unix socket=%4 auth-anonymous=1\n")
                           .arg(sinkName)
                           .arg(rate)
@@ -39,8 +40,10 @@ PulseSession::PulseSession()
     m_server.start(QStringLiteral("pulseaudio"),
                    {"-n", "-F", script, "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
                     "--disable-shm=yes"});
-    if (!m_server.waitForStarted())
+    if (!m_server.waitForStarted()) {
+        m_failure = QStringLiteral("pulseaudio did not start: ") + m_server.errorString();
         return;
+    }
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 20000 && m_server.state() == QProcess::Running) {
@@ -52,6 +55,8 @@ PulseSession::PulseSession()
         }
         QThread::msleep(100);
     }
+    m_failure = m_server.state() == QProcess::Running ? QStringLiteral("pulseaudio answered nothing within 20 s")
+                                                       : QStringLiteral("pulseaudio ended at once");
 }
 
 PulseSession::~PulseSession() { stop(); }

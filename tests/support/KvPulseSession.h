@@ -1,6 +1,6 @@
 #pragma once
 // A private PulseAudio server whose only output is a null sink, for tests
-// that start the real program and listen to what it plays.
+// that listen to what is played; recording from the default input hears it.
 #include "KvTestSupport.h"
 
 #include <QProcess>
@@ -16,6 +16,8 @@ public:
     PulseSession &operator=(const PulseSession &) = delete;
 
     bool isRunning() const { return m_server.state() == QProcess::Running && !m_address.isEmpty(); }
+    // Why the server is not running, for a skipped test's message.
+    QString failure() const { return m_failure; }
     // The value of PULSE_SERVER that reaches this server.
     QString address() const { return m_address; }
     // Ends the server, as when the sound server of a desktop goes away.
@@ -33,6 +35,7 @@ private:
     TempDir m_dir;
     QProcess m_server;
     QString m_address;
+    QString m_failure;
 };
 
 } // namespace kvtest
