@@ -81,6 +81,16 @@ int KvMp3MainDataCapacity(int version, int bitrateIndex, int samplingFrequency, 
 int KvMp3MainDataCapacity(const KvMp3FrameHeader &h);
 // Largest main_data_begin the format can code: 511 for MPEG-1, 255 otherwise.
 inline int KvMp3MainDataBeginLimit(int version) { return version == 0 ? 511 : 255; }
+// Bit position of a granule's and channel's global_gain from the start of the
+// side information. Every field before it has a fixed width (both kinds of
+// granule carry 22 bits between window_switching_flag and preflag).
+inline int KvMp3GlobalGainBit(int version, int mode, int gr, int ch)
+{
+    const int nch = KvMp3ChannelCount(mode);
+    const int prefix = version == 0 ? 9 + (nch == 1 ? 5 : 3) + 4 * nch : 8 + (nch == 1 ? 1 : 2);
+    const int granuleBits = version == 0 ? 59 : 63;
+    return prefix + (gr * nch + ch) * granuleBits + 21;
+}
 
 // Finds and decodes a frame header in data[0, avail). The header must begin at
 // byte 0; otherwise the first position holding 11 set sync bits and a whole

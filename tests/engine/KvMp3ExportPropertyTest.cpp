@@ -249,6 +249,14 @@ TEST_P(Mp3RandomEdits, ExportsPassTheCheckerAndDecodeCleanly)
         KvMP3AudioListFileIO::setWholeFrameCopy(true);
         ASSERT_TRUE(rebuildError.isEmpty()) << rebuildError.toStdString();
         EXPECT_TRUE(readFile(rebuilt) == j.file) << "copied runs differ from rebuilt frames";
+
+        // Planning only around seams gives what planning every frame gives.
+        const QString everyFrame = dir.file(QString("planned%1.mp3").arg(k));
+        KvMP3RepackInfoPtrList::setPlanAroundSeamsOnly(false);
+        const QString planError = kvExportEditList(list, everyFrame);
+        KvMP3RepackInfoPtrList::setPlanAroundSeamsOnly(true);
+        ASSERT_TRUE(planError.isEmpty()) << planError.toStdString();
+        EXPECT_TRUE(readFile(everyFrame) == j.file) << "planning every frame differs";
         if (HasFailure())
             return;
     }
