@@ -307,12 +307,15 @@ int KvMP3AudioListFileIO::copiedFrameLength(const uint8_t *p, qint64 avail, cons
     if (avail < 4 || p[0] != 0xFF || KvMp3DecodeHeader(p, 4, h, nullptr) != KvMp3SyntaxOk || h.layer != 3)
         return 0;
     if (h.bitrate_index != rec.bitrateIndex() || h.padding != ((rec.flags & KvMp3FrameFlag::Padding) ? 1 : 0) ||
-        h.error_protection != ((rec.flags & KvMp3FrameFlag::Crc) ? 1 : 0) || KvMp3MainDataCapacity(h) != rec.capacity)
+        h.error_protection != ((rec.flags & KvMp3FrameFlag::Crc) ? 1 : 0))
         return 0;
     // The rebuilder would turn it into joint stereo.
     if (m_handle.state().forceJointStereo && h.mode == 0 && h.mode_extension == 0)
         return 0;
     const int length = KvMp3FrameLength(h.version, h.bitrate_index, h.sampling_frequency, h.padding);
+    const int capacity = length - KvMp3SideInfoSize(h.version, h.mode) - (h.error_protection ? 6 : 4);
+    if (std::max(0, capacity) != rec.capacity)
+        return 0;
     return length <= avail ? length : 0;
 }
 

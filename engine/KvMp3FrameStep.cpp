@@ -142,10 +142,22 @@ int parseFrame(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, const KvMp3Fram
 
     si = KvMp3SideInfo{};
     if (!silent) {
-        if (h.error_protection)
-            cur.setCrc(&crc);
-        const int r = KvMp3ReadSideInfo(cur, h, si);
-        cur.setCrc(nullptr);
+        int r = KvMp3SyntaxOk;
+        const size_t sideStart = start + (h.error_protection ? 6 : 4);
+        const size_t side = size_t(KvMp3SideInfoSize(h.version, h.mode));
+        if (!rebuild && sideStart + side <= avail) {
+            // The scan records a few fields only: read at their places, the
+            // CRC taken over the bytes.
+            if (h.error_protection)
+                crc.addBytes(base + sideStart, side);
+            r = KvMp3ReadScanFields(base + sideStart, h, si);
+            cur.skip(side * 8);
+        } else {
+            if (h.error_protection)
+                cur.setCrc(&crc);
+            r = KvMp3ReadSideInfo(cur, h, si);
+            cur.setCrc(nullptr);
+        }
         if (cur.overrun())
             return KvMp3StepFrameTooLong;
         // The first frame decides whether this is a Layer III stream at all.
@@ -245,7 +257,7 @@ int scanStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, KvMp3FrameContext
     KvMP3GainFrameInfo *rec = ctx.sourceRecord ? ctx.sourceRecord : &scratch;
 
     KvMp3FrameHeader h{};
-    KvMp3SideInfo si{};
+    KvMp3SideInfo si;   // parseFrame clears it
     ParsedFrame pf;
     const int r = parseFrame(in, st, ctx, format, false, h, si, pf);
     if (r != KvMp3StepOk && r != KvMp3StepNeedMore)

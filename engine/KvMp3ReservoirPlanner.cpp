@@ -29,6 +29,7 @@
 #include "KvMP3RepackInfo.h"
 #include "KvMp3FrameContext.h"
 #include "KvMp3FrameLayout.h"
+#include "KvMp3FrameSpans.h"
 #include "KvMp3Records.h"
 #include "KvFrameSizeInfo.h"
 
@@ -163,74 +164,35 @@ struct PlanFrame {
     int capacity() const { return capacityAt(index); }
 };
 
-// One MP3 fragment of the document, as the plan reads its frames.
-struct PlanSpan {
-    const KvMP3GainFrameInfo *source = nullptr;  // records of its frames; null for silence
-    KvMP3GainChangeInfo *edits = nullptr;         // edit records of its frames; null without a table
-    qint64 start = 0;                             // document index of its first frame
-    qint64 count = 0;
-    int8_t version = 0;
-    int8_t rate = 0;
-    int8_t mode = 0;
-    // C by bitrate index, padding and CRC, filled as needed (-1: not yet).
-    mutable int16_t capacities[16][2][2];
-
-    int capacityAt(int index, bool padding, bool crc) const
-    {
-        int16_t &c = capacities[index & 15][padding][crc];
-        if (c < 0)
-            c = int16_t(KvMp3OutputCapacity(version, rate, mode, index, padding, crc));
-        return c;
-    }
-};
-
-// The MP3 fragments with frames, in order, as the frame iterator walks them.
-std::vector<PlanSpan> collectSpans(const KvRepackInfoPtrListPtr &document)
+int sourceIndexOf(const KvMP3GainFrameInfo &src)
 {
-    std::vector<PlanSpan> spans;
-    qint64 start = 0;
-    for (const KvRepackInfoPtr &f : *document->list()) {
-        KvMP3RepackInfo *mp3 = dynamic_cast<KvMP3RepackInfo *>(f.get());
-        if (!mp3 || mp3->frameCount() <= 0)
-            continue;
-        PlanSpan s;
-        const KvMP3GainFrameInfo *table = mp3->sourceFrameTable();
-        s.source = table ? table + mp3->firstFrame() : nullptr;
-        KvMP3GainChangeInfo *edits = mp3->frameTable();
-        s.edits = edits ? edits + mp3->gainRecordBase() : nullptr;
-        s.start = start;
-        s.count = mp3->frameCount();
-        if (const KvMP3FrameSizeInfo *format = mp3->sourceSizeInfo()) {
-            s.version = int8_t(format->versionCode());
-            s.rate = int8_t(format->rateCode());
-            s.mode = int8_t(format->modeCode());
-        }
-        std::fill(&s.capacities[0][0][0], &s.capacities[0][0][0] + 64, int16_t(-1));
-        spans.push_back(s);
-        start += s.count;
-    }
-    return spans;
+    const int own = src.bitrateIndex();
+    return own >= 1 && own <= kTopBitrate ? own : 1;
+}
+
+// The main_data_begin a frame keeps where it can: its source's, 0 for a
+// broken frame, which restarts the reservoir.
+int targetOf(const KvMP3GainFrameInfo &src, int limit)
+{
+    return (src.flags & KvMp3FrameFlag::Broken) ? 0 : std::min<int>(src.mainDataBegin, limit);
 }
 
 // Frame i of a span at its source layout; without edit records its edit is
 // null. Silence: frames of the lowest bitrate without payload, starting at 0.
-PlanFrame planFrame(const PlanSpan &s, qint64 i, int limit)
+PlanFrame planFrame(const KvMp3FrameSpan &s, qint64 i, int limit)
 {
+    const KvMP3GainFrameInfo &src = s.sourceRecord(i);
     PlanFrame p;
     p.edit = s.edits ? s.edits + i : nullptr;
-    p.version = s.version;
-    p.rate = s.rate;
-    p.mode = s.mode;
-    if (s.source) {
-        const KvMP3GainFrameInfo &src = s.source[i];
-        const int own = src.bitrateIndex();
-        p.sourceIndex = uint8_t(own >= 1 && own <= kTopBitrate ? own : 1);
-        p.payload = src.payloadLength;
-        p.padding = (src.flags & KvMp3FrameFlag::Padding) != 0;
-        p.crc = (src.flags & KvMp3FrameFlag::Crc) != 0;
-        p.restart = (src.flags & KvMp3FrameFlag::Broken) != 0;
-        p.target = int16_t(p.restart ? 0 : std::min<int>(src.mainDataBegin, limit));
-    }
+    p.version = int8_t(s.version);
+    p.rate = int8_t(s.rate);
+    p.mode = int8_t(s.mode);
+    p.sourceIndex = uint8_t(sourceIndexOf(src));
+    p.payload = src.payloadLength;
+    p.padding = (src.flags & KvMp3FrameFlag::Padding) != 0;
+    p.crc = (src.flags & KvMp3FrameFlag::Crc) != 0;
+    p.restart = (src.flags & KvMp3FrameFlag::Broken) != 0;
+    p.target = int16_t(targetOf(src, limit));
     p.index = p.sourceIndex;
     // The stream starts with an empty reservoir.
     if (s.start + i == 0) {
@@ -242,16 +204,18 @@ PlanFrame planFrame(const PlanSpan &s, qint64 i, int limit)
 }
 
 // What the plan gives a frame that keeps its source layout.
-void writeSourceLayout(const PlanSpan &s, qint64 i, int limit)
+void writeSourceLayout(const KvMp3FrameSpan &s, qint64 i, int limit)
 {
-    const PlanFrame p = planFrame(s, i, limit);
-    KvMP3GainChangeInfo &e = *p.edit;
+    const KvMP3GainFrameInfo &src = s.sourceRecord(i);
+    const int index = sourceIndexOf(src);
+    KvMP3GainChangeInfo &e = s.edits[i];
     e.flags &= uint8_t(~(KvMp3EditFlag::Dropped | KvMp3EditFlag::ReservoirRestart));
-    if (p.restart)
+    if (src.flags & KvMp3FrameFlag::Broken)
         e.flags |= KvMp3EditFlag::ReservoirRestart;
-    e.setBitrateIndex(p.index);
-    e.mainDataBegin = p.begin;
-    e.capacity = int16_t(s.capacityAt(p.index, p.padding, p.crc));
+    e.setBitrateIndex(index);
+    e.mainDataBegin = int16_t(targetOf(src, limit));
+    e.capacity = int16_t(s.capacityAt(index, (src.flags & KvMp3FrameFlag::Padding) != 0,
+                                      (src.flags & KvMp3FrameFlag::Crc) != 0));
 }
 
 class SourceLayoutPlan {
@@ -384,11 +348,10 @@ private:
 // The walk over a document's spans by document frame index, forward only.
 class SpanCursor {
 public:
-    explicit SpanCursor(const std::vector<PlanSpan> &spans) : m_spans(spans) {}
+    explicit SpanCursor(const std::vector<KvMp3FrameSpan> &spans) : m_spans(spans) {}
 
-    // The span holding document frame k (k never decreases between calls
-    // by more than the span it was in).
-    const PlanSpan &at(qint64 k)
+    // The span holding document frame k.
+    const KvMp3FrameSpan &at(qint64 k)
     {
         while (m_i > 0 && k < m_spans[m_i].start)
             --m_i;
@@ -398,7 +361,7 @@ public:
     }
 
 private:
-    const std::vector<PlanSpan> &m_spans;
+    const std::vector<KvMp3FrameSpan> &m_spans;
     size_t m_i = 0;
 };
 
@@ -408,13 +371,15 @@ private:
 // where that fails need planning (the document's ends, fragment seams, broken
 // or inconsistent source frames), and only the frames around them; every
 // other frame keeps its source layout, however its gain was edited.
-bool keepsLayout(const PlanSpan &s, qint64 i, int limit)
+bool keepsLayout(const KvMp3FrameSpan &s, qint64 i, int limit)
 {
     if (!t_aroundSeamsOnly || s.start + i == 0 || i + 1 >= s.count || !s.edits)
         return false;
-    const PlanFrame f = planFrame(s, i, limit);
-    const PlanFrame next = planFrame(s, i + 1, limit);
-    return s.capacityAt(f.index, f.padding, f.crc) + f.target - f.payload >= next.target;
+    const KvMP3GainFrameInfo &src = s.sourceRecord(i);
+    const int room = s.capacityAt(sourceIndexOf(src), (src.flags & KvMp3FrameFlag::Padding) != 0,
+                                  (src.flags & KvMp3FrameFlag::Crc) != 0)
+                     + targetOf(src, limit) - src.payloadLength;
+    return room >= targetOf(s.sourceRecord(i + 1), limit);
 }
 
 // Frames planned on either side of a frame that needs it: more than the
@@ -425,7 +390,7 @@ constexpr size_t kSettledTail = size_t(kRoomWindow + kCarryWindow + 1);
 
 qint64 planFromSource(const KvRepackInfoPtrListPtr &document, int limit, qint64 &faults, qint64 &planned)
 {
-    const std::vector<PlanSpan> spans = collectSpans(document);
+    const std::vector<KvMp3FrameSpan> spans = KvMp3FrameSpans(document);
     faults = 0;
     planned = 0;
     if (spans.empty())
@@ -433,7 +398,7 @@ qint64 planFromSource(const KvRepackInfoPtrListPtr &document, int limit, qint64 
     const qint64 total = spans.back().start + spans.back().count;
 
     std::vector<qint64> needs;
-    for (const PlanSpan &s : spans) {
+    for (const KvMp3FrameSpan &s : spans) {
         for (qint64 i = 0; i < s.count; ++i) {
             if (!keepsLayout(s, i, limit))
                 needs.push_back(s.start + i);
@@ -452,7 +417,7 @@ qint64 planFromSource(const KvRepackInfoPtrListPtr &document, int limit, qint64 
                 to = std::min(total, std::max(to, needs[u++] + kPlanMargin + 1));
             // Frames before the stretch keep their source layout.
             for (qint64 k = done; k < from; ++k) {
-                const PlanSpan &s = cursor.at(k);
+                const KvMp3FrameSpan &s = cursor.at(k);
                 writeSourceLayout(s, k - s.start, limit);
             }
             done = from;
@@ -460,7 +425,7 @@ qint64 planFromSource(const KvRepackInfoPtrListPtr &document, int limit, qint64 
             std::vector<PlanFrame> frames;
             frames.reserve(size_t(to - from));
             for (qint64 k = from; k < to; ++k) {
-                const PlanSpan &s = cursor.at(k);
+                const KvMp3FrameSpan &s = cursor.at(k);
                 frames.push_back(planFrame(s, k - s.start, limit));
                 if (!frames.back().edit) {
                     standIns.emplace_back();
@@ -469,7 +434,7 @@ qint64 planFromSource(const KvRepackInfoPtrListPtr &document, int limit, qint64 
             }
             int after = 0;
             if (to < total) {
-                const PlanSpan &s = cursor.at(to);
+                const KvMp3FrameSpan &s = cursor.at(to);
                 after = planFrame(s, to - s.start, limit).target;
             }
             SourceLayoutPlan plan(frames, limit, after, from == 0);
@@ -498,7 +463,7 @@ qint64 planFromSource(const KvRepackInfoPtrListPtr &document, int limit, qint64 
         }
     }
     for (qint64 k = done; k < total; ++k) {
-        const PlanSpan &s = cursor.at(k);
+        const KvMp3FrameSpan &s = cursor.at(k);
         writeSourceLayout(s, k - s.start, limit);
     }
     return dropped;
