@@ -5,6 +5,8 @@
 #include "KvMp3Records.h"
 #include "KvMp3ReservoirRepacker.h"
 
+#include <algorithm>
+
 namespace {
 
 // The header a frame of a silent source would have: bitrate index 1 of its
@@ -185,8 +187,9 @@ int parseFrame(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, const KvMp3Fram
 
     pf.crcMismatch = !silent && h.error_protection && in.crcCheck && crc.value() != sentCrc;
 
-    pf.capacity = KvMp3MainDataCapacity(h);
     const int frameLength = KvMp3FrameLength(h.version, h.bitrate_index, h.sampling_frequency, h.padding);
+    // As KvMp3MainDataCapacity(h), from the length at hand.
+    pf.capacity = std::max(0, frameLength - KvMp3SideInfoSize(h.version, h.mode) - (h.error_protection ? 6 : 4));
     st.predictedFrameLength = frameLength;
     pf.refilledBefore = st.refilled;
     if (!silent) {
