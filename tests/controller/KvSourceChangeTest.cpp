@@ -164,12 +164,9 @@ public:
         QFile(source).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
         controller.reset(new KvQmlController(nullptr, KvControllerSeams{ui.get()}));
         model.reset(new KvQmlModel);
-        controller->setModel(model.get());
         QString error;
-        const KvQmlModel::FragmentListPtr cursor = kvDocumentOfFile(source, &error);
+        const KvQmlModel::FragmentListPtr cursor = kvOpenDocument(*controller, *model, source, &error);
         ASSERT_TRUE(cursor) << error.toStdString();
-        model->setFragmentList(cursor);
-        controller->refreshDocumentState();
         const qint64 n = cursor->totalFrames();
         if (edited) {
             controller->setSelectionStart(double(n * 3 / 10));
@@ -340,20 +337,6 @@ TEST_P(SourceChange, OpeningTheSourceAgainReadsWhatItHoldsNow)
     }
 }
 
-// While it lives, playback opens this device.
-class ScopedDevice
-{
-public:
-    explicit ScopedDevice(KvAudioOutputDevicePtr device)
-        : m_previous(setKvAudioOutputDeviceFactory([device] { return device; }))
-    {
-    }
-    ~ScopedDevice() { setKvAudioOutputDeviceFactory(m_previous); }
-
-private:
-    KvAudioOutputDeviceFactory m_previous;
-};
-
 TEST(SourceChangePlayback, PlaybackStopsWithTheMessageInsteadOfPlayingTheNewBytes)
 {
     struct Case {
@@ -377,12 +360,9 @@ TEST(SourceChangePlayback, PlaybackStopsWithTheMessageInsteadOfPlayingTheNewByte
         FakeUiServices ui;
         KvQmlController controller(nullptr, KvControllerSeams{&ui});
         KvQmlModel model;
-        controller.setModel(&model);
         QString error;
-        const KvQmlModel::FragmentListPtr cursor = kvDocumentOfFile(source, &error);
+        const KvQmlModel::FragmentListPtr cursor = kvOpenDocument(controller, model, source, &error);
         ASSERT_TRUE(cursor) << error.toStdString();
-        model.setFragmentList(cursor);
-        controller.refreshDocumentState();
         const qint64 frames = cursor->totalFrames();
         const qint64 frameBytes = qint64(cursor->list()->firstSourceInfo()->samplesPerFrame()) * 4;
 
