@@ -342,7 +342,6 @@ private:
                 format.setCellSpacing(0);
                 format.setCellPadding(css(3));
                 format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-                format.setHeaderRowCount(1);
                 format.setTopMargin(css(4));
                 format.setBottomMargin(css(8));
                 table->setFormat(format);

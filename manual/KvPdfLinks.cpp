@@ -13,6 +13,9 @@ struct PdfObject {
     QByteArray bytes;  // from "N 0 obj" to the end of its "endobj" line
 };
 
+// All bytes, also after a zero byte, where QString::fromLatin1(QByteArray) would stop.
+QString latin1(const QByteArray &bytes) { return QString::fromLatin1(bytes.constData(), bytes.size()); }
+
 QByteArray number(double value) { return QByteArray::number(value, 'f', 2); }
 
 QByteArray destination(int pageObject, double top)
@@ -82,7 +85,7 @@ public:
         for (auto it = m_objects.begin(); it != m_objects.end(); ++it) {
             if (!it->bytes.contains("/URI (#"))
                 continue;
-            const QString body = QString::fromLatin1(it->bytes);
+            const QString body = latin1(it->bytes);
             QString rewritten;
             int last = 0;
             QRegularExpressionMatchIterator matches = uri.globalMatch(body);
@@ -181,7 +184,7 @@ public:
             else
                 out += "0000000000 65535 f \n";
         }
-        QString trailer = QString::fromLatin1(m_trailer);
+        QString trailer = latin1(m_trailer);
         trailer.replace(QRegularExpression(QStringLiteral("/Size\\s+\\d+")), QStringLiteral("/Size %1").arg(number));
         out += trailer.toLatin1() + "startxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
         return out;
@@ -198,7 +201,7 @@ private:
     static int reference(const QByteArray &bytes, const char *key)
     {
         const QRegularExpression re(QStringLiteral("%1\\s+(\\d+)\\s+0\\s+R").arg(QRegularExpression::escape(key)));
-        const QRegularExpressionMatch m = re.match(QString::fromLatin1(bytes));
+        const QRegularExpressionMatch m = re.match(latin1(bytes));
         return m.hasMatch() ? m.captured(1).toInt() : -1;
     }
 
@@ -210,7 +213,7 @@ private:
         const int pages = reference(m_objects.value(m_catalog).bytes, "/Pages");
         if (!m_objects.contains(pages))
             return fail(QStringLiteral("no page tree"));
-        const QString tree = QString::fromLatin1(m_objects.value(pages).bytes);
+        const QString tree = latin1(m_objects.value(pages).bytes);
         const QRegularExpression kids(QStringLiteral("/Kids\\s*\\[([^\\]]*)\\]"));
         const QRegularExpressionMatch list = kids.match(tree);
         if (!list.hasMatch())
@@ -221,7 +224,7 @@ private:
         QRegularExpressionMatchIterator it = ref.globalMatch(list.captured(1));
         while (it.hasNext()) {
             const int page = it.next().captured(1).toInt();
-            const QRegularExpressionMatch media = box.match(QString::fromLatin1(m_objects.value(page).bytes));
+            const QRegularExpressionMatch media = box.match(latin1(m_objects.value(page).bytes));
             if (!media.hasMatch())
                 return fail(QStringLiteral("a page without a media box"));
             m_pages << page;
