@@ -67,21 +67,22 @@ public:
             m_marginTop = writer.pageLayout().paintRectPoints().top();
 
             QTextDocument body;
-            prepare(body, writer);
+            prepare(body);
             body.setMarkdown(m_input.markdown);
             addImages(body);
             if (!styleBody(body))
                 return false;
+            paginate(body, writer);
             keepTogether(body);
             const QList<Heading> headings = collectHeadings(body);
 
             // The contents take as many pages whatever the numbers in them.
             QTextDocument front;
-            prepare(front, writer);
+            prepare(front);
             buildFront(front, headings, 0);
+            paginate(front, writer);
             const int frontPages = front.pageCount();
             front.clear();
-            prepare(front, writer);
             buildFront(front, headings, frontPages);
 
             QPainter painter(&writer);
@@ -122,13 +123,18 @@ private:
         return false;
     }
 
-    void prepare(QTextDocument &doc, QPdfWriter &writer) const
+    void prepare(QTextDocument &doc) const
     {
-        doc.documentLayout()->setPaintDevice(&writer);
-        doc.setPageSize(m_page);
         doc.setDocumentMargin(0);
         doc.setDefaultFont(QFont(textFamily, int(textPoints)));
         doc.setBaseUrl(QUrl::fromLocalFile(m_input.imageDir + QLatin1Char('/')));
+    }
+
+    // Pages of the PDF: laid out from here on, so only once the text is styled.
+    void paginate(QTextDocument &doc, QPdfWriter &writer) const
+    {
+        doc.documentLayout()->setPaintDevice(&writer);
+        doc.setPageSize(m_page);
     }
 
     // After the text is in: setting it clears the document's resources. The

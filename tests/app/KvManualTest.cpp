@@ -107,6 +107,39 @@ TEST_F(ManualTest, HasThePagesAndTheTopicsTheProgramPointsAt)
         EXPECT_TRUE(text->contains(QStringLiteral("Page %1 of %2").arg(page).arg(n))) << "page " << page;
 }
 
+// One page's text, laid out as on the page.
+QString pageText(int page)
+{
+    QByteArray out;
+    kvtest::runProgram("pdftotext", {"-layout", "-enc", "UTF-8", "-f", QString::number(page), "-l",
+                                     QString::number(page), manualPath, "-"},
+                       &out);
+    return QString::fromUtf8(out).normalized(QString::NormalizationForm_KC);
+}
+
+TEST_F(ManualTest, ContentsNameThePagesTheHeadingsAreOn)
+{
+    // The contents follow the title page: lines of a heading and its page number.
+    const QRegularExpression entry("^\\s*(\\S.*\\S)\\s{2,}(\\d+)\\s*$");
+    QList<QPair<QString, int>> entries;
+    for (int page = 2;; ++page) {
+        int found = 0;
+        for (const QString &line : pageText(page).split('\n')) {
+            const QRegularExpressionMatch m = entry.match(line);
+            if (m.hasMatch() && !line.contains(QLatin1String("Page "))) {
+                entries << qMakePair(m.captured(1).simplified(), m.captured(2).toInt());
+                ++found;
+            }
+        }
+        if (found < 5)
+            break;
+    }
+    ASSERT_GT(entries.size(), 40);
+    for (const auto &e : qAsConst(entries))
+        EXPECT_TRUE(pageText(e.second).simplified().contains(e.first))
+            << "\"" << e.first.toStdString() << "\" is not on page " << e.second;
+}
+
 TEST_F(ManualTest, LinksJumpToPagesOfTheFile)
 {
     const QByteArray pdf = kvtest::readFile(manualPath);
