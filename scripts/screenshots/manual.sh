@@ -39,19 +39,13 @@ cp "$music/Morning Walk.mp3" "$music/Damaged Walk.mp3"
 size=$(stat -c %s "$music/Damaged Walk.mp3")
 RANDOM=7
 for _ in $(seq 300); do
-  printf "\\x$(printf %02x $((RANDOM % 256)))" |
-    dd of="$music/Damaged Walk.mp3" bs=1 seek=$((4000 + (RANDOM * 32768 + RANDOM) % (size - 4000))) conv=notrunc 2>/dev/null
+  # Drawn here, not in a subshell, which would draw from a fresh seed.
+  byte=$((RANDOM % 256)) at=$((4000 + (RANDOM * 32768 + RANDOM) % (size - 4000)))
+  printf "\\x$(printf %02x "$byte")" | dd of="$music/Damaged Walk.mp3" bs=1 seek="$at" conv=notrunc 2>/dev/null
 done
 
 # A sound server with a null sink: its monitor is the recording dialog's input.
-mkdir -p "$tmp/pulse"
-printf 'load-module module-null-sink sink_name=kvnull rate=44100 channels=2\nload-module module-native-protocol-unix socket=%s auth-anonymous=1\n' \
-  "$tmp/pulse/native" >"$tmp/pulse/shot.pa"
-HOME=$tmp/pulse XDG_RUNTIME_DIR=$tmp/pulse XDG_CONFIG_HOME=$tmp/pulse pulseaudio -n -F "$tmp/pulse/shot.pa" \
-  --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes >"$tmp/pulse/log" 2>&1 &
-kill_on_exit+=($!)
-for _ in $(seq 100); do [ -S "$tmp/pulse/native" ] && break; sleep 0.1; done
-export PULSE_SERVER=unix:$tmp/pulse/native
+start_pulse
 
 # The guides are switched off: a bubble would cover what the pictures show.
 cfg=$tmp/config
@@ -181,3 +175,29 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 dialog '^mp3Morvelta$' damaged
+
+# A first start: the welcome guide, and the button it points at.
+kill "$apid" 2>/dev/null || true
+wait "$apid" 2>/dev/null || true
+first=$tmp/config-first
+make_config light "$first"
+XDG_CONFIG_HOME=$first QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=qt5ct QT_SCALE_FACTOR=$scale "$app" \
+  >"$tmp/first.log" 2>&1 &
+apid=$!
+window_id '^mp3Morvelta - ' 600 >/dev/null
+# The bubble: a window of the program without a title of its own, which X
+# names after the program (xdotool does not find it by that name).
+bubble=
+for _ in $(seq 300); do
+  bubble=$(xwininfo -root -tree | awk '/"mp3Morvelta": \("kvedit"/ { split($5, s, "x"); if (s[1] > 100) { print $1; exit } }')
+  [ -n "$bubble" ] && break
+  sleep 0.1
+done
+[ -n "$bubble" ] || { echo "manual.sh: no welcome guide showed" >&2; exit 1; }
+sleep 0.8
+eval "$(xdotool getwindowgeometry --shell "$((bubble))")"
+# From the tool bar row above it to the end of the button's text beside it.
+x0=$((X - 10 * scale)) y0=$((Y - 72 * scale))
+$import -window root -crop "$((WIDTH + 190 * scale))x$((HEIGHT + 80 * scale))+$((x0 < 0 ? 0 : x0))+$((y0 < 0 ? 0 : y0))" \
+  +repage "$tmp/welcome.png"
+shrink "$tmp/welcome.png" welcome
