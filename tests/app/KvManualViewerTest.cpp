@@ -111,20 +111,26 @@ TEST_F(ManualViewerTest, WelcomeGuidePointsAtTheButtonThatOpensTheManual)
     ASSERT_FALSE(x->waitForWindow(mainWindowTitle, 60000).isEmpty());
     const QRect b = bubble();
     ASSERT_TRUE(b.isValid()) << "no welcome guide showed";
-    QThread::msleep(500);
 
     // The bubble's pointer leaves it at one corner, onto the button; the
-    // other corners lie outside its shape and show what is behind it.
+    // other corners lie outside its shape and show what is behind it. A
+    // loaded machine may take a moment to draw it.
     const auto isBubble = [](const QColor &c) { return c.green() - c.red() > 40 && c.blue() - c.red() > 40; };
     const QPoint corners[] = {b.topLeft(), b.topRight() + QPoint(1, 0), b.bottomLeft() + QPoint(0, 1),
                               b.bottomRight() + QPoint(1, 1)};
     QList<QPoint> tips;
-    for (const QPoint &c : corners) {
-        const int inX = c.x() == b.left() ? 4 : -5;
-        const int inY = c.y() == b.top() ? 3 : -4;
-        if (isBubble(screenPixel(c.x() + inX, c.y() + inY)))
-            tips << c;
-    }
+    poll(
+        [&] {
+            tips.clear();
+            for (const QPoint &c : corners) {
+                const int inX = c.x() == b.left() ? 4 : -5;
+                const int inY = c.y() == b.top() ? 3 : -4;
+                if (isBubble(screenPixel(c.x() + inX, c.y() + inY)))
+                    tips << c;
+            }
+            return tips.size() == 1;
+        },
+        15000, 300);
     ASSERT_EQ(tips.size(), 1) << "no single pointer found on the welcome guide";
     const QPoint tip = tips.first();
     // Just past the tip, where the button it overlaps still lies.
