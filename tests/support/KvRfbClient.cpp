@@ -100,22 +100,15 @@ bool RfbClient::writeAll(const void *data, int size)
 }
 
 bool RfbClient::readU8(quint8 &v) { return readExact(&v, 1); }
+bool RfbClient::readU16(quint16 &v) { return readBigEndian(v); }
+bool RfbClient::readU32(quint32 &v) { return readBigEndian(v); }
 
-bool RfbClient::readU16(quint16 &v)
+template <typename T> bool RfbClient::readBigEndian(T &v)
 {
-    uchar b[2];
-    if (!readExact(b, 2))
+    uchar b[sizeof(T)];
+    if (!readExact(b, int(sizeof b)))
         return false;
-    v = qFromBigEndian<quint16>(b);
-    return true;
-}
-
-bool RfbClient::readU32(quint32 &v)
-{
-    uchar b[4];
-    if (!readExact(b, 4))
-        return false;
-    v = qFromBigEndian<quint32>(b);
+    v = qFromBigEndian<T>(b);
     return true;
 }
 

@@ -44,6 +44,7 @@ private:
     bool readU8(quint8 &v);
     bool readU16(quint16 &v);
     bool readU32(quint32 &v);
+    template <typename T> bool readBigEndian(T &v);
     bool readReason();
 
     int m_fd = -1;
