@@ -1,7 +1,8 @@
 // What start-up wires together, seen from outside in the real program: an
 // AAC export through the File menu, playback at start (and not with -e) into a
-// private sound server, the critical box when the sound device fails, and the
-// question a project asks when it moved with its source.
+// private sound server, the critical box when the sound device fails (before
+// or while playing), and the question a project asks when it moved with its
+// source.
 #include "KvProgramTest.h"
 
 #include <KvPulseSession.h>
@@ -178,6 +179,27 @@ TEST_F(StartupWiringTest, SoundServerThatWentAwayRaisesTheCriticalBoxAtPlay)
     QThread::msleep(1500);
     ASSERT_TRUE(x->sendKeys(window, {"ctrl+p"}));
     expectOneFailureBox("Unable to open the audio output device.", "critical-sound-server-gone");
+    quit();
+}
+
+TEST_F(StartupWiringTest, SoundServerGoingAwayWhilePlayingStopsWithOneBox)
+{
+    kvtest::PulseSession pulse;
+    ASSERT_TRUE(pulse.isRunning()) << "the private sound server did not start";
+    start({kvtest::fixture("cbr128_joint.mp3")}, soundServer(pulse.address()));
+    const QString window = mainWindow();
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_TRUE(soundWithin(pulse, slowMs));
+    screenshot("sound-server-playing");
+
+    pulse.stop();
+    expectOneFailureBox("Unable to open the audio output device.", "critical-sound-server-gone-while-playing");
+    ASSERT_TRUE(waitForStillPicture(window));
+    screenshot("sound-server-gone-stopped");
+    // Stopped, Play is offered again: it tries the device once more, which
+    // is still gone. A window still playing would not take the key.
+    ASSERT_TRUE(x->sendKeys(window, {"ctrl+p"}));
+    expectOneFailureBox("Unable to open the audio output device.", "critical-sound-server-gone-play-again");
     quit();
 }
 
