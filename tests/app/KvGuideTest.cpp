@@ -13,6 +13,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QRegion>
 #include <QSet>
 #include <QSettings>
@@ -21,6 +22,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -563,6 +565,35 @@ TEST_F(GuideTest, WithoutAudioTheTourShowsTheFirstGuidesAndWaitsAtPlay)
     tick(window, 18);
     EXPECT_EQ(shownBubble(window), nullptr);
     EXPECT_EQ(KvGuideDialog::nextUnshownGuideId(), "play_pause");
+}
+
+TEST_F(GuideTest, ABubbleGivesWayToAModalBoxAndComesBackAfterIt)
+{
+    MainWindow window;
+    showWide(window);
+    window.showWindowProcessed();
+    tick(window, 6);
+    KvGuideDialog *bubble = shownBubble(window);
+    ASSERT_NE(bubble, nullptr);
+    ASSERT_EQ(bubble->guideId, "welcome");
+
+    for (const bool messageBox : {true, false}) {
+        SCOPED_TRACE(messageBox ? "a message box" : "a dialog");
+        std::unique_ptr<QDialog> modal(messageBox ? new QMessageBox(QMessageBox::Question, "mp3Morvelta",
+                                                                    "Save changes to untitled project?",
+                                                                    QMessageBox::Yes | QMessageBox::No, &window)
+                                                  : new QDialog(&window));
+        modal->setWindowModality(Qt::ApplicationModal);
+        modal->show();
+        EXPECT_EQ(shownBubble(window), nullptr) << "the bubble stands over the box";
+        // Attempts meanwhile show nothing either.
+        tick(window, 12);
+        EXPECT_EQ(shownBubble(window), nullptr);
+        modal->hide();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(shownBubble(window), bubble) << "the same bubble comes back";
+    }
+    EXPECT_FALSE(QSettings().value("Warnings/GuideDialogShown-welcome").toBool()) << "giving way is no closing";
 }
 
 TEST_F(GuideTest, ModalDialogHoldsTheTourAndTheStopButtonEndsIt)
