@@ -307,6 +307,17 @@ public:
         model.reset();
     }
 
+    // Drives the output's time on until playback has stopped, serving the
+    // controller's events between steps.
+    void playUntilStopped(KvNullAudioClock &clock)
+    {
+        for (int step = 0; step < 400 && controller->playState() != 0; ++step) {
+            clock.advance(20000);
+            clock.waitUntilCaughtUp(2000);
+            waitFor([] { return false; }, 5);
+        }
+    }
+
     FakeUiServices ui;
     std::unique_ptr<KvQmlController> controller;
     std::unique_ptr<KvQmlModel> model;
@@ -323,12 +334,7 @@ TEST_F(ControllerRealPlay, PlaysThroughTheNullOutputToTheStoppedState)
     controller->startPlay();
     ASSERT_EQ(controller->playState(), 1);
     ASSERT_TRUE(clock->waitForSink());
-    // Drive the output's time on, serving the controller's events between steps.
-    for (int step = 0; step < 400 && controller->playState() != 0; ++step) {
-        clock->advance(20000);
-        clock->waitUntilCaughtUp(2000);
-        waitFor([] { return false; }, 5);
-    }
+    playUntilStopped(*clock);
     ASSERT_EQ(controller->playState(), 0);
     EXPECT_TRUE(ui.messages.isEmpty()) << ui.texts().join("; ").toStdString();
 
@@ -402,11 +408,7 @@ TEST_F(ControllerRealPlay, AnOutputThatLosesItsDeviceWhilePlayingStopsWithOneBox
 
     controller->startPlay();
     ASSERT_TRUE(clock->waitForSink());
-    for (int step = 0; step < 400 && controller->playState() != 0; ++step) {
-        clock->advance(20000);
-        clock->waitUntilCaughtUp(2000);
-        waitFor([] { return false; }, 5);
-    }
+    playUntilStopped(*clock);
     ASSERT_EQ(controller->playState(), 0);
     // Served on: looping must not start it again.
     waitFor([] { return false; }, 300);
