@@ -117,7 +117,10 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 
 void MainWindow::holdGuideWhileModal()
 {
-    if (currentGuide && guideHeldByModal && !QApplication::activeModalWidget()) {
+    // A window closed meanwhile (the box was its save question) takes its
+    // bubble with it: shown on its own, the bubble would keep the program
+    // from ending.
+    if (currentGuide && guideHeldByModal && isVisible() && !QApplication::activeModalWidget()) {
         guideHeldByModal = false;
         currentGuide->show();
     }
@@ -195,8 +198,8 @@ void MainWindow::ShowNextGuideDialog()
     const KvQmlModel::FragmentListPtr fragments = model->fragmentList();
     const bool hasAudio = fragments && fragments->totalFrames() > 0;
 
-    if (QApplication::activeModalWidget() || (currentGuide && (currentGuide->isVisible() || guideHeldByModal)) ||
-        !showPopupGuides)
+    if (!isVisible() || QApplication::activeModalWidget() ||
+        (currentGuide && (currentGuide->isVisible() || guideHeldByModal)) || !showPopupGuides)
         return;
 
     QString id = KvGuideDialog::nextUnshownGuideId();

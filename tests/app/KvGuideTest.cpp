@@ -594,6 +594,21 @@ TEST_F(GuideTest, ABubbleGivesWayToAModalBoxAndComesBackAfterIt)
         EXPECT_EQ(shownBubble(window), bubble) << "the same bubble comes back";
     }
     EXPECT_FALSE(QSettings().value("Warnings/GuideDialogShown-welcome").toBool()) << "giving way is no closing";
+
+    // The window closes while the box (its save question) is open: the
+    // bubble must not come back on its own, where it would keep the program
+    // from ending.
+    QMessageBox question(QMessageBox::Question, "mp3Morvelta", "Save changes to untitled project?",
+                         QMessageBox::Yes | QMessageBox::No, &window);
+    question.setWindowModality(Qt::ApplicationModal);
+    question.show();
+    ASSERT_EQ(shownBubble(window), nullptr);
+    window.hide();
+    question.hide();
+    QCoreApplication::processEvents();
+    tick(window, 12);
+    EXPECT_FALSE(bubble->isVisible());
+    EXPECT_EQ(shownBubble(window), nullptr);
 }
 
 TEST_F(GuideTest, ModalDialogHoldsTheTourAndTheStopButtonEndsIt)
