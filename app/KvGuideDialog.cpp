@@ -25,6 +25,16 @@ QList<KvGuideEntry *> KvGuideDialog::guideList;
 
 namespace {
 
+// The table lives as long as the program and its rows go with it; defined
+// after the list, so it is destroyed before it.
+struct GuideListOwner {
+    ~GuideListOwner()
+    {
+        qDeleteAll(KvGuideDialog::guideList);
+        KvGuideDialog::guideList.clear();
+    }
+} guideListOwner;
+
 const QString textStyle = QStringLiteral("font-size:large; ");
 
 // The page on the LAME MP3 encoder that a "#lame" link of a guide text opens.
