@@ -276,7 +276,16 @@ qint64 KvMP3AudioListFileIO::copyRunLength() const
     const qint64 first = fragment->firstFrame();
     const qint64 end = first + fragment->frameCount();
     const auto edit = [&](qint64 j) -> const KvMP3GainChangeInfo & { return edits[fragment->gainRecordBase() + j - first]; };
-    const auto kept = [&](qint64 j) { return j < end && keepsSourceLayout(edit(j), table[j]); };
+    // Each frame is looked at once: the frames up to keptUpTo are known to keep their layout.
+    qint64 keptUpTo = -1;
+    const auto kept = [&](qint64 j) {
+        if (j <= keptUpTo)
+            return true;
+        if (j >= end || !keepsSourceLayout(edit(j), table[j]))
+            return false;
+        keptUpTo = j;
+        return true;
+    };
 
     const qint64 start = m_iterator->sourcePosition();
     qint64 refilled = m_handle.state().refilled;
@@ -326,18 +335,26 @@ bool KvMP3AudioListFileIO::enterCopyRun()
 
 int KvMP3AudioListFileIO::copiedFrameLength(const uint8_t *p, qint64 avail, const KvMP3GainFrameInfo &rec) const
 {
-    KvMp3FrameHeader h{};
-    if (avail < 4 || p[0] != 0xFF || KvMp3DecodeHeader(p, 4, h, nullptr) != KvMp3SyntaxOk || h.layer != 3)
+    // Straight from the header bits, on every copied frame: the sync word and
+    // Layer III, then the fields the record fixes.
+    if (avail < 4 || p[0] != 0xFF || (p[1] & 0xE6) != 0xE2 || ((p[1] >> 3) & 3) == 1)
         return 0;
-    if (h.bitrate_index != rec.bitrateIndex() || h.padding != ((rec.flags & KvMp3FrameFlag::Padding) ? 1 : 0) ||
-        h.error_protection != ((rec.flags & KvMp3FrameFlag::Crc) ? 1 : 0))
+    const int bitrate = p[2] >> 4;
+    const int padding = (p[2] >> 1) & 1;
+    const bool crc = (p[1] & 1) == 0;
+    if (bitrate != rec.bitrateIndex() || padding != ((rec.flags & KvMp3FrameFlag::Padding) ? 1 : 0) ||
+        crc != ((rec.flags & KvMp3FrameFlag::Crc) != 0))
         return 0;
     // The rebuilder would turn it into joint stereo.
-    if (m_handle.state().forceJointStereo && h.mode == 0 && h.mode_extension == 0)
+    const int mode = p[3] >> 6;
+    if (m_handle.state().forceJointStereo && mode == 0 && ((p[3] >> 4) & 3) == 0)
         return 0;
-    const int length = KvMp3FrameLength(h.version, h.bitrate_index, h.sampling_frequency, h.padding);
-    const int capacity = length - KvMp3SideInfoSize(h.version, h.mode) - (h.error_protection ? 6 : 4);
-    if (std::max(0, capacity) != rec.capacity)
+    const int versionBits = (p[1] >> 3) & 3;
+    const int version = versionBits == 3 ? 0 : versionBits == 2 ? 1 : 2;
+    // 0 for a free-format header or a reserved sampling frequency.
+    const int length = KvMp3FrameLength(version, bitrate, (p[2] >> 2) & 3, padding);
+    const int capacity = length - KvMp3SideInfoSize(version, mode) - (crc ? 6 : 4);
+    if (length == 0 || std::max(0, capacity) != rec.capacity)
         return 0;
     return length <= avail ? length : 0;
 }
