@@ -5,11 +5,48 @@
 #include "KvMp3Records.h"
 #include "KvMp3Syntax.h"
 
+namespace {
+
+// What every header of a source shares, in header bits.
+struct SourceBits {
+    uint8_t second = 0;   // the sync's last bits, version, Layer III; the CRC bit is the record's
+    int rate = 0;
+    bool mono = false;
+    bool usable = false;
+
+    explicit SourceBits(const KvMP3FrameSizeInfo &format)
+    {
+        const int version = format.versionCode();
+        rate = format.rateCode();
+        mono = format.channelCount() == 1;
+        usable = version >= 0 && version <= 2 && rate >= 0 && rate <= 2;
+        second = uint8_t(0xE2 | (version == 0 ? 3 : version == 1 ? 2 : 0) << 3);
+    }
+};
+
+// The usual case straight from the bits: the sync word with the source's
+// version, Layer III and the record's CRC bit; the record's bitrate index and
+// padding with the source's sampling frequency; a channel mode of the
+// record's kind (joint stereo or not) and the source's channel count.
+inline bool headerBitsMatch(const uint8_t *p, const KvMP3GainFrameInfo &rec, const SourceBits &source)
+{
+    const int bitrate = rec.bitrateIndex();
+    const int mode = p[3] >> 6;
+    return source.usable && p[0] == 0xFF && p[1] == (source.second | ((rec.flags & KvMp3FrameFlag::Crc) ? 0 : 1)) &&
+           bitrate >= 1 && bitrate <= 14 &&
+           (p[2] & 0xFE) == (bitrate << 4 | source.rate << 2 | ((rec.flags & KvMp3FrameFlag::Padding) ? 2 : 0)) &&
+           (mode == 1) == ((rec.stereoFlags & KvMp3StereoFlag::JointStereo) != 0) && (mode == 3) == source.mono;
+}
+
+} // namespace
+
 bool KvMp3FrameMatchesRecord(const uint8_t *p, qint64 avail, const KvMP3GainFrameInfo &rec,
                              const KvMP3FrameSizeInfo &format)
 {
     if (avail < 4)
         return false;
+    if (headerBitsMatch(p, rec, SourceBits(format)))
+        return true;
     KvMp3FrameHeader h{};
     const bool header = p[0] == 0xFF && KvMp3DecodeHeader(p, 4, h, nullptr) == KvMp3SyntaxOk;
     if (header && h.layer == 3 && h.version == format.versionCode() && h.sampling_frequency == format.rateCode() &&
@@ -26,6 +63,7 @@ qint64 KvMp3FirstChangedFrame(const char *bytes, qint64 length, qint64 at, const
                               qint64 first, qint64 end, const KvMP3FrameSizeInfo &format)
 {
     const uint8_t *p = reinterpret_cast<const uint8_t *>(bytes);
+    const SourceBits source(format);
     for (qint64 j = first; j < end; ++j) {
         const qint64 offset = qint64(table[j].offset);
         if (offset < at)
@@ -37,7 +75,8 @@ qint64 KvMp3FirstChangedFrame(const char *bytes, qint64 length, qint64 at, const
         const qint64 next = qint64(table[j + 1].offset);
         if (next > offset)
             avail = qMin(avail, next - offset);
-        if (!KvMp3FrameMatchesRecord(p + (offset - at), avail, table[j], format))
+        if (!(avail >= 4 && headerBitsMatch(p + (offset - at), table[j], source)) &&
+            !KvMp3FrameMatchesRecord(p + (offset - at), avail, table[j], format))
             return j;
     }
     return -1;

@@ -119,11 +119,25 @@ int KvMp3SideInfoSize(int version, int mode)
 
 int KvMp3FrameLength(int version, int bitrateIndex, int samplingFrequency, int padding)
 {
-    const int kbps = KvMp3BitrateKbps(version, bitrateIndex);
-    const int rate = KvMp3SampleRateHz(version, samplingFrequency);
-    if (kbps == 0 || rate == 0)
+    // Every frame of a scan or an export asks: the lengths without padding, once.
+    static const struct Lengths {
+        int16_t bytes[3][16][4];
+        Lengths()
+        {
+            for (int v = 0; v < 3; ++v)
+                for (int b = 0; b < 16; ++b)
+                    for (int f = 0; f < 4; ++f) {
+                        const int kbps = KvMp3BitrateKbps(v, b);
+                        const int rate = KvMp3SampleRateHz(v, f);
+                        bytes[v][b][f] = int16_t(kbps == 0 || rate == 0 ? 0 : (v == 0 ? 144000 : 72000) * kbps / rate);
+                    }
+        }
+    } lengths;
+    if (version < 0 || version > 2 || bitrateIndex < 0 || bitrateIndex > 15 || samplingFrequency < 0 ||
+        samplingFrequency > 3)
         return 0;
-    return (version == 0 ? 144000 : 72000) * kbps / rate + (padding ? 1 : 0);
+    const int length = lengths.bytes[version][bitrateIndex][samplingFrequency];
+    return length == 0 ? 0 : length + (padding ? 1 : 0);
 }
 
 int KvMp3MainDataCapacity(int version, int bitrateIndex, int samplingFrequency, int padding, int mode,
