@@ -67,6 +67,12 @@ struct FactoryCase {
     const char *expected;  // comma-separated names
 };
 
+// ctest shows the case as gtest prints it.
+void PrintTo(const FactoryCase &c, std::ostream *os)
+{
+    *os << c.avail << (c.all ? " all \"" : " decoder \"") << c.format << '"';
+}
+
 const FactoryCase kCases[] = {
     // Encoders: one MP3 encoder (LAME library, else installed codecs with formats, else the
     // LAME program), then AAC, then WAV for "wav" only.
