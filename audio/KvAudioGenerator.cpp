@@ -173,6 +173,12 @@ bool KvAudioGenerator::openRangeLocked()
     boost::shared_ptr<KvRepackInfoPtrList> sub;
     if (m_document && count > 0)
         sub = m_document->copyRange(start, count);
+    // A source another program rewrote would decode as noise, or not at all.
+    const QString changed = sub ? sub->changedSourceText() : QString();
+    if (!changed.isEmpty()) {
+        failLocked(changed);
+        return false;
+    }
     if (sub && !m_forPlayback)
         KvPrepareRepackFlagged(sub, false);
     closeStreamLocked();
@@ -286,6 +292,13 @@ qint64 KvAudioGenerator::readData(char *data, qint64 maxlen)
                 continue;
             }
             const bool ended = KvAudioStreamEof(m_stream) != 0;
+            // A stream that ended on a failure (a source frame that no longer matches
+            // its index, say) ends the range with its reason.
+            const KvAudioListFileIO *device = qobject_cast<const KvAudioListFileIO *>(m_stream);
+            if (ended && device && !device->errorText().isEmpty()) {
+                failLocked(device->errorText());
+                break;
+            }
             if (ended && m_retriesLeft <= 0)
                 break;
             m_inputIndex ^= 1;

@@ -171,7 +171,11 @@ void KvConvertWorker::convertFinished()
         return;
     }
     if (!decodeThread->errorText().isEmpty()) {
-        message(KvUi::Critical, tr("Conversion Error: %1.").arg(decodeThread->errorText()));
+        QString why = decodeThread->errorText();
+        // The reasons are sentences of their own.
+        if (why.endsWith(QLatin1Char('.')))
+            why.chop(1);
+        message(KvUi::Critical, tr("Conversion Error: %1.").arg(why));
         emit raiseConvertFinished(false);
         return;
     }

@@ -5,6 +5,7 @@
 #include "KvAACFrameSizeInfo.h"
 #include "KvAACRepackInfo.h"
 #include "KvAACRepackInfoPtrList.h"
+#include "KvFile.h"
 #include "KvLibavLoad.h"
 
 #include <algorithm>
@@ -101,6 +102,10 @@ qint64 KvAACAudioListFileIO::readData(char *data, qint64 maxSize)
             return length;
         if (r == KV_AAC_E_BUFFER)
             return -1;
+        if (r == KV_AAC_E_CHANGED) {
+            fail(KvFile::changedText(fragment->sourcePath()));
+            return 0;
+        }
         // This frame gave nothing: go on with the next one.
     }
 }

@@ -9,7 +9,7 @@ KvAACRepackInfoPtrList::~KvAACRepackInfoPtrList() = default;
 KvRepackInfoPtr KvAACRepackInfoPtrList::createFragmentForSource(const QString &path, qint64 first, qint64 count)
 {
     for (const KvRepackInfoPtr &f : *m_list) {
-        if (f->sourcePath() != path)
+        if (f->sourcePath() != path || !readsFileAtPath(*f))
             continue;
         const KvAACRepackInfo *aac = dynamic_cast<const KvAACRepackInfo *>(f.get());
         if (!aac || path.isEmpty())

@@ -86,8 +86,11 @@ QString KvAACRepackInfoPtrList::writeAacFrames(const boost::shared_ptr<KvRepackI
             writer.set(w);
         }
         const qint64 i = it.localIndex();
-        if (lib->aacWriteNextFrame(writer.get(), fragment->frameGain(i), fragment->isFrameSilenced(i) ? 1 : 0,
-                                   nullptr, 0, nullptr) < 0)
+        const int r = lib->aacWriteNextFrame(writer.get(), fragment->frameGain(i),
+                                             fragment->isFrameSilenced(i) ? 1 : 0, nullptr, 0, nullptr);
+        if (r == KV_AAC_E_CHANGED)
+            return KvFile::changedText(fragment->sourcePath());
+        if (r < 0)
             return tr("failed to write aac frame");
     }
     if (!writer.finish())

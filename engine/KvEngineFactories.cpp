@@ -188,6 +188,13 @@ QString fileInfoText(const boost::shared_ptr<KvAudioFragmentList> &fragmentList)
 
 QString saveDocumentFile(const boost::shared_ptr<KvRepackInfoPtrList> &document, const QString &path)
 {
+    // Nothing is written from a source that another program changed: its
+    // frames no longer lie where the index says.
+    if (document) {
+        const QString changed = document->changedSourceText();
+        if (!changed.isEmpty())
+            return changed;
+    }
     if (dynamic_cast<KvAACRepackInfoPtrList *>(document.get()))
         return KvAACRepackInfoPtrList::writeAacFrames(document, path);
     if (dynamic_cast<KvMP3RepackInfoPtrList *>(document.get()))

@@ -53,7 +53,9 @@ QString documentFileSuffix(const boost::shared_ptr<KvRepackInfoPtrList> &documen
 // The one-line technical description of the cursor's document; empty for none.
 QString fileInfoText(const boost::shared_ptr<KvAudioFragmentList> &fragmentList);
 // Saves the (prepared) document to path through the saver of its kind; the
-// error text, empty on success (also for a document of no known kind).
+// error text, empty on success (also for a document of no known kind). A
+// document whose source another program changed is refused before anything
+// is written.
 QString saveDocumentFile(const boost::shared_ptr<KvRepackInfoPtrList> &document, const QString &path);
 
 // Prepares a document for saving or streaming: plans the MP3 bit reservoir;

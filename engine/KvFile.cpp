@@ -25,6 +25,21 @@ QMutex &registryMutex()
     return mutex;
 }
 
+KvFileStamp stampOf(const struct stat &st)
+{
+    KvFileStamp stamp;
+    stamp.size = qint64(st.st_size);
+    stamp.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + qint64(st.st_mtim.tv_nsec);
+    stamp.device = quint64(st.st_dev);
+    stamp.inode = quint64(st.st_ino);
+    return stamp;
+}
+
+bool sameContentStamp(const KvFileStamp &a, const KvFileStamp &b)
+{
+    return a.size == b.size && a.mtimeNs == b.mtimeNs;
+}
+
 bool registryHolds(const QString &key)
 {
     const QMutexLocker lock(&registryMutex());
@@ -101,12 +116,14 @@ bool KvFile::openShared(OpenMode mode)
     }
     // A folder opens on Linux, but holds no bytes to read or write.
     struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    const int statError = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    if (statError != 0) {
         ::close(fd);
-        setErrorString(qt_error_string(EISDIR));
+        setErrorString(qt_error_string(statError));
         return false;
     }
     m_descriptor = fd;
+    m_stamp = stampOf(st);
 
     const bool ok = QFile::open(fd, mode, QFileDevice::DontCloseHandle);
     if (ok) {
@@ -137,6 +154,32 @@ void KvFile::release()
         ::close(m_descriptor);
         m_descriptor = -1;
     }
+    m_stamp = KvFileStamp();
+}
+
+bool KvFile::changedSinceOpen() const
+{
+    if (m_descriptor < 0)
+        return false;
+    struct stat st;
+    return ::fstat(m_descriptor, &st) != 0 || !sameContentStamp(stampOf(st), m_stamp);
+}
+
+bool KvFile::pathNamesOpenedFile() const
+{
+    if (m_descriptor < 0 || changedSinceOpen())
+        return false;
+    struct stat st;
+    if (::stat(QFile::encodeName(m_name).constData(), &st) != 0)
+        return false;
+    const KvFileStamp now = stampOf(st);
+    return now.device == m_stamp.device && now.inode == m_stamp.inode;
+}
+
+QString KvFile::changedText(const QString &path)
+{
+    return tr("%1 was changed by another program after it was opened. Open it again to use its new content.")
+        .arg(QDir::toNativeSeparators(path));
 }
 
 qint64 KvFile::readAt(qint64 position, char *data, qint64 maxSize) const

@@ -5,6 +5,15 @@
 
 #include <string>
 
+// What a file was when a KvFile opened it: size and modification time, and
+// which file it is (device and inode).
+struct KvFileStamp {
+    qint64 size = -1;
+    qint64 mtimeNs = 0;
+    quint64 device = 0;
+    quint64 inode = 0;
+};
+
 // A QFile that opens its descriptor itself and keeps one process-wide list of
 // the files any KvFile holds open, so that the program refuses to overwrite a
 // file it is reading (an export onto one of its own sources, say).
@@ -32,12 +41,25 @@ public:
     // The registry of open files: one key per successful open (any thread).
     static QStringList openFiles();
 
+    // The file as it was when it was opened; size -1 while closed.
+    const KvFileStamp &openedStamp() const { return m_stamp; }
+    // Whether the file held open has another size or modification time than
+    // when it was opened: another program wrote to it. Asked of the held
+    // descriptor, so a file renamed over the path changes nothing here.
+    bool changedSinceOpen() const;
+    // Whether the path names the file held open, unchanged: a new open of
+    // the path would read what this one indexed.
+    bool pathNamesOpenedFile() const;
+    // "<path> was changed by another program after it was opened. ..."
+    static QString changedText(const QString &path);
+
 private:
     void release();
 
     int m_descriptor = -1;
     QString m_name;
     QString m_registryKey;   // the key this object added at open, removed at close
+    KvFileStamp m_stamp;
 };
 
 // One canonical, absolute, native-separator form of a path: canonical for an

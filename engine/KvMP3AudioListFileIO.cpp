@@ -8,6 +8,7 @@
 #include "KvMP3FrameSizeInfo.h"
 #include "KvMP3RepackInfo.h"
 #include "KvMP3RepackInfoPtrList.h"
+#include "KvMp3FrameCheck.h"
 #include "KvMp3FrameStep.h"
 
 #include <algorithm>
@@ -224,6 +225,10 @@ bool KvMP3AudioListFileIO::readSourceFrame(qint64 index)
                        : tr("The file %1 ends before frame %2.").arg(name).arg(index));
             return false;
         }
+        if (!framesAsIndexed(m_window.data(), n, index)) {
+            m_windowFile = nullptr;
+            return false;
+        }
         m_windowFile = file;
         m_windowStart = offset;
         m_windowSize = n;
@@ -232,6 +237,24 @@ bool KvMP3AudioListFileIO::readSourceFrame(qint64 index)
     std::memcpy(m_input.data, m_window.data() + (offset - m_windowStart), size_t(have));
     m_input.length = have;
     return true;
+}
+
+// Every source byte this device reads comes through here (the read-ahead
+// window and the copied runs). Another program may have written to the
+// source since it was indexed; the descriptor still reads the file that was
+// indexed even when another file was renamed over its path, so only writes
+// into that file itself show up here, as headers that no longer match.
+bool KvMP3AudioListFileIO::framesAsIndexed(const char *bytes, qint64 length, qint64 index)
+{
+    KvMP3RepackInfo *fragment = m_iterator->mp3Fragment();
+    const KvMP3FrameSizeInfo *format = fragment->sourceSizeInfo();
+    if (!format)
+        return true;
+    if (KvMp3FirstChangedFrame(bytes, length, qint64(fragment->sourceFrameTable()[index].offset),
+                               fragment->sourceFrameTable(), index, fragment->sourceFrameCount(), *format) < 0)
+        return true;
+    fail(KvFile::changedText(fragment->sourcePath()));
+    return false;
 }
 
 // A frame comes out of the rebuilder exactly as it is in its source when it
@@ -350,6 +373,8 @@ qint64 KvMP3AudioListFileIO::copyAhead(char *out, qint64 room, qint64 *frames)
                      : tr("The file %1 ends before frame %2.").arg(fragment->sourcePath()).arg(from + n - 1));
         return 0;
     }
+    if (!framesAsIndexed(out, bytes, from))
+        return 0;
     // Each frame must be whole and as planned, with nothing between them.
     const uint8_t *p = reinterpret_cast<const uint8_t *>(out);
     qint64 k = 0;

@@ -52,6 +52,9 @@ private:
     bool readSourceFrame(qint64 index);
     // The current fragment's source file, or null after failing with the reason.
     const KvFile *sourceFile();
+    // Whether the source bytes read from frame `index`'s offset on still hold
+    // the frames the index describes; fails the device when not.
+    bool framesAsIndexed(const char *bytes, qint64 length, qint64 index);
 
     // Frames of the current fragment, from the iterator's frame on, that the
     // rebuilder would write exactly as they are in the source.

@@ -9,7 +9,7 @@ KvMP3RepackInfoPtrList::~KvMP3RepackInfoPtrList() = default;
 KvRepackInfoPtr KvMP3RepackInfoPtrList::createFragmentForSource(const QString &path, qint64 first, qint64 count)
 {
     for (const KvRepackInfoPtr &f : *m_list) {
-        if (f->sourcePath() != path)
+        if (f->sourcePath() != path || !readsFileAtPath(*f))
             continue;
         const KvMP3RepackInfo *mp3 = dynamic_cast<const KvMP3RepackInfo *>(f.get());
         if (!mp3 || path.isEmpty())

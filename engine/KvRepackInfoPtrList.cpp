@@ -1,8 +1,11 @@
 #include "KvRepackInfoPtrList.h"
 
 #include "KvEngineFactories.h"
+#include "KvFile.h"
+#include "KvFrameRepacker.h"
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -362,4 +365,25 @@ qint64 KvRepackInfoPtrList::totalFrames() const
 boost::shared_ptr<KvFrameSizeInfo> KvRepackInfoPtrList::firstSourceInfo() const
 {
     return m_list->empty() ? boost::shared_ptr<KvFrameSizeInfo>() : m_list->front()->sizeInfo();
+}
+
+bool KvRepackInfoPtrList::readsFileAtPath(const KvRepackInfo &fragment)
+{
+    const boost::shared_ptr<KvFrameRepacker> source = fragment.source();
+    const KvFile *file = source ? source->device() : nullptr;
+    return !file || !file->isOpen() || file->pathNamesOpenedFile();
+}
+
+QString KvRepackInfoPtrList::changedSourceText() const
+{
+    std::set<const KvFrameRepacker *> asked;
+    for (const KvRepackInfoPtr &f : *m_list) {
+        const boost::shared_ptr<KvFrameRepacker> source = f->source();
+        if (!source || !asked.insert(source.get()).second)
+            continue;
+        const KvFile *file = source->device();
+        if (file && file->changedSinceOpen())
+            return KvFile::changedText(source->path());
+    }
+    return QString();
 }

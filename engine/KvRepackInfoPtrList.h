@@ -61,6 +61,10 @@ public:
     virtual qint64 totalFrames() const;
     // Format of the first fragment's source; empty for an empty list.
     virtual boost::shared_ptr<KvFrameSizeInfo> firstSourceInfo() const;
+    // Empty while every source file reads as it was indexed; else the reason
+    // (KvFile::changedText) for the first one that another program changed.
+    // Savers and players ask before they read a frame.
+    QString changedSourceText() const;
 
     // Where a document frame lies: its fragment, the frame's index in it, the
     // fragment's number in the list (from 0) and the document frame the
@@ -84,6 +88,10 @@ protected:
 
     // A new, empty list of this list's own kind.
     Ptr createEmptyLike() const;
+    // Whether the fragment's source reads what its path names now: a source
+    // that another program changed, or whose path now names another file, is
+    // not shared with a new open of that path.
+    static bool readsFileAtPath(const KvRepackInfo &fragment);
     // Joins c into prev; false (nothing changed) when prev refuses it.
     static bool join(const KvRepackInfoPtr &prev, const KvRepackInfoPtr &c);
 

@@ -67,8 +67,10 @@ void FrameGainIndex::add(int walkResult, const FrameWalk &walk)
         f.lo = r.lo;
         f.hi = r.hi;
         f.sites = uint16_t(walk.streams);
-        for (int i = 0; i < walk.streams; ++i)
+        for (int i = 0; i < walk.streams; ++i) {
             m_sites.push_back(walk.stream[i].gainBit);
+            m_gains.push_back(walk.stream[i].gain);
+        }
     }
     m_frames.push_back(f);
 }
@@ -77,6 +79,7 @@ void FrameGainIndex::append(const FrameGainIndex &other)
 {
     const uint32_t base = uint32_t(m_sites.size());
     m_sites.insert(m_sites.end(), other.m_sites.begin(), other.m_sites.end());
+    m_gains.insert(m_gains.end(), other.m_gains.begin(), other.m_gains.end());
     for (Frame f : other.m_frames) {
         f.firstSite += base;
         m_frames.push_back(f);
@@ -87,12 +90,14 @@ void FrameGainIndex::reserve(size_t frames, size_t sites)
 {
     m_frames.reserve(frames);
     m_sites.reserve(sites);
+    m_gains.reserve(sites);
 }
 
 void FrameGainIndex::clear()
 {
     m_frames.clear();
     m_sites.clear();
+    m_gains.clear();
 }
 
 void FrameGainIndex::truncate(size_t frames)
@@ -100,6 +105,7 @@ void FrameGainIndex::truncate(size_t frames)
     if (frames >= m_frames.size())
         return;
     m_sites.resize(m_frames[frames].firstSite);
+    m_gains.resize(m_frames[frames].firstSite);
     m_frames.resize(frames);
 }
 
@@ -127,6 +133,22 @@ GainResult FrameGainIndex::change(size_t i, uint8_t *frame, size_t size, int del
         putBitsAt(frame, site[s], 8, br.read(8) + uint32_t(r.applied));
     }
     return r;
+}
+
+bool FrameGainIndex::holdsWalkedGains(size_t i, const uint8_t *frame, size_t size) const
+{
+    const Frame &f = m_frames[i];
+    if (f.walkResult != WalkOk)
+        return true;
+    for (uint32_t s = f.firstSite; s < f.firstSite + f.sites; ++s) {
+        if (size_t(m_sites[s]) + 8 > size * 8)
+            return false;
+        BitReader br(frame, size);
+        br.skip(m_sites[s]);
+        if (br.read(8) != m_gains[s])
+            return false;
+    }
+    return true;
 }
 
 std::vector<uint8_t> silentFrame(const AacConfig &cfg)

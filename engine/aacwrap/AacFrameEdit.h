@@ -47,6 +47,9 @@ public:
 
     // changeFrameGain() of frame i, given the same bytes that were walked.
     GainResult change(size_t i, uint8_t *frame, size_t size, int delta) const;
+    // Whether the frame's bytes still hold the global_gain values found when frame i was
+    // walked (true for a frame that could not be walked: nothing is known of it).
+    bool holdsWalkedGains(size_t i, const uint8_t *frame, size_t size) const;
 
 private:
     struct Frame {
@@ -57,6 +60,7 @@ private:
     };
     std::vector<Frame> m_frames;
     std::vector<uint32_t> m_sites; // bit positions of the global_gain fields
+    std::vector<uint8_t> m_gains;  // the value found at each site
 };
 
 // The smallest frame that decodes to silence in this configuration: one element per channel

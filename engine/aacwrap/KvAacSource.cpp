@@ -26,15 +26,6 @@ namespace kvaac {
 
 namespace {
 
-struct FileCloser {
-    int fd;
-    ~FileCloser()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 // Reads [pos, pos + size) of the file into dst; false when it cannot be read whole.
 bool readWhole(int fd, int64_t pos, uint8_t *dst, size_t size)
 {
@@ -336,15 +327,12 @@ AacConfig adtsConfig(const AdtsHeader &h, const uint8_t *raw, size_t size)
 // from the first byte to the last, each with one raw block and no CRC. FFmpeg's demuxer
 // and parser give exactly these frames for such a file, at several times the cost. False,
 // with nothing kept, for any other file, which then goes through FFmpeg.
-bool scanPlainAdts(const char *path, KvAacCancelFn cancel, ScanResult &res)
+bool scanPlainAdts(int fd, const char *path, KvAacCancelFn cancel, ScanResult &res)
 {
     constexpr size_t kMinFrames = 16; // FFmpeg's probe is sure of longer runs only
     constexpr size_t kChunk = size_t(1) << 20;
-    if (!path || !*path)
-        return false;
-    const FileCloser file{::open(path, O_RDONLY | O_CLOEXEC)};
     struct stat st;
-    if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return false;
     const int64_t fileSize = int64_t(st.st_size);
     if (fileSize < int64_t(kMinFrames) * (kAdtsHeaderSize + 1))
@@ -371,7 +359,7 @@ bool scanPlainAdts(const char *path, KvAacCancelFn cancel, ScanResult &res)
             bufPos = pos;
             at = 0;
             const size_t more = size_t(std::min<int64_t>(int64_t(buf.size() - filled), fileSize - bufPos - int64_t(filled)));
-            if (!readWhole(file.fd, bufPos + int64_t(filled), buf.data() + filled, more))
+            if (!readWhole(fd, bufPos + int64_t(filled), buf.data() + filled, more))
                 return false;
             filled += more;
         }
@@ -401,6 +389,7 @@ bool scanPlainAdts(const char *path, KvAacCancelFn cancel, ScanResult &res)
     res.untouched.resize(walked.size());
     for (size_t i = 0; i < walked.size(); ++i)
         res.untouched[i] = !walked[i];
+    src->adtsHeaders = true;
     res.source = std::move(src);
     return true;
 }
@@ -502,11 +491,10 @@ void finishIndex(BatchWalker &walker, std::shared_ptr<Source> src, const std::ve
 // and positions that hold other bytes, so the writer, which copies from the file, would send
 // out the wrong bytes. Here each frame is its header's length of bytes at its header; past
 // damage the index resyncs on a header that the next frame's header confirms.
-bool scanAdtsByHeaders(const char *path, int64_t start, KvAacCancelFn cancel, ScanResult &res)
+bool scanAdtsByHeaders(int fd, const char *path, int64_t start, KvAacCancelFn cancel, ScanResult &res)
 {
-    const FileCloser file{::open(path, O_RDONLY | O_CLOEXEC)};
     struct stat st;
-    if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || start < 0 || start >= int64_t(st.st_size))
+    if (::fstat(fd, &st) != 0 || start < 0 || start >= int64_t(st.st_size))
         return false;
     std::vector<uint8_t> bytes;
     try {
@@ -514,7 +502,7 @@ bool scanAdtsByHeaders(const char *path, int64_t start, KvAacCancelFn cancel, Sc
     } catch (const std::bad_alloc &) {
         return false;
     }
-    if (!readWhole(file.fd, 0, bytes.data(), bytes.size()))
+    if (!readWhole(fd, 0, bytes.data(), bytes.size()))
         return false;
     const size_t size = bytes.size();
     // (The layer bits of an ADTS header are always zero: one more check against a false sync.)
@@ -571,16 +559,16 @@ bool scanAdtsByHeaders(const char *path, int64_t start, KvAacCancelFn cancel, Sc
     }
     if (src->frames.empty())
         return false;
+    src->adtsHeaders = true;
     finishIndex(walker, std::move(src), foreignFrames, run, 0, res);
     return true;
 }
 
-} // namespace
-
-ScanResult scanSource(const char *path, KvAacCancelFn cancel)
+// Indexes the file that fd holds open (FFmpeg reads it again by path).
+ScanResult scanOpenFile(int fd, const char *path, KvAacCancelFn cancel)
 {
     ScanResult res;
-    if (scanPlainAdts(path, cancel, res))
+    if (scanPlainAdts(fd, path, cancel, res))
         return res;
     InputCloser in;
     if (!path || !*path || !in.pkt || avformat_open_input(&in.ic, path, nullptr, nullptr) < 0) {
@@ -617,8 +605,7 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
 
     AdtsHeader first;
     int64_t lastDuration = 0;
-    const FileCloser file{::open(path, O_RDONLY | O_CLOEXEC)};
-    BatchWalker walker(src->cfg, file.fd);
+    BatchWalker walker(src->cfg, fd);
     std::vector<bool> foreignFrames;
     // Room for every frame at once: the MP4 counts them; an ADTS file is guessed at from its
     // size (only the pages used are ever touched).
@@ -637,7 +624,7 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
     if (src->container == ContainerMp4 && !(cancel && cancel())) {
         pendingRc = av_read_frame(in.ic, in.pkt);
         struct stat st;
-        if (pendingRc == 0 && file.fd >= 0 && ::fstat(file.fd, &st) == 0 &&
+        if (pendingRc == 0 && ::fstat(fd, &st) == 0 &&
             indexFromSampleTable(in.ic, streamIndex, in.pkt, int64_t(st.st_size), *src, walker, &lastDuration)) {
             foreignFrames.assign(src->frames.size(), false);
             pendingRc = AVERROR_EOF;
@@ -687,7 +674,7 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
             adtsInStep = adtsInStep && parsed && in.pkt->pos >= 0 &&
                          (size_t(h.frameLength) == size ||
                           (size_t(h.frameLength) > size && in.pkt->pos + int64_t(size) == fileSize)) &&
-                         fileHolds(file.fd, in.pkt->pos, raw, size, fileBytes);
+                         fileHolds(fd, in.pkt->pos, raw, size, fileBytes);
             const size_t header = parsed ? size_t(h.headerSize) : std::min<size_t>(size, kAdtsHeaderSize);
             raw += header;
             size -= header;
@@ -732,10 +719,77 @@ ScanResult scanSource(const char *path, KvAacCancelFn cancel)
     }
     if (src->container == ContainerAdts && !adtsInStep) {
         ScanResult own;
-        if (scanAdtsByHeaders(path, firstAdtsPos, cancel, own))
+        if (scanAdtsByHeaders(fd, path, firstAdtsPos, cancel, own))
             return own;
     }
+    src->adtsHeaders = src->container == ContainerAdts && adtsInStep;
     finishIndex(walker, std::move(src), foreignFrames, run, lastDuration, res);
+    return res;
+}
+
+} // namespace
+
+HeldFile::~HeldFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+HeldFile &HeldFile::operator=(HeldFile &&other) noexcept
+{
+    if (this != &other) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+size_t Source::headerLead(size_t i) const
+{
+    // A header with CRC is 9 bytes, without 7.
+    return adtsHeaders && i < frames.size() ? size_t(std::min<int64_t>(frames[i].pos, 9)) : 0;
+}
+
+bool Source::holdsFrame(size_t i, const uint8_t *bytes, size_t lead) const
+{
+    const size_t size = frames[i].size;
+    if (lead > 0) {
+        bool header = false;
+        for (const size_t headerSize : {size_t(kAdtsHeaderSize), size_t(9)}) {
+            AdtsHeader h;
+            if (header || lead < headerSize ||
+                !parseAdtsHeader(bytes + lead - headerSize, headerSize + size, &h) ||
+                size_t(h.headerSize) != headerSize)
+                continue;
+            // The file's last frame may be cut short: its header names more than it holds.
+            const size_t length = size_t(h.frameLength);
+            header = length == headerSize + size || (i + 1 == frames.size() && length > headerSize + size);
+        }
+        if (!header)
+            return false;
+    }
+    return i >= gainSites.size() || gainSites.holdsWalkedGains(i, bytes + lead, size);
+}
+
+ScanResult scanSource(const char *path, KvAacCancelFn cancel)
+{
+    if (!path || !*path) {
+        ScanResult res;
+        res.error = KV_AAC_E_OPEN;
+        return res;
+    }
+    // The index and every later write read this one descriptor.
+    HeldFile file(::open(path, O_RDONLY | O_CLOEXEC));
+    if (file.fd() < 0) {
+        ScanResult res;
+        res.error = KV_AAC_E_OPEN;
+        return res;
+    }
+    ScanResult res = scanOpenFile(file.fd(), path, cancel);
+    if (res.source)
+        res.source->file = std::move(file);
     return res;
 }
 

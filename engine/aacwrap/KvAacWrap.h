@@ -75,6 +75,8 @@ enum KvAacResult {
     KV_AAC_E_FORMAT = -6,        /* configuration or frame not expressible in the output */
     KV_AAC_E_OPEN = -7,          /* scan: the file cannot be opened or has no AAC stream */
     KV_AAC_E_UNSUPPORTED = -8,   /* scan: AAC variant this library does not edit */
+    KV_AAC_E_CHANGED = -9,       /* the source file no longer holds the frame indexed there:
+                                    another program wrote to it */
     KV_AAC_E_CANCELLED = -12     /* scan: the cancel callback asked to stop */
 };
 

@@ -9,8 +9,11 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -118,20 +121,51 @@ void Writer::queue(const std::shared_ptr<Source> &source, bool sourceGiven, int6
         m_runs.push_back(std::move(run));
 }
 
+int Writer::sourceBytes(const std::shared_ptr<Source> &source, int64_t pos, size_t size, const uint8_t **bytes)
+{
+    constexpr size_t kWindow = size_t(1) << 16;
+    ReadWindow &w = m_windows[source];
+    if (pos < w.start || pos + int64_t(size) > w.start + int64_t(w.bytes.size())) {
+        const int fd = source->file.fd();
+        if (fd < 0)
+            return KV_AAC_E_SOURCE;
+        w.start = pos;
+        w.bytes.resize(std::max(size, kWindow));
+        size_t got = 0;
+        while (got < w.bytes.size()) {
+            const ssize_t n = ::pread(fd, w.bytes.data() + got, w.bytes.size() - got, off_t(pos) + off_t(got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                w.bytes.clear();
+                return KV_AAC_E_SOURCE;
+            }
+            if (n == 0)
+                break;
+            got += size_t(n);
+        }
+        w.bytes.resize(got);
+        // The file no longer reaches as far as the index says.
+        if (got < size)
+            return KV_AAC_E_CHANGED;
+    }
+    *bytes = w.bytes.data() + (pos - w.start);
+    return 0;
+}
+
 int Writer::readFrame(const std::shared_ptr<Source> &source, int64_t index)
 {
     const Source &src = *source;
     if (index < 0 || index >= int64_t(src.frames.size()))
         return KV_AAC_E_SOURCE;
     const SourceFrame &f = src.frames[size_t(index)];
-    AVIOContext *&io = m_readers[source];
-    if (!io && avio_open(&io, src.path.c_str(), AVIO_FLAG_READ) < 0) {
-        io = nullptr;
-        return KV_AAC_E_SOURCE;
-    }
-    m_frame.resize(f.size);
-    if (avio_seek(io, f.pos, SEEK_SET) != f.pos || avio_read(io, m_frame.data(), int(f.size)) != int(f.size))
-        return KV_AAC_E_SOURCE;
+    const size_t lead = src.headerLead(size_t(index));
+    const uint8_t *bytes = nullptr;
+    if (const int rc = sourceBytes(source, f.pos - int64_t(lead), lead + f.size, &bytes))
+        return rc;
+    if (!src.holdsFrame(size_t(index), bytes, lead))
+        return KV_AAC_E_CHANGED;
+    m_frame.assign(bytes + lead, bytes + lead + f.size);
     return 0;
 }
 
@@ -258,9 +292,7 @@ int Writer::finishLocked()
         m_oc = nullptr;
     }
     av_packet_free(&m_pkt);
-    for (auto &r : m_readers)
-        avio_closep(&r.second);
-    m_readers.clear();
+    m_windows.clear();
     m_runs.clear();
     m_finishResult = rc;
     return rc;

@@ -13,7 +13,6 @@
 #include <vector>
 
 struct AVFormatContext;
-struct AVIOContext;
 struct AVPacket;
 
 namespace kvaac {
@@ -43,7 +42,10 @@ public:
 private:
     Writer(const AacConfig &cfg, Output output);
     int openFile(const std::string &path, const std::shared_ptr<Source> &firstSource);
+    // Frame `index` of the source into m_frame, checked against the index.
     int readFrame(const std::shared_ptr<Source> &src, int64_t index);
+    // Bytes [pos, pos + size) of the source from its read-ahead window; KvAacResult.
+    int sourceBytes(const std::shared_ptr<Source> &src, int64_t pos, size_t size, const uint8_t **bytes);
     int emit(const uint8_t *data, size_t size, uint8_t *out, int capacity, int *outLength,
              int64_t trimmedDuration = 0);
     int writePending(bool last);
@@ -62,7 +64,12 @@ private:
     std::deque<Run> m_runs;
     std::vector<uint8_t> m_frame;
     std::vector<uint8_t> m_silent;
-    std::map<std::shared_ptr<Source>, AVIOContext *> m_readers; // own I/O per source
+    // The source bytes last read, per source: frames lie close together in the file.
+    struct ReadWindow {
+        int64_t start = 0;
+        std::vector<uint8_t> bytes;
+    };
+    std::map<std::shared_ptr<Source>, ReadWindow> m_windows;
     AVFormatContext *m_oc = nullptr;
     AVPacket *m_pkt = nullptr;
     // File output holds one packet back, so that a stream ending on a source's trimmed last

@@ -66,14 +66,7 @@ done
 # Playing, at 1x light and dark: the song plays (no -e) into a private
 # PulseAudio null sink, so the play head and the running time show.
 if command -v pulseaudio >/dev/null; then
-  mkdir -p "$tmp/pulse"
-  printf 'load-module module-null-sink sink_name=kvnull rate=44100 channels=2\nload-module module-native-protocol-unix socket=%s auth-anonymous=1\n' \
-    "$tmp/pulse/native" >"$tmp/pulse/shot.pa"
-  HOME=$tmp/pulse XDG_RUNTIME_DIR=$tmp/pulse XDG_CONFIG_HOME=$tmp/pulse pulseaudio -n -F "$tmp/pulse/shot.pa" \
-    --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes >"$tmp/pulse/log" 2>&1 &
-  kill_on_exit+=($!)
-  for _ in $(seq 100); do [ -S "$tmp/pulse/native" ] && break; sleep 0.1; done
-  export PULSE_SERVER=unix:$tmp/pulse/native
+  start_pulse
   for theme in light dark; do
     name=mainwindow-$theme-1x-playing
     cfg=$tmp/config-$name

@@ -52,3 +52,16 @@ window_id() { # title regex [tenths]
   echo "$(basename "$0"): no window '$1' showed" >&2
   exit 1
 }
+
+# A private PulseAudio server whose one sink plays into nothing (its monitor is
+# an input to record from); sets PULSE_SERVER for the programs started later.
+start_pulse() {
+  mkdir -p "$tmp/pulse"
+  printf 'load-module module-null-sink sink_name=kvnull rate=44100 channels=2\nload-module module-native-protocol-unix socket=%s auth-anonymous=1\n' \
+    "$tmp/pulse/native" >"$tmp/pulse/shot.pa"
+  HOME=$tmp/pulse XDG_RUNTIME_DIR=$tmp/pulse XDG_CONFIG_HOME=$tmp/pulse pulseaudio -n -F "$tmp/pulse/shot.pa" \
+    --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes >"$tmp/pulse/log" 2>&1 &
+  kill_on_exit+=($!)
+  for _ in $(seq 100); do [ -S "$tmp/pulse/native" ] && break; sleep 0.1; done
+  export PULSE_SERVER=unix:$tmp/pulse/native
+}

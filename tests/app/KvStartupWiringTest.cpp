@@ -1,7 +1,8 @@
 // What start-up wires together, seen from outside in the real program: an
 // AAC export through the File menu, playback at start (and not with -e) into a
-// private sound server, the critical box when the sound device fails, and the
-// question a project asks when it moved with its source.
+// private sound server, the critical box when the sound device fails, the
+// question a project asks when it moved with its source, and the refusal to
+// export a source another program changed until it is opened again.
 #include "KvProgramTest.h"
 
 #include <KvPulseSession.h>
@@ -234,6 +235,72 @@ TEST_F(StartupWiringTest, ProjectMovedWithItsSourceAsksToSearchAndOpens)
               "Save changes to project " + QDir::toNativeSeparators(after + "/Project.KVLPROJ") + "?");
     ASSERT_TRUE(x->sendKeys(save, {"alt+n"}));
     EXPECT_EQ(exitCode(slowMs), 0);
+}
+
+TEST_F(StartupWiringTest, ASourceChangedFromOutsideIsRefusedUntilItIsOpenedAgain)
+{
+    const QString song = work.file("song.mp3");
+    const QString exported = work.file("exported.mp3");
+    ASSERT_TRUE(QFile::copy(kvtest::fixture("cbr128_joint.mp3"), song));
+    QFile(song).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    start({"-e", song}, noSound);
+    ASSERT_FALSE(mainWindow().isEmpty());
+    // The file is opened after the window shows; what the program holds open shows in /proc.
+    const QString fds = QString("/proc/%1/fd").arg(program.processId());
+    ASSERT_TRUE(poll(
+        [&] {
+            for (const QFileInfo &fd : QDir(fds).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+                if (fd.symLinkTarget() == song)
+                    return true;
+            return false;
+        },
+        slowMs))
+        << "the program did not open the song";
+    // Its window is drawn once the file is indexed.
+    QThread::msleep(1000);
+
+    // Another program writes other audio of the same length into the file.
+    const QByteArray other = kvtest::readFile(kvtest::fixture("cbr128_stereo.mp3"));
+    {
+        QFile file(song);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_EQ(file.write(other), other.size());
+    }
+
+    QString dialog = openExportAllDialog();
+    ASSERT_FALSE(dialog.isEmpty()) << "File > Export All As did not ask for a name";
+    ASSERT_TRUE(x->typeText(dialog, exported));
+    ASSERT_TRUE(x->sendKeys(dialog, {"Return"}));
+    expectOneFailureBox("Failed to save the file: " + exported + "\nError: " + song +
+                            " was changed by another program after it was opened. Open it again to use its new "
+                            "content.",
+                        "critical-source-changed");
+    EXPECT_EQ(QDir(work.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"song.mp3"})
+        << "the refused export left a file behind";
+
+    // File > Open of the same file indexes what it holds now.
+    const QString window = mainWindow();
+    ASSERT_TRUE(x->sendKeys(window, {"ctrl+o"}));
+    const QString chooser = x->waitForWindow("^Open audio files or a Project$", slowMs);
+    ASSERT_FALSE(chooser.isEmpty());
+    ASSERT_TRUE(x->typeText(chooser, song));
+    ASSERT_TRUE(x->sendKeys(chooser, {"Return"}));
+    ASSERT_TRUE(waitForNoWindow("^Open audio files or a Project$", slowMs));
+
+    dialog = openExportAllDialog();
+    ASSERT_FALSE(dialog.isEmpty());
+    ASSERT_TRUE(x->typeText(dialog, exported));
+    ASSERT_TRUE(x->sendKeys(dialog, {"Return"}));
+    const QString done = box();
+    ASSERT_FALSE(done.isEmpty());
+    EXPECT_EQ(messageText(done), "The project was successfully exported.");
+    ASSERT_TRUE(x->sendKeys(done, {"Return"}));
+    ASSERT_TRUE(waitForFile(exported, slowMs));
+    const QByteArray pcm = kvtest::decodeMpg123(exported);
+    EXPECT_FALSE(pcm.isEmpty());
+    EXPECT_TRUE(pcm == kvtest::decodeMpg123(song)) << "the export after opening again is not the new content";
+    EXPECT_FALSE(pcm == kvtest::decodeMpg123(kvtest::fixture("cbr128_joint.mp3")));
+    quit();
 }
 
 } // namespace

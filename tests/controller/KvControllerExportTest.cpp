@@ -94,12 +94,8 @@ public:
         sourceFrames = audioFramesOf(source);
         controller.reset(new KvQmlController(nullptr, KvControllerSeams{&ui}));
         model.reset(new KvQmlModel);
-        controller->setModel(model.get());
         QString error;
-        const KvQmlModel::FragmentListPtr cursor = kvDocumentOfFile(source, &error);
-        ASSERT_TRUE(cursor) << error.toStdString();
-        model->setFragmentList(cursor);
-        controller->refreshDocumentState();
+        ASSERT_TRUE(kvOpenDocument(*controller, *model, source, &error)) << error.toStdString();
         ASSERT_EQ(qint64(sourceFrames.size()), frames());
     }
     void TearDown() override

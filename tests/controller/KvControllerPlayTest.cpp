@@ -266,20 +266,6 @@ TEST_F(ControllerPlay, NothingPlaysWithoutADocumentOrWhileTheModelIsBusy)
     EXPECT_TRUE(threads.requests.isEmpty());
 }
 
-// While it lives, playback opens this device.
-class ScopedDevice
-{
-public:
-    explicit ScopedDevice(KvAudioOutputDevicePtr device)
-        : m_previous(setKvAudioOutputDeviceFactory([device] { return device; }))
-    {
-    }
-    ~ScopedDevice() { setKvAudioOutputDeviceFactory(m_previous); }
-
-private:
-    KvAudioOutputDeviceFactory m_previous;
-};
-
 // Real play threads over a real MP3 document.
 class ControllerRealPlay : public ::testing::Test
 {

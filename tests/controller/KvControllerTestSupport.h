@@ -1,5 +1,7 @@
 #pragma once
 #include <KvAudioFile.h>
+#include <KvAudioSink.h>
+#include <KvQmlController.h>
 #include <KvEngineFactories.h>
 #include <KvMP3AudioFragmentList.h>
 #include <KvMP3FrameSizeInfo.h>
@@ -41,6 +43,34 @@ inline KvQmlModel::FragmentListPtr kvDocumentOfFile(const QString &path, QString
     cursor->list()->appendFragment(whole);
     return cursor;
 }
+
+// Opens the whole of an audio file as the model's document and tells the
+// controller; the cursor, or null with the engine's complaint in `error`.
+inline KvQmlModel::FragmentListPtr kvOpenDocument(KvQmlController &controller, KvQmlModel &model, const QString &path,
+                                                  QString *error)
+{
+    controller.setModel(&model);
+    const KvQmlModel::FragmentListPtr cursor = kvDocumentOfFile(path, error);
+    if (!cursor)
+        return cursor;
+    model.setFragmentList(cursor);
+    controller.refreshDocumentState();
+    return cursor;
+}
+
+// While it lives, playback opens this device.
+class ScopedDevice
+{
+public:
+    explicit ScopedDevice(KvAudioOutputDevicePtr device)
+        : m_previous(setKvAudioOutputDeviceFactory([device] { return device; }))
+    {
+    }
+    ~ScopedDevice() { setKvAudioOutputDeviceFactory(m_previous); }
+
+private:
+    KvAudioOutputDeviceFactory m_previous;
+};
 
 // A spy that also writes each emission, with its first argument, to a log
 // shared by all spies, so the order across signals can be checked.

@@ -7,13 +7,15 @@
 
 namespace kvtest {
 
-XSession::XSession(QSize screen)
+XSession::XSession(QSize screen, int dpi)
 {
     // Xvfb picks a free display itself and writes its number to stdout.
-    m_server.start(QStringLiteral("Xvfb"),
-                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                    QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                    QStringLiteral("%1x%2x24").arg(screen.width()).arg(screen.height())});
+    QStringList args{QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                     QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                     QStringLiteral("%1x%2x24").arg(screen.width()).arg(screen.height())};
+    if (dpi > 0)
+        args << QStringLiteral("-dpi") << QString::number(dpi);
+    m_server.start(QStringLiteral("Xvfb"), args);
     if (!m_server.waitForStarted())
         return;
     QByteArray number;

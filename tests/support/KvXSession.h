@@ -11,7 +11,8 @@ namespace kvtest {
 
 class XSession {
 public:
-    explicit XSession(QSize screen = QSize(1600, 1000));
+    // dpi 0 keeps the server's own resolution.
+    explicit XSession(QSize screen = QSize(1600, 1000), int dpi = 0);
     ~XSession();
     XSession(const XSession &) = delete;
     XSession &operator=(const XSession &) = delete;

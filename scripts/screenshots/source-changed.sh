@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Screenshots of the box that refuses to export a source another program
+# changed after it was opened, light and dark, at 1x and 2x, each on a private
+# X server (Xvfb): the song is opened with -e, rewritten in place, and File >
+# Export All As is asked for. Look at them before calling a change of the text
+# done.
+# Usage: scripts/screenshots/source-changed.sh [BUILD_DIR] [OUT_DIR]
+#   BUILD_DIR  build tree holding app/kvedit (default build/release)
+#   OUT_DIR    where the PNG files go (default build/screenshots)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${1:-$root/build/release}
+out=${2:-$root/build/screenshots}
+app=$build/app/kvedit
+[ -x "$app" ] || { echo "source-changed.sh: no $app; build it first (scripts/run builds it)" >&2; exit 1; }
+import=/usr/bin/import
+mkdir -p "$out"
+
+. "$(dirname "$0")/xvfb-lib.sh"
+
+sox -R -q -n -r 44100 -c 2 -b 16 "$tmp/a.wav" synth 20 sine 220-3000 synth 20 pinknoise mix vol 0.5
+sox -R -q -n -r 44100 -c 2 -b 16 "$tmp/b.wav" synth 20 sine 3000-220 vol 0.5
+lame --quiet -b 128 "$tmp/a.wav" "$tmp/a.mp3"
+lame --quiet -b 128 "$tmp/b.wav" "$tmp/b.mp3"
+
+for scale in 1 2; do
+  for theme in light dark; do
+    name=source-changed-$theme-${scale}x
+    cfg=$tmp/config-$name
+    make_config "$theme" "$cfg"
+    mkdir -p "$cfg/Veltranix Ltd"
+    printf '[Settings]\nshowPopupGuides=false\n' >"$cfg/Veltranix Ltd/mp3Morvelta.conf"
+    song=$tmp/$name/song.mp3
+    mkdir -p "$tmp/$name"
+    cp "$tmp/a.mp3" "$song"
+    start_x "$((1600 * scale))x$((1000 * scale))x24"
+    XDG_CONFIG_HOME=$cfg QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=qt5ct QT_SCALE_FACTOR=$scale \
+      PULSE_SERVER=unix:$tmp/no-sound-server "$app" -e "$song" >"$tmp/$name.log" 2>&1 &
+    apid=$!
+    wid=$(window_id '^mp3Morvelta - ')
+    # The song is opened once the window shows: wait until the program holds it.
+    for _ in $(seq 200); do
+      ls -l "/proc/$apid/fd" 2>/dev/null | grep -q -- "-> $song\$" && break
+      sleep 0.1
+    done
+    sleep 1.5
+    # Another program rewrites it in place, keeping its length.
+    dd if="$tmp/b.mp3" of="$song" conv=notrunc status=none
+    xdotool windowfocus --sync "$wid" key alt+f
+    sleep 0.5
+    xdotool key p
+    dialog=$(window_id '^Export All As')
+    sleep 0.5
+    xdotool windowfocus --sync "$dialog" type "$tmp/$name/exported.mp3"
+    xdotool key Return
+    box=$(window_id '^mp3Morvelta$')
+    sleep 1
+    $import -window "$box" "$out/$name.png"
+    stop_x
+    echo "$out/$name.png"
+  done
+done
