@@ -120,7 +120,7 @@ void KvOptions::on_pushButton_clicked() { ui.lineEditTrackNameFormat->setText(QS
 QString KvOptions::chooseLameLocation(const QString &start)
 {
     return QFileDialog::getOpenFileName(this, tr("Browse for lame application"), start,
-                                        tr("LAME shared library (libmp3lame.so*)"), nullptr,
+                                        tr("LAME shared library (libmp3lame.so*);;LAME program (lame)"), nullptr,
                                         QFileDialog::DontResolveSymlinks);
 }
 

@@ -301,7 +301,7 @@ TEST(Options, EncoderTextsNameThisBuildsEncodersAndLinkToTheManual)
     }
 }
 
-TEST(Options, BrowseOffersLameSharedLibraries)
+TEST(Options, BrowseOffersLameSharedLibrariesFirst)
 {
     FreshSettings fresh;
     KvOptions dialog;
@@ -318,7 +318,7 @@ TEST(Options, BrowseOffersLameSharedLibraries)
         }
     });
     dialog.ui.pushButtonBrowse->click();
-    EXPECT_EQ(filters, QStringList{"LAME shared library (libmp3lame.so*)"});
+    EXPECT_EQ(filters, QStringList({"LAME shared library (libmp3lame.so*)", "LAME program (lame)"}));
     EXPECT_EQ(caption, "Browse for lame application");
     EXPECT_TRUE(dialog.ui.lineEditLameApp->text().isEmpty());
 }
