@@ -24,6 +24,16 @@ QList<KvGuideEntry *> KvGuideDialog::guideList;
 
 namespace {
 
+// The table lives as long as the program and its rows go with it; defined
+// after the list, so it is destroyed before it.
+struct GuideListOwner {
+    ~GuideListOwner()
+    {
+        qDeleteAll(KvGuideDialog::guideList);
+        KvGuideDialog::guideList.clear();
+    }
+} guideListOwner;
+
 const QString textStyle = QStringLiteral("font-size:large; ");
 
 // The gain steps that the fade and volume commands apply until the user picks

@@ -56,6 +56,9 @@ namespace {
 const QString projectSuffix = QStringLiteral(".kvlproj");
 const QString supportPageAddress = QStringLiteral("https://www.veltranix.example/support");
 
+// How long a passing message of the controller stays in the status bar.
+constexpr int toastMessageMs = 5000;
+
 bool isProjectPath(const QString &path) { return path.endsWith(projectSuffix, Qt::CaseInsensitive); }
 
 // The "Settings/Large...Toolbar" and "Settings/Text...Toolbar" word of each tool bar.
@@ -133,6 +136,15 @@ MainWindow::MainWindow(QWidget *parent)
     // Playback starts with the kept volume and the controls' pitch and tempo.
     playbackControls->emitAllValues();
 
+    // The playback controls take the status bar's free room, where its own
+    // passing messages would be drawn: they show in a label of their own.
+    messageLabel = new QLabel(this);
+    messageLabel->setObjectName(QStringLiteral("labelStatusMessage"));
+    // Set apart from the format text that follows it.
+    messageLabel->setContentsMargins(0, 0, 2 * messageLabel->fontMetrics().averageCharWidth(), 0);
+    messageLabel->hide();
+    statusBar()->addPermanentWidget(messageLabel, 0);
+
     statusLabel = new QLabel(this);
     statusBar()->addPermanentWidget(statusLabel, 0);
 
@@ -154,6 +166,8 @@ MainWindow::MainWindow(QWidget *parent)
     kvConnect(this, SIGNAL(RaiseReEvaluateEnabledActions()), this, SLOT(ReEvaluateEnabledActions()),
               Qt::QueuedConnection);
     kvConnect(controller, SIGNAL(isPlayingChanged(bool)), this, SLOT(isPlayingChanged(bool)));
+    kvConnect(controller, SIGNAL(toastMessageChanged(QString)), this, SLOT(toastMessageChanged(QString)));
+    kvConnect(statusBar(), SIGNAL(messageChanged(QString)), this, SLOT(statusMessageChanged(QString)));
 
     startGuideTimer();
 }
@@ -301,7 +315,7 @@ void MainWindow::updateUiStateIfChanged(const DocumentStamp &before)
     const DocumentStamp after = documentStamp();
     if (after.cursor != before.cursor || after.list != before.list || after.frames != before.frames ||
         after.projectFile != before.projectFile)
-        updateUiState(true);
+        updateUiState(false);
 }
 
 void MainWindow::openProject(const QString &path)
@@ -331,8 +345,20 @@ void MainWindow::openFiles(const QStringList &paths)
 
 void MainWindow::updateUiState(bool resetPosition)
 {
+    // Attaching the views puts the position at the start and drops the
+    // selection; a document that came with a place of its own (a project
+    // keeps its position and selection) gets it back.
+    const bool keepPlace = !resetPosition && controller;
+    const double keptPosition = keepPlace ? controller->scrollFrame() : 0.0;
+    const double keptStart = keepPlace ? controller->selectionStart() : -1.0;
+    const double keptEnd = keepPlace ? controller->selectionEnd() : -1.0;
     ui->widgetFrameView->attachViews(model->fragmentList());
-    const qint64 position = (resetPosition || !controller) ? 0 : qint64(controller->scrollFrame());
+    if (keepPlace) {
+        controller->setSelectionStart(keptStart);
+        controller->setSelectionEnd(keptEnd);
+        controller->setScrollFrame(keptPosition);
+    }
+    const qint64 position = qint64(keptPosition);
     ScrollValueChanged(position);
     ui->widgetFrameView->ScrollValueChanged(position);
     statusLabel->setText(controller->updateStatusMessage());
@@ -351,6 +377,24 @@ void MainWindow::resetAfterClose()
 }
 
 void MainWindow::showWindowProcessed() { ReEvaluateEnabledActions(); }
+
+void MainWindow::setLastOpenPath(const QString &path) { controller->setLastOpenPath(path); }
+
+void MainWindow::toastMessageChanged(const QString &toastMessage)
+{
+    if (!toastMessage.isEmpty())
+        statusBar()->showMessage(toastMessage, toastMessageMs);
+}
+
+void MainWindow::statusMessageChanged(const QString &message)
+{
+    messageLabel->setText(message);
+    messageLabel->setVisible(!message.isEmpty());
+    // Once its time is up the toast is spent: the same text again (a second
+    // thank-you) is a new message.
+    if (message.isEmpty() && !controller->toastMessage().isEmpty())
+        controller->setToastMessage(QString());
+}
 
 void MainWindow::FileMenuAboutToShow() { controller->updateRecentFiles(QString()); }
 
@@ -427,6 +471,10 @@ void MainWindow::readSettings(bool restoreWindow)
         b.bar->setIconSize(large ? QSize(32, 32) : QSize(20, 20));
         b.bar->setToolButtonStyle(text ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
     }
+
+    // The tool bars' new sizes change the room the panel's views have.
+    ui->widgetFrameView->CalcViews();
+    ui->widgetFrameView->TrackInfoUpdated();
 }
 
 void MainWindow::writeSettings()
@@ -490,11 +538,14 @@ void MainWindow::openRecentFile()
     const QAction *action = qobject_cast<const QAction *>(sender());
     if (!action)
         return;
+    // A play or pause of the old document ends before another one comes.
+    ui->widgetFrameView->Stop();
     const QString path = action->data().toString();
     if (isProjectPath(path))
         openProject(path);
     else
         openFiles(QStringList{path});
+    updatePlayActions();
 }
 
 void MainWindow::setNewWindowTitle(const QString &newWindowTitle)

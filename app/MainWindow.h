@@ -55,6 +55,9 @@ signals:
 
 public slots:
     void showWindowProcessed();
+    // The folder of the next Open dialog; the recording and conversion
+    // dialogs hand over the folder of what they saved, by name.
+    void setLastOpenPath(const QString &path);
     // The Play command; start-up runs it for a file named on the command line.
     void on_actionPlay_triggered();
 
@@ -65,6 +68,9 @@ private slots:
     void recentFilesChanged(const QStringList &recentFiles);
     void openRecentFile();
     void setNewWindowTitle(const QString &newWindowTitle);
+    // A passing message of the controller: the status bar shows it for a while.
+    void toastMessageChanged(const QString &toastMessage);
+    void statusMessageChanged(const QString &message);
 
     // Enable rules and state refresh.
     void HasSelectionChanged(bool hasSelection);
@@ -90,6 +96,9 @@ private slots:
     void ShowNextGuideDialog();
     bool ShowUIGuideDialogId(QString guideId, QAction *guideAction, QPoint guidePos);
     void guideClosing(QString guideId, bool stop);
+    // Brings back the bubble that gave way to a modal dialog or message box
+    // once none is open.
+    void holdGuideWhileModal();
 
     // Commands; the form connects each action's triggered() by name.
     void on_actionCut_triggered();
@@ -190,6 +199,7 @@ protected:
     virtual void runConvertDialog(const PieceList &pieces, bool tracks, bool selection);
 
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
@@ -249,6 +259,8 @@ private:
     QAction *redoAction = nullptr;
     KvPlaybackControls *playbackControls = nullptr;
     QLabel *statusLabel = nullptr;
+    // Shows the status bar's passing message.
+    QLabel *messageLabel = nullptr;
     bool playSelUsingSpace = false;
     bool showPopupGuides = false;
     QSize normalSize;
@@ -267,6 +279,8 @@ private:
     QTimer *guideTimer = nullptr;
     int guideTicks = 0;
     KvGuideDialog *currentGuide = nullptr;
+    // The bubble was hidden for a modal dialog and comes back after it.
+    bool guideHeldByModal = false;
 };
 
 // The one main window, set by start-up right after it is built.

@@ -91,6 +91,39 @@ void MainWindow::startGuideTimer()
     guideTimer->setInterval(500);
     kvConnect(guideTimer, SIGNAL(timeout()), this, SLOT(ShowNextGuideDialog()));
     guideTimer->start();
+    // Dialogs and message boxes of every part of the program come and go
+    // here; a bubble must not stand over one.
+    qApp->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::Show || type == QEvent::Hide) && watched->isWidgetType()) {
+        const auto *widget = static_cast<const QWidget *>(watched);
+        if (widget->isWindow() && widget->windowModality() != Qt::NonModal) {
+            if (type == QEvent::Show && currentGuide && currentGuide->isVisible()) {
+                // Before the dialog is drawn; Qt counts it as open only later.
+                currentGuide->hide();
+                guideHeldByModal = true;
+            } else if (type == QEvent::Hide) {
+                // Another modal dialog may still be open, or open next.
+                QTimer::singleShot(0, this, SLOT(holdGuideWhileModal()));
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::holdGuideWhileModal()
+{
+    // A window closed meanwhile (the box was its save question) takes its
+    // bubble with it: shown on its own, the bubble would keep the program
+    // from ending.
+    if (currentGuide && guideHeldByModal && isVisible() && !QApplication::activeModalWidget()) {
+        guideHeldByModal = false;
+        currentGuide->show();
+    }
 }
 
 bool MainWindow::guideAnchorOf(const QString &id, QAction **action, QPoint *point) const
@@ -165,7 +198,8 @@ void MainWindow::ShowNextGuideDialog()
     const KvQmlModel::FragmentListPtr fragments = model->fragmentList();
     const bool hasAudio = fragments && fragments->totalFrames() > 0;
 
-    if (QApplication::activeModalWidget() || (currentGuide && currentGuide->isVisible()) || !showPopupGuides)
+    if (!isVisible() || QApplication::activeModalWidget() ||
+        (currentGuide && (currentGuide->isVisible() || guideHeldByModal)) || !showPopupGuides)
         return;
 
     QString id = KvGuideDialog::nextUnshownGuideId();
@@ -191,6 +225,7 @@ bool MainWindow::ShowUIGuideDialogId(QString guideId, QAction *guideAction, QPoi
         delete currentGuide;
         currentGuide = nullptr;
     }
+    guideHeldByModal = false;
     if (guideId.isEmpty())
         return false;
     currentGuide = new KvGuideDialog(guideId, this);

@@ -204,6 +204,15 @@ void KvAudioPlay::stateChanged(QAudio::State state)
 {
     if (state != QAudio::IdleState && state != QAudio::StoppedState)
         return;
+    // An output that stopped with an error lost its device (the sound server
+    // went away): playback ends where it was heard last, with the words of a
+    // failed start.
+    if (state == QAudio::StoppedState && m_output && m_output->error() != QAudio::NoError) {
+        if (m_errorText.isEmpty())
+            m_errorText = tr("Unable to open the audio output device.");
+        emit PlayFinished();
+        return;
+    }
     emitPlayPosition();
     // Idle while the range still has audio to come is an underrun: it goes on by itself.
     // An output that stopped plays nothing more, whatever the range still holds.

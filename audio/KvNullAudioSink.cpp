@@ -268,6 +268,14 @@ void KvNullAudioSink::tick()
         break;
     }
 
+    if (m_options.loseDeviceAfterUs >= 0 && processedUSecs() >= m_options.loseDeviceAfterUs) {
+        stopRunning();
+        m_device = nullptr;
+        m_buffer.clear();
+        m_error = QAudio::FatalError;
+        setState(QAudio::StoppedState);
+        return;
+    }
     if (m_state == QAudio::ActiveState && m_notifyMs > 0 && processedUSecs() >= m_nextNotifyUs) {
         const qint64 interval = qint64(m_notifyMs) * 1000;
         m_nextNotifyUs = (processedUSecs() / interval + 1) * interval;

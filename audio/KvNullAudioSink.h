@@ -80,6 +80,9 @@ public:
     struct Options {
         bool failStart = false;   // start reports an open error
         bool reportsIdle = true;  // false: never falls idle, as some devices with short streams
+        // From this much played time on the device is gone (-1: never): the sink stops
+        // with a fatal error, as an output whose sound server went away.
+        qint64 loseDeviceAfterUs = -1;
     };
     KvNullAudioSink(const QAudioFormat &format, std::shared_ptr<KvNullAudioClock> clock,
                     std::shared_ptr<KvNullAudioRecord> record, Options options, QObject *parent = nullptr);

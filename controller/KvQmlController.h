@@ -645,6 +645,10 @@ public:
     Q_INVOKABLE bool actionDeleteRecordedFiles();
     Q_INVOKABLE bool actionSearchAudioFiles(QString searchString);
     Q_INVOKABLE void actionFilePicked(QUrl fileUrl);
+    // What the next file picked in the touch interface's picker is for; set
+    // when that picker is opened for a save, export or conversion target.
+    int pickerMode() const { return m_pickerMode; }
+    void setPickerMode(int mode) { m_pickerMode = mode; }
     // Asks to save changes, then opens the files as the new document; false
     // when the user cancelled.
     bool openFileList(const QStringList &fileNames);
@@ -1291,6 +1295,9 @@ private:
     boost::shared_ptr<KvRepackInfo>
     acceptOpenSource(OpenRun &run, const QString &normalizedPath, const boost::shared_ptr<KvRepackInfoPtrList> &document,
                      const std::function<bool(const boost::shared_ptr<KvRepackInfo> &)> &fits);
+    // A project save-as target picked: saves there, then carries out what
+    // waited for the save (files or a project to open, a close, an exit).
+    void projectSavedAsPicked(const QString &path);
     // The files picked become the pending ones; with pick errors, asks whether
     // to go on (or only tells, when no file is left). The box's answer.
     int pickedFilesAnswer(const QString &errors, const QList<QUrl> &files);

@@ -84,6 +84,7 @@ void KvQmlController::actionImportImage()
 
 void KvQmlController::actionImportImages(bool)
 {
+    m_pickerMode = 1;
     const QStringList files =
         chooseOpenFileNames(tr("Open image or audio files"),
                             tr("Audio Files and Images (*.m4a *.m4b *.m4r *.mp3 *.jpg *.jpeg *.png)"));

@@ -339,5 +339,7 @@ void KvQmlController::indexChanged(int)
     }
     updateTrackCapabilities();
     updateTrackPoints();
+    // An undo can put a seam back (or take one away) beside an unmoved position.
+    updateEditPoints();
     updateCurrentPosFileName();
 }

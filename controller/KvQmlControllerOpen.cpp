@@ -631,10 +631,50 @@ void KvQmlController::actionFilePicked(QUrl fileUrl)
     case 2:
         appendFileList({path});
         break;
+    case 3:
+        projectSavedAsPicked(path);
+        break;
+    case 4:
+        exportSelectionFilePicked(path);
+        break;
+    case 5:
+        exportAllFilePicked(path, true);
+        break;
+    case 6:
+        exportTracksFolderPicked(path);
+        break;
+    case 7:
+    case 8:
+    case 9:
+        // Selection, all, tracks: the order of the conversion commands.
+        convertFileOrTracksUrl(fileUrl, m_pickerMode == 7, m_pickerMode == 9);
+        break;
     default:
-        // Project save-as, export and conversion targets belong to those commands.
         break;
     }
+}
+
+void KvQmlController::projectSavedAsPicked(const QString &path)
+{
+    // What waited for the save is read first: opening or loading it sets
+    // the pending state anew.
+    const QStringList files = m_pendingFiles;
+    const QString project = m_pendingProjectPath;
+    const bool close = m_pendingClose;
+    const bool exit = m_pendingExit;
+    if (!setLastSavePathFromFile(path))
+        return;
+    resetPendingState(QString());
+    if (!project.isEmpty())
+        loadProjectUrl(QUrl::fromLocalFile(project));
+    else if (!files.isEmpty())
+        openFileOrProjectList(files);
+    else if (close)
+        closeProject(true, true);
+    else if (exit)
+        stateActionExitAskSureQ_Finished(KvUi::Yes);
+    // Whatever followed set nothing that still waits.
+    resetPendingState(QString());
 }
 
 boost::shared_ptr<KvTagProperty> KvQmlController::tagPropertyAt(int index) const
@@ -703,6 +743,10 @@ void KvQmlController::stateActionLoadFiles()
 
 void KvQmlController::stateActionLoadFilesSaveChangesQ_Finished(int result)
 {
+    // Saving through save-as empties the pending state; what waits to be
+    // loaded is taken first.
+    const QStringList files = m_pendingFiles;
+    const QString path = m_pendingProjectPath;
     if (result == KvUi::Yes) {
         const bool saved = m_model && !m_model->projectFile().isEmpty() ? actionSaveProject()
                                                                           : actionSaveProjectAs(false);
@@ -714,13 +758,11 @@ void KvQmlController::stateActionLoadFilesSaveChangesQ_Finished(int result)
     }
     if (result == KvUi::Cancel)
         return;
-    if (m_pendingProjectPath.isEmpty()) {
-        const QStringList files = m_pendingFiles;
+    if (path.isEmpty()) {
         loadFileUrls(localUrls(files));
         if (!files.isEmpty())
             rememberOpenFolder(files.first());
     } else {
-        const QString path = m_pendingProjectPath;
         if (loadProjectUrl(QUrl::fromLocalFile(path))) {
             updateRecentFiles(path);
             rememberOpenFolder(path);
@@ -783,7 +825,9 @@ void KvQmlController::load_thread_finished()
     settings.setValue(QStringLiteral("Settings/suspendedProjectScrollPos"), -1);
     if (position != -1)
         setScrollFrame(position);
-    // The recovery copy that would follow is written only in touch mode.
+    // What was loaded is recorded as the document to resume (a recovery copy
+    // only in touch mode).
+    suspendProject();
     emit loadRecordedFileSig(QString(), false);
 }
 

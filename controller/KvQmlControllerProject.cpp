@@ -439,8 +439,9 @@ bool KvQmlController::saveProjectFile(const QString &path)
 
 bool KvQmlController::saveProjectAsDialog(const QString &name, bool keepPending, bool loadAfter, bool allowNotice)
 {
+    if (!keepPending)
+        m_pendingFiles.clear();
     m_loadAfter = loadAfter;
-    Q_UNUSED(keepPending);
     if (allowNotice && QSettings().value(QStringLiteral("Warnings/ShowSaveProjWarnDlg"), true).toBool())
         uiServices().runNotice(KvUi::SaveProjectWarning, m_messageBoxParent);
     if (!m_model || !m_model->fragmentList())
@@ -559,6 +560,7 @@ bool KvQmlController::actionSaveProjectAs(bool loadAfter)
     KvEditLock lock(editMutex());
     if (!lock)
         return false;
+    resetPendingState(QString());
     return saveProjectAsDialog(QString(), false, loadAfter, true);
 }
 

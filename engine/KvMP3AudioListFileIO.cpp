@@ -10,6 +10,7 @@
 #include "KvMP3RepackInfoPtrList.h"
 #include "KvMp3FrameCheck.h"
 #include "KvMp3FrameStep.h"
+#include "KvMp3GainPatch.h"
 
 #include <algorithm>
 #include <atomic>
@@ -63,6 +64,7 @@ bool KvMP3AudioListFileIO::setSource(const boost::shared_ptr<KvRepackInfoPtrList
     m_emitPending = false;
     m_copyLeft = 0;
     m_resume = false;
+    m_framesCopied = 0;
     clearReady();
     m_error.clear();
     m_chunked = chunkFrames != 0;
@@ -257,11 +259,13 @@ bool KvMP3AudioListFileIO::framesAsIndexed(const char *bytes, qint64 length, qin
     return false;
 }
 
-// A frame comes out of the rebuilder exactly as it is in its source when it
-// keeps its source layout without a gain change, and so do all frames whose
-// payload bytes share its main-data area, and the fill between them: up to
-// the first frame whose payload starts after its area. All of them must lie in
-// this fragment, with their reservoir bytes refilled since it began.
+// A frame comes out of the rebuilder as it is in its source, but for its
+// global_gain fields and CRC word, when it keeps its source layout, and so do
+// all frames whose payload bytes share its main-data area, and the fill
+// between them: up to the first frame whose payload starts after its area.
+// All of them must lie in this fragment, with their reservoir bytes refilled
+// since it began. A gain edit changes only the side information, so it does
+// not end a run: copied frames get their gains written in place.
 qint64 KvMP3AudioListFileIO::copyRunLength() const
 {
     KvMP3RepackInfo *fragment = m_iterator->mp3Fragment();
@@ -278,7 +282,7 @@ qint64 KvMP3AudioListFileIO::copyRunLength() const
     qint64 refilled = m_handle.state().refilled;
     qint64 j = start;
     for (;; ++j) {
-        if (!kept(j) || edit(j).gain[0] != 0 || edit(j).gain[1] != 0 || table[j].mainDataBegin > refilled)
+        if (!kept(j) || table[j].mainDataBegin > refilled)
             break;
         qint64 t = j + 1;
         for (qint64 before = 0; t < end && table[t].mainDataBegin > before && kept(t); ++t)
@@ -326,12 +330,15 @@ int KvMP3AudioListFileIO::copiedFrameLength(const uint8_t *p, qint64 avail, cons
     if (avail < 4 || p[0] != 0xFF || KvMp3DecodeHeader(p, 4, h, nullptr) != KvMp3SyntaxOk || h.layer != 3)
         return 0;
     if (h.bitrate_index != rec.bitrateIndex() || h.padding != ((rec.flags & KvMp3FrameFlag::Padding) ? 1 : 0) ||
-        h.error_protection != ((rec.flags & KvMp3FrameFlag::Crc) ? 1 : 0) || KvMp3MainDataCapacity(h) != rec.capacity)
+        h.error_protection != ((rec.flags & KvMp3FrameFlag::Crc) ? 1 : 0))
         return 0;
     // The rebuilder would turn it into joint stereo.
     if (m_handle.state().forceJointStereo && h.mode == 0 && h.mode_extension == 0)
         return 0;
     const int length = KvMp3FrameLength(h.version, h.bitrate_index, h.sampling_frequency, h.padding);
+    const int capacity = length - KvMp3SideInfoSize(h.version, h.mode) - (h.error_protection ? 6 : 4);
+    if (std::max(0, capacity) != rec.capacity)
+        return 0;
     return length <= avail ? length : 0;
 }
 
@@ -343,9 +350,12 @@ bool KvMP3AudioListFileIO::copyCurrentFrame()
     const int n = copiedFrameLength(m_input.data, m_input.length, *ctx.sourceRecord);
     if (n <= 0)
         return false;
+    if (KvMp3HasGainEdit(*ctx.editRecord))
+        KvMp3PatchFrameGains(m_input.data, *ctx.editRecord, *ctx.sourceRecord);
     const char *p = reinterpret_cast<const char *>(m_input.data);
     m_ready.insert(m_ready.end(), p, p + n);
     m_readyLengths.push_back(n);
+    ++m_framesCopied;
     return true;
 }
 
@@ -375,19 +385,24 @@ qint64 KvMP3AudioListFileIO::copyAhead(char *out, qint64 room, qint64 *frames)
     }
     if (!framesAsIndexed(out, bytes, from))
         return 0;
-    // Each frame must be whole and as planned, with nothing between them.
-    const uint8_t *p = reinterpret_cast<const uint8_t *>(out);
+    // Each frame must be whole and as planned, with nothing between them; its
+    // gain edit goes straight into its bytes.
+    uint8_t *p = reinterpret_cast<uint8_t *>(out);
+    const KvMP3GainChangeInfo *edits = fragment->frameTable() + (fragment->gainRecordBase() + from - fragment->firstFrame());
     qint64 k = 0;
     for (; k < n; ++k) {
         const qint64 at = qint64(table[from + k].offset) - start;
         const qint64 next = qint64(table[from + k + 1].offset) - start;
         if (copiedFrameLength(p + at, bytes - at, table[from + k]) != next - at)
             break;
+        if (KvMp3HasGainEdit(edits[k]))
+            KvMp3PatchFrameGains(p + at, edits[k], table[from + k]);
     }
     if (k == 0)
         return 0;
     m_iterator->advanceInFragment(k);
     m_framesRead += quint64(k);
+    m_framesCopied += quint64(k);
     m_copyLeft -= k;
     if (m_copyLeft == 0)
         m_resume = true;

@@ -35,10 +35,14 @@ public:
     // Attaches the next chunk of a chunked document; false when none is left.
     bool nextChunk(bool chunked);
 
-    // Runs of frames that the rebuilder would write exactly as they are in
-    // their source are copied from the source file instead. On by default;
-    // tests switch it off to compare both ways.
+    // Runs of frames that the rebuilder would write as they are in their
+    // source, but for their gain edits, are copied from the source file
+    // instead, the gains written into the copied bytes. On by default; tests
+    // switch it off to compare both ways.
     static void setWholeFrameCopy(bool on);
+    // Frames delivered as their source's bytes (gains written in place) since
+    // the source was set.
+    quint64 framesCopied() const { return m_framesCopied; }
 
 private:
     // Steps the document until at least one output frame is ready; false at
@@ -57,17 +61,19 @@ private:
     bool framesAsIndexed(const char *bytes, qint64 length, qint64 index);
 
     // Frames of the current fragment, from the iterator's frame on, that the
-    // rebuilder would write exactly as they are in the source.
+    // rebuilder would write as they are in the source but for their gains.
     qint64 copyRunLength() const;
     // Completes every waiting frame with the source bytes that lie before the
     // current frame's area; false (nothing changed) when the waiting frames
     // need other bytes.
     bool enterCopyRun();
-    // Takes the current frame's bytes from the source as they are; false when
-    // its header is not the one the plan copies (or reading failed).
+    // Takes the current frame's bytes from the source with its gain edit
+    // written in; false when its header is not the one the plan copies (or
+    // reading failed).
     bool copyCurrentFrame();
     // Copies whole frames that follow the current one in its run straight
-    // from the source into out; returns the bytes, *frames their count.
+    // from the source into out, their gain edits written in; returns the
+    // bytes, *frames their count.
     qint64 copyAhead(char *out, qint64 room, qint64 *frames);
     // Whether the frame at p (avail bytes) has the header its record says and
     // the plan keeps; its length when so, else 0.
@@ -108,6 +114,7 @@ private:
     qint64 m_position = 0;
     qint64 m_total = 0;
     quint64 m_framesRead = 0;
+    quint64 m_framesCopied = 0;
 
     // Read-ahead window over the last source read.
     const KvFile *m_windowFile = nullptr;

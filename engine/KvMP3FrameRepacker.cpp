@@ -177,7 +177,7 @@ public:
         const uint8_t *frame = in.data + in.used;
         const size_t avail = size_t(std::max<int64_t>(0, in.length - in.used));
         const bool outside = i > 0 && m_format && KvMp3OutsideFormat(frame, avail, *m_format);
-        const int signature = avail >= 4 ? formatSignature(frame) : -1;
+        const int signature = outside && avail >= 4 ? formatSignature(frame) : -1;
         if (!m_scanner.parse(m_records[size_t(i)], offset)) {
             m_failed = true;
             return false;

@@ -41,7 +41,8 @@ public:
 
     // What the last planning did beyond the plain walk (for tests and tools).
     struct PlanReport {
-        qint64 iterations = 0;     // frames visited by the walk (planned, without startAtMax)
+        qint64 iterations = 0;     // frames visited by the walk; without startAtMax the
+                                   // frames planned around seams (the others keep their source layout)
         bool bounded = false;      // the walk hit its iteration bound
         qint64 repaired = 0;       // frames the closing check had to correct
         qint64 dropped = 0;        // frames silenced and dropped
@@ -51,6 +52,10 @@ public:
     // (-1: the normal bound of 16 visits a frame); what the walk leaves undone
     // the closing forward pass plans. For tests of that pass.
     static void setPlanWalkLimit(qint64 visits);
+    // Without startAtMax only the frames around seams are planned, the others
+    // keep their source layout. Off, every frame of the document is planned
+    // (the same plan, for tests to compare); on this thread.
+    static void setPlanAroundSeamsOnly(bool on);
 
     // Xing/Info statistics of the planned document; fills the fields below.
     static void computeXingData(const KvRepackInfoPtrListPtr &document);

@@ -15,6 +15,7 @@
 #include "KvMp3Crc16.h"
 #include "KvMp3FrameLayout.h"
 #include "KvMp3FrameStep.h"
+#include "KvMp3GainPatch.h"
 #include "KvMp3Records.h"
 
 #include <algorithm>
@@ -173,13 +174,7 @@ void KvMp3ReservoirRepacker::writeHeaderAndSideInfo(KvBitWriter &writer, KvMP3Fr
     for (int gr = 0; gr < ngr; ++gr) {
         for (int ch = 0; ch < nch; ++ch) {
             int32_t &g = si.ch[ch].gr[gr].global_gain;
-            // Without audio data the gain means nothing; it is written as 0
-            // once the frame's gain is edited, and kept as it was otherwise.
-            if (noAudio && edit.gain[ch] != 0)
-                g = -kKvMp3GainBias;
-            else if (!noAudio)
-                g = int32_t(std::min<int64_t>(255, std::max<int64_t>(0, int64_t(g) + kKvMp3GainBias + edit.gain[ch])))
-                    - kKvMp3GainBias;
+            g = KvMp3EditedGlobalGain(g + kKvMp3GainBias, edit.gain[ch], noAudio) - kKvMp3GainBias;
         }
     }
     if (protect) {

@@ -5,6 +5,8 @@
 #include "KvMp3Records.h"
 #include "KvMp3ReservoirRepacker.h"
 
+#include <algorithm>
+
 namespace {
 
 // The header a frame of a silent source would have: bitrate index 1 of its
@@ -142,10 +144,22 @@ int parseFrame(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, const KvMp3Fram
 
     si = KvMp3SideInfo{};
     if (!silent) {
-        if (h.error_protection)
-            cur.setCrc(&crc);
-        const int r = KvMp3ReadSideInfo(cur, h, si);
-        cur.setCrc(nullptr);
+        int r = KvMp3SyntaxOk;
+        const size_t sideStart = start + (h.error_protection ? 6 : 4);
+        const size_t side = size_t(KvMp3SideInfoSize(h.version, h.mode));
+        if (!rebuild && sideStart + side <= avail) {
+            // The scan records a few fields only: read at their places, the
+            // CRC taken over the bytes.
+            if (h.error_protection)
+                crc.addBytes(base + sideStart, side);
+            r = KvMp3ReadScanFields(base + sideStart, h, si);
+            cur.skip(side * 8);
+        } else {
+            if (h.error_protection)
+                cur.setCrc(&crc);
+            r = KvMp3ReadSideInfo(cur, h, si);
+            cur.setCrc(nullptr);
+        }
         if (cur.overrun())
             return KvMp3StepFrameTooLong;
         // The first frame decides whether this is a Layer III stream at all.
@@ -173,8 +187,9 @@ int parseFrame(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, const KvMp3Fram
 
     pf.crcMismatch = !silent && h.error_protection && in.crcCheck && crc.value() != sentCrc;
 
-    pf.capacity = KvMp3MainDataCapacity(h);
     const int frameLength = KvMp3FrameLength(h.version, h.bitrate_index, h.sampling_frequency, h.padding);
+    // As KvMp3MainDataCapacity(h), from the length at hand.
+    pf.capacity = std::max(0, frameLength - KvMp3SideInfoSize(h.version, h.mode) - (h.error_protection ? 6 : 4));
     st.predictedFrameLength = frameLength;
     pf.refilledBefore = st.refilled;
     if (!silent) {
@@ -245,7 +260,7 @@ int scanStep(KvMp3InputBuffer &in, KvMp3ReservoirRepacker &st, KvMp3FrameContext
     KvMP3GainFrameInfo *rec = ctx.sourceRecord ? ctx.sourceRecord : &scratch;
 
     KvMp3FrameHeader h{};
-    KvMp3SideInfo si{};
+    KvMp3SideInfo si;   // parseFrame clears it
     ParsedFrame pf;
     const int r = parseFrame(in, st, ctx, format, false, h, si, pf);
     if (r != KvMp3StepOk && r != KvMp3StepNeedMore)

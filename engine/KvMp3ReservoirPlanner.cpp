@@ -13,7 +13,9 @@
 // source frame) needs another layout, and only for a few frames: the frames
 // just before it give up fill to make room, a late start is carried forward
 // until the following frames' fill takes it up, or the frame before the seam
-// raises its bitrate. An unedited stretch so comes out as it was.
+// raises its bitrate. An unedited stretch so comes out as it was, and only the
+// frames around seams are planned at all: the others are given their source
+// layout as they are (a volume edit changes nothing here).
 //
 // Playback plans its chunks with start-at-max instead: every frame at the top
 // bitrate, looking for a frame from 100 on where the output can restart empty;
@@ -27,6 +29,7 @@
 #include "KvMP3RepackInfo.h"
 #include "KvMp3FrameContext.h"
 #include "KvMp3FrameLayout.h"
+#include "KvMp3FrameSpans.h"
 #include "KvMp3Records.h"
 #include "KvFrameSizeInfo.h"
 
@@ -45,6 +48,7 @@ constexpr int kFitAttempts = 64;
 
 thread_local KvMP3RepackInfoPtrList::PlanReport t_lastReport;
 thread_local qint64 t_walkLimit = -1;
+thread_local bool t_aroundSeamsOnly = true;
 
 int payloadOf(const KvMp3FrameContext &c)
 {
@@ -160,59 +164,69 @@ struct PlanFrame {
     int capacity() const { return capacityAt(index); }
 };
 
-// The frames of the document in order, each at its source layout. Fragments
-// of another kind and empty ones are passed over, as the frame iterator does.
-std::vector<PlanFrame> collectFrames(const KvRepackInfoPtrListPtr &document, int limit,
-                                     std::deque<KvMP3GainChangeInfo> &standIns)
+int sourceIndexOf(const KvMP3GainFrameInfo &src)
 {
-    std::vector<PlanFrame> frames;
-    frames.reserve(size_t(std::max<qint64>(0, document->totalFrames())));
-    for (const KvRepackInfoPtr &f : *document->list()) {
-        KvMP3RepackInfo *mp3 = dynamic_cast<KvMP3RepackInfo *>(f.get());
-        if (!mp3 || mp3->frameCount() <= 0)
-            continue;
-        const KvMP3FrameSizeInfo *format = mp3->sourceSizeInfo();
-        const KvMP3GainFrameInfo *table = mp3->sourceFrameTable();
-        KvMP3GainChangeInfo *edits = mp3->frameTable();
-        const qint64 first = mp3->firstFrame();
-        for (qint64 i = 0; i < mp3->frameCount(); ++i) {
-            PlanFrame p;
-            if (edits) {
-                p.edit = edits + mp3->gainRecordBase() + i;
-            } else {
-                standIns.emplace_back();
-                p.edit = &standIns.back();
-            }
-            if (format) {
-                p.version = int8_t(format->versionCode());
-                p.rate = int8_t(format->rateCode());
-                p.mode = int8_t(format->modeCode());
-            }
-            if (table) {
-                const KvMP3GainFrameInfo &src = table[first + i];
-                const int own = src.bitrateIndex();
-                p.sourceIndex = uint8_t(own >= 1 && own <= kTopBitrate ? own : 1);
-                p.payload = src.payloadLength;
-                p.padding = (src.flags & KvMp3FrameFlag::Padding) != 0;
-                p.crc = (src.flags & KvMp3FrameFlag::Crc) != 0;
-                p.restart = (src.flags & KvMp3FrameFlag::Broken) != 0;
-                p.target = int16_t(p.restart ? 0 : std::min<int>(src.mainDataBegin, limit));
-            }
-            // Silence: frames of the lowest bitrate without payload, starting at 0.
-            p.index = p.sourceIndex;
-            frames.push_back(p);
-        }
+    const int own = src.bitrateIndex();
+    return own >= 1 && own <= kTopBitrate ? own : 1;
+}
+
+// The main_data_begin a frame keeps where it can: its source's, 0 for a
+// broken frame, which restarts the reservoir.
+int targetOf(const KvMP3GainFrameInfo &src, int limit)
+{
+    return (src.flags & KvMp3FrameFlag::Broken) ? 0 : std::min<int>(src.mainDataBegin, limit);
+}
+
+// Frame i of a span at its source layout; without edit records its edit is
+// null. Silence: frames of the lowest bitrate without payload, starting at 0.
+PlanFrame planFrame(const KvMp3FrameSpan &s, qint64 i, int limit)
+{
+    const KvMP3GainFrameInfo &src = s.sourceRecord(i);
+    PlanFrame p;
+    p.edit = s.edits ? s.edits + i : nullptr;
+    p.version = int8_t(s.version);
+    p.rate = int8_t(s.rate);
+    p.mode = int8_t(s.mode);
+    p.sourceIndex = uint8_t(sourceIndexOf(src));
+    p.payload = src.payloadLength;
+    p.padding = (src.flags & KvMp3FrameFlag::Padding) != 0;
+    p.crc = (src.flags & KvMp3FrameFlag::Crc) != 0;
+    p.restart = (src.flags & KvMp3FrameFlag::Broken) != 0;
+    p.target = int16_t(targetOf(src, limit));
+    p.index = p.sourceIndex;
+    // The stream starts with an empty reservoir.
+    if (s.start + i == 0) {
+        p.restart = true;
+        p.target = 0;
     }
-    if (!frames.empty()) {
-        frames.front().restart = true;
-        frames.front().target = 0;
-    }
-    return frames;
+    p.begin = p.target;
+    return p;
+}
+
+// What the plan gives a frame that keeps its source layout.
+void writeSourceLayout(const KvMp3FrameSpan &s, qint64 i, int limit)
+{
+    const KvMP3GainFrameInfo &src = s.sourceRecord(i);
+    const int index = sourceIndexOf(src);
+    KvMP3GainChangeInfo &e = s.edits[i];
+    e.flags &= uint8_t(~(KvMp3EditFlag::Dropped | KvMp3EditFlag::ReservoirRestart));
+    if (src.flags & KvMp3FrameFlag::Broken)
+        e.flags |= KvMp3EditFlag::ReservoirRestart;
+    e.setBitrateIndex(index);
+    e.mainDataBegin = int16_t(targetOf(src, limit));
+    e.capacity = int16_t(s.capacityAt(index, (src.flags & KvMp3FrameFlag::Padding) != 0,
+                                      (src.flags & KvMp3FrameFlag::Crc) != 0));
 }
 
 class SourceLayoutPlan {
 public:
-    SourceLayoutPlan(std::vector<PlanFrame> &frames, int limit) : m_f(frames), m_limit(limit) {}
+    // Plans a stretch of the document whose first frame starts where its
+    // source layout has it (the document's first frame at 0), followed by a
+    // frame that starts at `after` (0 at the document's end).
+    SourceLayoutPlan(std::vector<PlanFrame> &frames, int limit, int after, bool documentStart)
+        : m_f(frames), m_limit(limit), m_after(after), m_documentStart(documentStart)
+    {
+    }
 
     // Plans every frame; returns the number of frames that had to be dropped.
     qint64 run()
@@ -221,8 +235,6 @@ public:
         const size_t n = m_f.size();
         for (size_t k = 0; k < n; ++k) {
             PlanFrame &f = m_f[k];
-            if (k == 0)
-                f.begin = 0;
             const int want = nextTarget(k);
             int late = want - room(k);
             if (late > 0)
@@ -255,17 +267,33 @@ public:
         qint64 bad = 0;
         for (size_t k = 0; k < m_f.size(); ++k) {
             const int begin = m_f[k].begin;
-            if (room(k) < nextBegin(k) || begin < 0 || begin > m_limit || (k == 0 && begin != 0))
+            if (room(k) < nextBegin(k) || begin < 0 || begin > m_limit || (k == 0 && m_documentStart && begin != 0))
                 ++bad;
         }
         return bad;
     }
 
+    // Whether the last `tail` frames kept their source layout with room to
+    // spare, so that nothing after the stretch depends on it beyond the
+    // begin of the frame that follows.
+    bool settled(size_t tail) const
+    {
+        const size_t n = m_f.size();
+        if (n < tail)
+            return false;
+        for (size_t k = n - tail; k < n; ++k) {
+            const PlanFrame &f = m_f[k];
+            if (f.begin != f.target || f.index != f.sourceIndex || f.dropped || room(k) < nextTarget(k))
+                return false;
+        }
+        return true;
+    }
+
 private:
     // Bytes from the end of payload k to the end of frame k's area.
     int room(size_t k) const { return m_f[k].capacity() + m_f[k].begin - m_f[k].payload; }
-    int nextTarget(size_t k) const { return k + 1 < m_f.size() ? m_f[k + 1].target : 0; }
-    int nextBegin(size_t k) const { return k + 1 < m_f.size() ? m_f[k + 1].begin : 0; }
+    int nextTarget(size_t k) const { return k + 1 < m_f.size() ? m_f[k + 1].target : m_after; }
+    int nextBegin(size_t k) const { return k + 1 < m_f.size() ? m_f[k + 1].begin : m_after; }
     int fill(size_t k) const { return room(k) - nextBegin(k); }
 
     // Lets the payloads of frame k and of up to kRoomWindow - 1 frames before
@@ -313,25 +341,130 @@ private:
 
     std::vector<PlanFrame> &m_f;
     const int m_limit;
+    const int m_after;
+    const bool m_documentStart;
 };
 
-qint64 planFromSource(const KvRepackInfoPtrListPtr &document, int limit, qint64 &faults)
+// The walk over a document's spans by document frame index, forward only.
+class SpanCursor {
+public:
+    explicit SpanCursor(const std::vector<KvMp3FrameSpan> &spans) : m_spans(spans) {}
+
+    // The span holding document frame k.
+    const KvMp3FrameSpan &at(qint64 k)
+    {
+        while (m_i > 0 && k < m_spans[m_i].start)
+            --m_i;
+        while (k >= m_spans[m_i].start + m_spans[m_i].count)
+            ++m_i;
+        return m_spans[m_i];
+    }
+
+private:
+    const std::vector<KvMp3FrameSpan> &m_spans;
+    size_t m_i = 0;
+};
+
+// Within a fragment, a frame that starts at its source layout leaves the next
+// frame at its source layout too whenever its area holds its payload and the
+// bytes up to the next frame's payload, as it did in the source. Only frames
+// where that fails need planning (the document's ends, fragment seams, broken
+// or inconsistent source frames), and only the frames around them; every
+// other frame keeps its source layout, however its gain was edited.
+bool keepsLayout(const KvMp3FrameSpan &s, qint64 i, int limit)
 {
-    std::deque<KvMP3GainChangeInfo> standIns;
-    std::vector<PlanFrame> frames = collectFrames(document, limit, standIns);
-    SourceLayoutPlan plan(frames, limit);
-    const qint64 dropped = plan.run();
-    faults = plan.faults();
-    for (const PlanFrame &f : frames) {
-        KvMP3GainChangeInfo &e = *f.edit;
-        e.flags &= uint8_t(~(KvMp3EditFlag::Dropped | KvMp3EditFlag::ReservoirRestart));
-        if (f.restart)
-            e.flags |= KvMp3EditFlag::ReservoirRestart;
-        if (f.dropped)
-            e.flags |= KvMp3EditFlag::Silenced | KvMp3EditFlag::Dropped;
-        e.setBitrateIndex(f.index);
-        e.mainDataBegin = f.begin;
-        e.capacity = int16_t(f.capacity());
+    if (!t_aroundSeamsOnly || s.start + i == 0 || i + 1 >= s.count || !s.edits)
+        return false;
+    const KvMP3GainFrameInfo &src = s.sourceRecord(i);
+    const int room = s.capacityAt(sourceIndexOf(src), (src.flags & KvMp3FrameFlag::Padding) != 0,
+                                  (src.flags & KvMp3FrameFlag::Crc) != 0)
+                     + targetOf(src, limit) - src.payloadLength;
+    return room >= targetOf(s.sourceRecord(i + 1), limit);
+}
+
+// Frames planned on either side of a frame that needs it: more than the
+// plan's windows reach (kRoomWindow back, kCarryWindow ahead), so that a
+// stretch starts and ends among frames at their source layout.
+constexpr qint64 kPlanMargin = 32;
+constexpr size_t kSettledTail = size_t(kRoomWindow + kCarryWindow + 1);
+
+qint64 planFromSource(const KvRepackInfoPtrListPtr &document, int limit, qint64 &faults, qint64 &planned)
+{
+    const std::vector<KvMp3FrameSpan> spans = KvMp3FrameSpans(document);
+    faults = 0;
+    planned = 0;
+    if (spans.empty())
+        return 0;
+    const qint64 total = spans.back().start + spans.back().count;
+
+    std::vector<qint64> needs;
+    for (const KvMp3FrameSpan &s : spans) {
+        for (qint64 i = 0; i < s.count; ++i) {
+            if (!keepsLayout(s, i, limit))
+                needs.push_back(s.start + i);
+        }
+    }
+
+    qint64 dropped = 0;
+    SpanCursor cursor(spans);
+    qint64 done = 0;   // frames before this are written
+    size_t u = 0;
+    while (u < needs.size()) {
+        const qint64 from = std::max(done, needs[u] - kPlanMargin);
+        qint64 to = std::min(total, needs[u] + kPlanMargin + 1);
+        for (;;) {
+            while (u < needs.size() && needs[u] - kPlanMargin <= to)
+                to = std::min(total, std::max(to, needs[u++] + kPlanMargin + 1));
+            // Frames before the stretch keep their source layout.
+            for (qint64 k = done; k < from; ++k) {
+                const KvMp3FrameSpan &s = cursor.at(k);
+                writeSourceLayout(s, k - s.start, limit);
+            }
+            done = from;
+            std::deque<KvMP3GainChangeInfo> standIns;
+            std::vector<PlanFrame> frames;
+            frames.reserve(size_t(to - from));
+            for (qint64 k = from; k < to; ++k) {
+                const KvMp3FrameSpan &s = cursor.at(k);
+                frames.push_back(planFrame(s, k - s.start, limit));
+                if (!frames.back().edit) {
+                    standIns.emplace_back();
+                    frames.back().edit = &standIns.back();
+                }
+            }
+            int after = 0;
+            if (to < total) {
+                const KvMp3FrameSpan &s = cursor.at(to);
+                after = planFrame(s, to - s.start, limit).target;
+            }
+            SourceLayoutPlan plan(frames, limit, after, from == 0);
+            const qint64 lost = plan.run();
+            if (to < total && !plan.settled(kSettledTail)) {
+                // The stretch still reaches on: plan it further.
+                to = std::min(total, to + kPlanMargin);
+                continue;
+            }
+            dropped += lost;
+            faults += plan.faults();
+            planned += to - from;
+            for (const PlanFrame &f : frames) {
+                KvMP3GainChangeInfo &e = *f.edit;
+                e.flags &= uint8_t(~(KvMp3EditFlag::Dropped | KvMp3EditFlag::ReservoirRestart));
+                if (f.restart)
+                    e.flags |= KvMp3EditFlag::ReservoirRestart;
+                if (f.dropped)
+                    e.flags |= KvMp3EditFlag::Silenced | KvMp3EditFlag::Dropped;
+                e.setBitrateIndex(f.index);
+                e.mainDataBegin = f.begin;
+                e.capacity = int16_t(f.capacity());
+            }
+            done = to;
+            break;
+        }
+    }
+    for (qint64 k = done; k < total; ++k) {
+        const KvMp3FrameSpan &s = cursor.at(k);
+        writeSourceLayout(s, k - s.start, limit);
     }
     return dropped;
 }
@@ -348,6 +481,11 @@ void KvMP3RepackInfoPtrList::setPlanWalkLimit(qint64 visits)
     t_walkLimit = visits;
 }
 
+void KvMP3RepackInfoPtrList::setPlanAroundSeamsOnly(bool on)
+{
+    t_aroundSeamsOnly = on;
+}
+
 int KvMP3RepackInfoPtrList::planReservoir(const KvRepackInfoPtrListPtr &document, bool startAtMax)
 {
     PlanReport report;
@@ -362,8 +500,7 @@ int KvMP3RepackInfoPtrList::planReservoir(const KvRepackInfoPtrListPtr &document
 
     if (!startAtMax) {
         qint64 faults = 0;
-        report.dropped = planFromSource(document, limit, faults);
-        report.iterations = total;
+        report.dropped = planFromSource(document, limit, faults, report.iterations);
         // Never expected: a plan with a fault is made sound rather than written.
         if (faults > 0)
             report.repaired = makeSound(document, limit, total, report.dropped);

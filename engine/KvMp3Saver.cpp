@@ -93,7 +93,8 @@ QString KvMP3RepackInfoPtrList::saveMp3File(const KvRepackInfoPtrListPtr &docume
             text += QStringLiteral(": ") + file.errorString();
         return text;
     };
-    // Whole frames in large pieces: unedited runs come straight from their source.
+    // Whole frames in large pieces: runs that keep their source layout (volume
+    // edits included) come straight from their source.
     KvAudioListFileIO *device = qobject_cast<KvAudioListFileIO *>(stream);
     QByteArray buffer(kBufferSize, Qt::Uninitialized);
     KvWriteBehind out(&file);

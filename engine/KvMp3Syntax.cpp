@@ -211,6 +211,40 @@ int KvMp3ReadSideInfo(KvBitReader &in, const KvMp3FrameHeader &h, KvMp3SideInfo 
     return r;
 }
 
+int KvMp3ReadScanFields(const uint8_t *p, const KvMp3FrameHeader &h, KvMp3SideInfo &si)
+{
+    // Zero-padded, so that every field is one word load.
+    uint8_t bytes[40] = {};
+    std::memcpy(bytes, p, size_t(KvMp3SideInfoSize(h.version, h.mode)));
+    const auto bits = [&bytes](int at, int n) {
+        uint64_t w;
+        std::memcpy(&w, bytes + (at >> 3), 8);
+        w = __builtin_bswap64(w);
+        return int32_t((w << (at & 7)) >> (64 - n));
+    };
+    const bool mpeg1 = h.version == 0;
+    si.main_data_begin = bits(0, mpeg1 ? 9 : 8);
+    // window_switching_flag follows scalefac_compress: 4 bits for MPEG-1, 9 otherwise.
+    const int switching = mpeg1 ? 33 : 38;
+    int result = KvMp3SyntaxOk;
+    for (int gr = 0; gr < KvMp3GranuleCount(h.version); ++gr) {
+        for (int ch = 0; ch < KvMp3ChannelCount(h.mode); ++ch) {
+            const int at = KvMp3GranuleBit(h.version, h.mode, gr, ch);
+            KvMp3GranuleInfo &g = si.ch[ch].gr[gr];
+            g.part2_3_length = bits(at, 12);
+            g.big_values = bits(at + 12, 9);
+            g.global_gain = bits(at + 21, 8) - kKvMp3GainBias;
+            g.window_switching_flag = bits(at + switching, 1);
+            if (g.window_switching_flag) {
+                g.block_type = bits(at + switching + 1, 2);
+                if (g.block_type == 0)
+                    result = KvMp3BadBlockType;
+            }
+        }
+    }
+    return result;
+}
+
 void KvMp3WriteSideInfo(KvBitWriter &out, const KvMp3FrameHeader &h, const KvMp3SideInfo &si)
 {
     KvMp3SideInfo copy = si;

@@ -81,6 +81,22 @@ int KvMp3MainDataCapacity(int version, int bitrateIndex, int samplingFrequency, 
 int KvMp3MainDataCapacity(const KvMp3FrameHeader &h);
 // Largest main_data_begin the format can code: 511 for MPEG-1, 255 otherwise.
 inline int KvMp3MainDataBeginLimit(int version) { return version == 0 ? 511 : 255; }
+// Bit position of a granule's and channel's fields from the start of the side
+// information. Every field has a fixed width (both kinds of granule carry 22
+// bits between window_switching_flag and preflag), so each one has a fixed
+// place: part2_3_length at the granule's start, big_values 12 bits on,
+// global_gain 21 bits on.
+inline int KvMp3GranuleBit(int version, int mode, int gr, int ch)
+{
+    const int nch = KvMp3ChannelCount(mode);
+    const int prefix = version == 0 ? 9 + (nch == 1 ? 5 : 3) + 4 * nch : 8 + (nch == 1 ? 1 : 2);
+    const int granuleBits = version == 0 ? 59 : 63;
+    return prefix + (gr * nch + ch) * granuleBits;
+}
+inline int KvMp3GlobalGainBit(int version, int mode, int gr, int ch)
+{
+    return KvMp3GranuleBit(version, mode, gr, ch) + 21;
+}
 
 // Finds and decodes a frame header in data[0, avail). The header must begin at
 // byte 0; otherwise the first position holding 11 set sync bits and a whole
@@ -94,6 +110,12 @@ uint32_t KvMp3EncodeHeader(const KvMp3FrameHeader &h);
 // as they are. A CRC set on the reader or writer sees every field.
 int KvMp3ReadSideInfo(KvBitReader &in, const KvMp3FrameHeader &h, KvMp3SideInfo &si);
 void KvMp3WriteSideInfo(KvBitWriter &out, const KvMp3FrameHeader &h, const KvMp3SideInfo &si);
+// The fields a source scan records, read from their fixed places in the side
+// information at p (KvMp3SideInfoSize bytes of the header's version and mode):
+// main_data_begin and, per granule and channel, part2_3_length, big_values,
+// global_gain (minus 210), window_switching_flag and block_type. Other fields
+// are left as they are. Returns what KvMp3ReadSideInfo returns for the bytes.
+int KvMp3ReadScanFields(const uint8_t *p, const KvMp3FrameHeader &h, KvMp3SideInfo &si);
 // Feeds the side information to a CRC without writing it anywhere.
 void KvMp3SideInfoCrc(KvMp3Crc16 &crc, const KvMp3FrameHeader &h, const KvMp3SideInfo &si);
 // Writes the 32 header bits; with a CRC, its last 16 bits are fed to it.

@@ -6,9 +6,8 @@
 #include "KvBitStream.h"
 #include "KvFrameSizeInfo.h"
 #include "KvMP3FrameSizeInfo.h"
-#include "KvMP3FrameListIterator.h"
-#include "KvMp3FrameContext.h"
 #include "KvMp3FrameLayout.h"
+#include "KvMp3FrameSpans.h"
 #include "KvMp3Records.h"
 
 #include <QIODevice>
@@ -22,12 +21,22 @@ constexpr int kXingFields = 16;
 constexpr int kTableSize = 100;
 constexpr int kTopIndex = 14;
 
-// Bytes of one rebuilt frame: header, CRC word, side information, main data.
-int outputFrameLength(const KvMp3FrameContext &c)
+// Calls fn(length, source record, edit record or null) for every frame the
+// document streams, in order, its length that of the rebuilt frame: header,
+// CRC word, side information, main data.
+template <typename Fn>
+void forEachOutputFrame(const std::vector<KvMp3FrameSpan> &spans, Fn fn)
 {
-    const KvMP3FrameSizeInfo &f = *c.format;
-    const bool crc = (c.sourceRecord->flags & KvMp3FrameFlag::Crc) != 0;
-    return 4 + (crc ? 2 : 0) + KvMp3SideInfoSize(f.versionCode(), f.modeCode()) + KvMp3OutputCapacity(c);
+    for (const KvMp3FrameSpan &s : spans) {
+        if (!s.format)
+            continue;
+        const int side = 4 + KvMp3SideInfoSize(s.version, s.mode);
+        for (qint64 i = 0; i < s.count; ++i) {
+            const KvMP3GainFrameInfo &src = s.sourceRecord(i);
+            const int crc = (src.flags & KvMp3FrameFlag::Crc) ? 2 : 0;
+            fn(side + crc + s.plannedCapacity(i), src, s.edits ? &s.edits[i] : nullptr);
+        }
+    }
 }
 
 } // namespace
@@ -58,24 +67,20 @@ void KvMP3RepackInfoPtrList::computeXingData(const KvRepackInfoPtrListPtr &docum
     std::fill(std::begin(self->m_toc), std::end(self->m_toc), uint8_t(0));
     self->m_xingHeader = KvMp3FrameHeader{};
 
+    const std::vector<KvMp3FrameSpan> spans = KvMp3FrameSpans(document);
     int firstIndex = -1;
-    {
-        KvMP3FrameListIterator it(document, false);
-        while (it.next()) {
-            const KvMp3FrameContext &c = it.context();
-            if (!c.format)
-                continue;
-            ++self->m_frameTotal;
-            self->m_byteTotal += quint64(outputFrameLength(c));
-            if (c.sourceRecord->stereoFlags & KvMp3StereoFlag::JointStereo)
-                self->m_jointStereo = 1;
-            const int index = KvMp3OutputBitrateIndex(*c.editRecord, *c.sourceRecord);
-            if (firstIndex < 0)
-                firstIndex = index;
-            else if (index != firstIndex)
-                self->m_vbr = 1;
-        }
-    }
+    const KvMP3GainChangeInfo none{};
+    forEachOutputFrame(spans, [&](int length, const KvMP3GainFrameInfo &src, const KvMP3GainChangeInfo *edit) {
+        ++self->m_frameTotal;
+        self->m_byteTotal += quint64(length);
+        if (src.stereoFlags & KvMp3StereoFlag::JointStereo)
+            self->m_jointStereo = 1;
+        const int index = KvMp3OutputBitrateIndex(edit ? *edit : none, src);
+        if (firstIndex < 0)
+            firstIndex = index;
+        else if (index != firstIndex)
+            self->m_vbr = 1;
+    });
     const boost::shared_ptr<KvFrameSizeInfo> format = document->firstSourceInfo();
     if (firstIndex < 0 || !format)
         return;
@@ -105,15 +110,11 @@ void KvMP3RepackInfoPtrList::computeXingData(const KvRepackInfoPtrListPtr &docum
     self->enterSeekPoint(0, quint64(x));
     quint64 position = quint64(x);
     quint64 k = 0;
-    KvMP3FrameListIterator it(document, false);
-    while (it.next()) {
-        const KvMp3FrameContext &c = it.context();
-        if (!c.format)
-            continue;
-        position += quint64(outputFrameLength(c));
+    forEachOutputFrame(spans, [&](int length, const KvMP3GainFrameInfo &, const KvMP3GainChangeInfo *) {
+        position += quint64(length);
         ++k;
         self->enterSeekPoint(k, position);
-    }
+    });
     self->enterSeekPoint(self->m_frameTotal, self->m_byteTotal);
 }
 

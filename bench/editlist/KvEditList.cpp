@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 struct Line {
@@ -153,6 +155,23 @@ bool kvBuildEditList(const QString &text, KvEditListDocument &out, QString &erro
             if (!doc)
                 doc = createRepackInfoPtrListForFragment(fragment);
             doc->appendFragment(fragment);
+        } else if (cmd == QLatin1String("fade")) {
+            qint64 from = 0, count = 0;
+            int start = 0, end = 0;
+            if (w.size() != 5 || !toFrames(w.at(1), from) || !toFrames(w.at(2), count) || !toInt(w.at(3), start) ||
+                !toInt(w.at(4), end)) {
+                error = lineError(l, QStringLiteral("usage: fade FROM COUNT START END"));
+                return false;
+            }
+            if (!doc || !inDocument(doc, from, count)) {
+                error = lineError(l, QStringLiteral("frames %1..%2 are not in the document (%3 frames)")
+                                         .arg(from).arg(from + count - 1).arg(doc ? doc->totalFrames() : 0));
+                return false;
+            }
+            const qint64 span = std::max<qint64>(1, count - 1);
+            forFrames(doc, from, count, [&, k = qint64(0)](KvFrameListIterator &it) mutable {
+                it.addGain(int(start + qint64(end - start) * k++ / span));
+            });
         } else if (cmd == QLatin1String("gain") || cmd == QLatin1String("mute") || cmd == QLatin1String("delete")) {
             const bool gain = cmd == QLatin1String("gain");
             qint64 from = 0, count = 0;

@@ -6,6 +6,10 @@
 //                            each path is opened once; a path may contain spaces
 //   silence COUNT            append COUNT silent frames in the document's format
 //   gain FROM COUNT STEPS    add STEPS global_gain steps to document frames FROM..FROM+COUNT-1
+//   fade FROM COUNT START END
+//                            add a ramp of steps over frames FROM..FROM+COUNT-1: frame FROM+k
+//                            gets START + (END - START) * k / (COUNT - 1), the division
+//                            truncated toward zero (START alone when COUNT is 1)
 //   mute FROM COUNT          silence document frames FROM..FROM+COUNT-1
 //   delete FROM COUNT        delete document frames FROM..FROM+COUNT-1
 #include <QMap>

@@ -2,8 +2,9 @@
 # Screenshots of the pop-up guide tour over the real window, light and dark, at
 # 1x and 2x, each on a private X server (Xvfb): the first three guides of a fresh
 # user ("welcome", "options", "open", the last one also expanded by its "More..."
-# link). Look at them: the pointer must touch its tool bar button and no text
-# may be cut off.
+# link), and the welcome guide giving way to the About box and back after it.
+# Look at them: the pointer must touch its tool bar button, no text may be cut
+# off and no bubble may stand over the About box.
 # Usage: scripts/screenshots/guides.sh [BUILD_DIR] [OUT_DIR]
 #   BUILD_DIR  build tree holding app/kvedit (default build/relwithdebinfo)
 #   OUT_DIR    where the PNG files go (default build/screenshots)
@@ -56,6 +57,18 @@ for scale in 1 2; do
       bid=$(bubble_id)
       sleep 0.3
       shoot "$wid" "$out/guide-$guide-$theme-${scale}x.png"
+      if [ "$guide" = welcome ]; then
+        # Help, About: the bubble gives way while the box is open.
+        xdotool windowfocus --sync "$wid" key alt+h
+        sleep 0.5
+        xdotool key a
+        about=$(window_id '^About ' 100)
+        sleep 3.5
+        shoot "$wid" "$out/guide-held-by-about-$theme-${scale}x.png"
+        xdotool windowfocus --sync "$about" key Escape
+        sleep 1
+        shoot "$wid" "$out/guide-back-after-about-$theme-${scale}x.png"
+      fi
       if [ "$guide" = open ]; then
         # The "More..." link sits at the end of the text; find it by its colour.
         eval "$(xdotool getwindowgeometry --shell "$bid")"

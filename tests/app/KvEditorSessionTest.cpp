@@ -4,6 +4,8 @@
 // and exported; the export is judged by decoding it with mpg123 and ffmpeg.
 // Then the project is saved, the program quits, starts again, loads the
 // project and exports it once more: the two exports must be the same bytes.
+// A project also comes back at the place it was left, and a guide bubble
+// gives way to the About box.
 // With KV_SCREENSHOT_DIR set, a picture of the screen is kept after each step
 // (scripts/screenshots/editor-session.sh runs it so).
 #include "KvProgramTest.h"
@@ -11,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QProcess>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -198,8 +202,117 @@ protected:
         ASSERT_TRUE(waitForNoWindow(messageBoxTitle));
     }
 
+    // The window below its tool bars, as raw pixels: the frame display and
+    // map, their rulers, the position and selection displays, the track
+    // fields and the status bar. The tool bars are left out: what Undo and
+    // Save offer differs between an edited and a freshly opened document.
+    QByteArray panelPixels(const QString &window) const
+    {
+        const QString geometry = x->xdotool({"getwindowgeometry", "--shell", window});
+        int width = 0, height = 0;
+        for (const QString &line : geometry.split('\n')) {
+            if (line.startsWith("WIDTH="))
+                width = line.mid(6).toInt();
+            if (line.startsWith("HEIGHT="))
+                height = line.mid(7).toInt();
+        }
+        const int top = 235;
+        if (width <= 0 || height <= top)
+            return QByteArray();
+        QProcess import;
+        import.setProcessEnvironment(x->environment());
+        import.start("/usr/bin/import", {"-window", window, "-crop", QString("%1x%2+0+%3").arg(width).arg(height - top).arg(top),
+                                         "-depth", "8", "rgb:-"});
+        import.waitForFinished(20000);
+        return import.readAllStandardOutput();
+    }
+
+    // Whether a guide bubble shows: the bubble carries no window name of its
+    // own, so it is the program's one visible window with an empty name.
+    bool bubbleShown() const
+    {
+        const QStringList unnamed =
+            x->xdotool({"search", "--onlyvisible", "--name", "^$"}).split('\n', Qt::SkipEmptyParts);
+        const QStringList ours =
+            x->xdotool({"search", "--onlyvisible", "--class", "^mp3Morvelta$"}).split('\n', Qt::SkipEmptyParts);
+        for (const QString &id : unnamed)
+            if (ours.contains(id))
+                return true;
+        return false;
+    }
+
     kvtest::TempDir work;
 };
+
+TEST_F(EditorSessionTest, AProjectOpensWhereItWasLeft)
+{
+    const QString song = work.path() + "/song.mp3";
+    ASSERT_TRUE(QFile::copy(kvtest::fixture("cbr128_joint.mp3"), song));
+    const QString project = work.path() + "/placed.kvlproj";
+    const QString placedTitle = QStringLiteral("^mp3Morvelta - placed.kvlproj$");
+
+    start({"-e", song});
+    const QString window = x->waitForWindow(untitledTitle, 60000);
+    ASSERT_FALSE(window.isEmpty()) << "the main window did not show";
+    ASSERT_TRUE(waitForStillPicture(window));
+    const QByteArray fresh = panelPixels(window);
+    // Eight blocks into the song (about four seconds of twelve), then four
+    // blocks selected from there.
+    step(window, {"ctrl+Right", "ctrl+Right", "ctrl+Right", "ctrl+Right", "ctrl+Right", "ctrl+Right", "ctrl+Right",
+                  "ctrl+Right"},
+         "place-01-moved");
+    step(window, {"ctrl+shift+Right", "ctrl+shift+Right", "ctrl+shift+Right", "ctrl+shift+Right"},
+         "place-02-selected");
+    const QByteArray left = panelPixels(window);
+    ASSERT_FALSE(left.isEmpty());
+    ASSERT_NE(left, fresh) << "moving and selecting changed nothing to see";
+
+    ASSERT_TRUE(x->sendKeys(window, {"ctrl+s"}));
+    chooseFile("^Save Project As$", project);
+    ASSERT_FALSE(x->waitForWindow(placedTitle, 60000).isEmpty()) << "the window is not named after the project";
+    ASSERT_TRUE(x->sendKeys(window, {"ctrl+q"}));
+    ASSERT_EQ(exitCode(60000), 0);
+
+    start({project});
+    const QString again = x->waitForWindow(placedTitle, 60000);
+    ASSERT_FALSE(again.isEmpty()) << "the project did not open at start";
+    ASSERT_TRUE(waitForStillPicture(again));
+    screenshot("place-03-reopened");
+    EXPECT_TRUE(panelPixels(again) == left)
+        << "the view, the position display or the selection differ from what was saved";
+    ASSERT_TRUE(x->sendKeys(again, {"ctrl+q"}));
+    EXPECT_EQ(exitCode(60000), 0);
+}
+
+TEST_F(EditorSessionTest, AGuideBubbleGivesWayToTheAboutBox)
+{
+    settings()->setValue("Settings/showPopupGuides", true);
+    start({});
+    const QString window = x->waitForWindow(untitledTitle, 60000);
+    ASSERT_FALSE(window.isEmpty()) << "the main window did not show";
+    // The welcome guide comes a few seconds after the start.
+    ASSERT_TRUE(poll([this] { return bubbleShown(); }, 30000)) << "no guide bubble showed";
+    screenshot("guide-01-welcome");
+
+    // Help, About: by the menu's key and the item's.
+    ASSERT_TRUE(x->sendKeys(window, {"alt+h"}));
+    QThread::msleep(500);
+    x->xdotool({"key", "a"});
+    const QString about = x->waitForWindow("^About ", 30000);
+    ASSERT_FALSE(about.isEmpty()) << "Help, About did not open";
+    ASSERT_TRUE(waitForStillPicture(about));
+    screenshot("guide-02-about");
+    // Longer than the tour waits between two guides.
+    EXPECT_FALSE(poll([this] { return bubbleShown(); }, 4000)) << "a guide bubble shows while the About box is open";
+
+    ASSERT_TRUE(x->sendKeys(about, {"Escape"}));
+    ASSERT_TRUE(waitForNoWindow("^About "));
+    EXPECT_TRUE(poll([this] { return bubbleShown(); }, 10000)) << "the guide did not come back";
+    ASSERT_TRUE(waitForStillPicture(window));
+    screenshot("guide-03-back");
+    ASSERT_TRUE(x->sendKeys(window, {"ctrl+q"}));
+    EXPECT_EQ(exitCode(60000), 0);
+}
 
 TEST_F(EditorSessionTest, EditExportSaveReloadAndExportAgain)
 {

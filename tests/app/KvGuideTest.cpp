@@ -13,6 +13,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QRegion>
 #include <QSet>
 #include <QSettings>
@@ -21,6 +22,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -564,6 +566,50 @@ TEST_F(GuideTest, WithoutAudioTheTourShowsTheFirstGuidesAndWaitsAtPlay)
     tick(window, 18);
     EXPECT_EQ(shownBubble(window), nullptr);
     EXPECT_EQ(KvGuideDialog::nextUnshownGuideId(), "play_pause");
+}
+
+TEST_F(GuideTest, ABubbleGivesWayToAModalBoxAndComesBackAfterIt)
+{
+    MainWindow window;
+    showWide(window);
+    window.showWindowProcessed();
+    tick(window, 6);
+    KvGuideDialog *bubble = shownBubble(window);
+    ASSERT_NE(bubble, nullptr);
+    ASSERT_EQ(bubble->guideId, "welcome");
+
+    for (const bool messageBox : {true, false}) {
+        SCOPED_TRACE(messageBox ? "a message box" : "a dialog");
+        std::unique_ptr<QDialog> modal(messageBox ? new QMessageBox(QMessageBox::Question, "mp3Morvelta",
+                                                                    "Save changes to untitled project?",
+                                                                    QMessageBox::Yes | QMessageBox::No, &window)
+                                                  : new QDialog(&window));
+        modal->setWindowModality(Qt::ApplicationModal);
+        modal->show();
+        EXPECT_EQ(shownBubble(window), nullptr) << "the bubble stands over the box";
+        // Attempts meanwhile show nothing either.
+        tick(window, 12);
+        EXPECT_EQ(shownBubble(window), nullptr);
+        modal->hide();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(shownBubble(window), bubble) << "the same bubble comes back";
+    }
+    EXPECT_FALSE(QSettings().value("Warnings/GuideDialogShown-welcome").toBool()) << "giving way is no closing";
+
+    // The window closes while the box (its save question) is open: the
+    // bubble must not come back on its own, where it would keep the program
+    // from ending.
+    QMessageBox question(QMessageBox::Question, "mp3Morvelta", "Save changes to untitled project?",
+                         QMessageBox::Yes | QMessageBox::No, &window);
+    question.setWindowModality(Qt::ApplicationModal);
+    question.show();
+    ASSERT_EQ(shownBubble(window), nullptr);
+    window.hide();
+    question.hide();
+    QCoreApplication::processEvents();
+    tick(window, 12);
+    EXPECT_FALSE(bubble->isVisible());
+    EXPECT_EQ(shownBubble(window), nullptr);
 }
 
 TEST_F(GuideTest, ModalDialogHoldsTheTourAndTheStopButtonEndsIt)

@@ -1,8 +1,9 @@
 // What start-up wires together, seen from outside in the real program: an
 // AAC export through the File menu, playback at start (and not with -e) into a
-// private sound server, the critical box when the sound device fails, the
-// question a project asks when it moved with its source, and the refusal to
-// export a source another program changed until it is opened again.
+// private sound server, the critical box when the sound device fails (before
+// or while playing), the question a project asks when it moved with its
+// source, and the refusal to export a source another program changed until it
+// is opened again.
 #include "KvProgramTest.h"
 
 #include <KvPulseSession.h>
@@ -102,6 +103,21 @@ protected:
         return poll([&] { return pulse.peakOfNext(500) > audiblePeak; }, timeoutMs, 0);
     }
 
+    // Starts the program with the song, playing into the sound server; the
+    // main window once it is heard, else empty.
+    QString startPlaying(const kvtest::PulseSession &pulse)
+    {
+        EXPECT_TRUE(pulse.isRunning()) << "the private sound server did not start";
+        if (!pulse.isRunning())
+            return QString();
+        start({kvtest::fixture("cbr128_joint.mp3")}, soundServer(pulse.address()));
+        const QString window = mainWindow();
+        if (window.isEmpty())
+            return QString();
+        EXPECT_TRUE(soundWithin(pulse, slowMs)) << "the song did not play";
+        return window;
+    }
+
     kvtest::TempDir work;
     QProcessEnvironment noSound;
 };
@@ -165,11 +181,8 @@ TEST_F(StartupWiringTest, AudioPlaysAtStartUnlessEditOnly)
 TEST_F(StartupWiringTest, SoundServerThatWentAwayRaisesTheCriticalBoxAtPlay)
 {
     kvtest::PulseSession pulse;
-    ASSERT_TRUE(pulse.isRunning()) << "the private sound server did not start";
-    start({kvtest::fixture("cbr128_joint.mp3")}, soundServer(pulse.address()));
-    const QString window = mainWindow();
+    const QString window = startPlaying(pulse);
     ASSERT_FALSE(window.isEmpty());
-    ASSERT_TRUE(soundWithin(pulse, slowMs));
     ASSERT_TRUE(x->sendKeys(window, {"ctrl+t"}));
     ASSERT_TRUE(poll([&] { return pulse.streamCount() == 0; }, slowMs)) << "Stop left the stream open";
 
@@ -179,6 +192,24 @@ TEST_F(StartupWiringTest, SoundServerThatWentAwayRaisesTheCriticalBoxAtPlay)
     QThread::msleep(1500);
     ASSERT_TRUE(x->sendKeys(window, {"ctrl+p"}));
     expectOneFailureBox("Unable to open the audio output device.", "critical-sound-server-gone");
+    quit();
+}
+
+TEST_F(StartupWiringTest, SoundServerGoingAwayWhilePlayingStopsWithOneBox)
+{
+    kvtest::PulseSession pulse;
+    const QString window = startPlaying(pulse);
+    ASSERT_FALSE(window.isEmpty());
+    screenshot("sound-server-playing");
+
+    pulse.stop();
+    expectOneFailureBox("Unable to open the audio output device.", "critical-sound-server-gone-while-playing");
+    ASSERT_TRUE(waitForStillPicture(window));
+    screenshot("sound-server-gone-stopped");
+    // Stopped, Play is offered again: it tries the device once more, which
+    // is still gone. A window still playing would not take the key.
+    ASSERT_TRUE(x->sendKeys(window, {"ctrl+p"}));
+    expectOneFailureBox("Unable to open the audio output device.", "critical-sound-server-gone-play-again");
     quit();
 }
 

@@ -277,6 +277,21 @@ TEST_F(ControllerArtwork, OpenImageAsksUnderTheMutexAndRemembersTheFolder)
     model.mutex().unlock();
 }
 
+TEST_F(ControllerArtwork, AnImageOpenedThroughTheTouchPickerIsImportedNotOpened)
+{
+    const QString image = dir.file("picked.png");
+    const QByteArray bytes = kvtest::encodeImage(kvtest::testImage(24, 24), "PNG");
+    ASSERT_TRUE(kvtest::writeFile(image, bytes));
+    // The picker was last used to append files.
+    controller.setPickerMode(2);
+    // The command opens the picker (here: its chooser, dismissed); the
+    // picker then reports its file.
+    controller.actionOpenImage();
+    controller.actionFilePicked(QUrl::fromLocalFile(image));
+    EXPECT_EQ(artworkTextToBytes(controller.curTrackArtworkData()), bytes);
+    EXPECT_FALSE(model.fragmentList()) << "the image was taken for audio";
+}
+
 TEST_F(ControllerArtwork, PainterRatioOnlyGrows)
 {
     QSignalSpy views(&controller, &KvQmlController::calcViews);

@@ -388,6 +388,33 @@ TEST_F(ControllerEdits, DeleteWithTracksRestoresTheViewOnUndo)
     EXPECT_EQ(model->trackList()->tracks().front()->end(), 150);
 }
 
+TEST_F(ControllerEdits, EditPointsFollowDeleteUndoAndRedoBesideAnUnmovedPosition)
+{
+    // The first fragment runs [0, 150); the position lies before the cut, so
+    // no edit moves it.
+    controller->setScrollFrame(100);
+    ASSERT_EQ(controller->nextEditPoint(), 150.0);
+    select(120, 130);
+    controller->actionDeleteFrames();
+    ASSERT_EQ(controller->scrollFrame(), 100.0);
+    struct Step {
+        const char *what;
+        std::function<void()> run;
+        double next;
+    };
+    const Step steps[] = {
+        {"after the delete", [] {}, 120.0},
+        {"after its undo", [this] { controller->actionUndo(); }, 150.0},
+        {"after its redo", [this] { controller->actionRedo(); }, 120.0},
+    };
+    for (const Step &step : steps) {
+        step.run();
+        EXPECT_EQ(controller->scrollFrame(), 100.0) << step.what;
+        EXPECT_EQ(controller->previousEditPoint(), 0.0) << step.what;
+        EXPECT_EQ(controller->nextEditPoint(), step.next) << step.what;
+    }
+}
+
 TEST_F(ControllerEdits, SelectionChangeOnACleanStackLeavesItClean)
 {
     select(10, 20);

@@ -29,6 +29,7 @@
 #include <taglib/tag.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 using namespace kvtest;
@@ -74,10 +75,30 @@ class FolderUi : public FakeUiServices
 {
 public:
     QStringList saveDirs;
+    // When set, stands for the touch interface's picker: a chooser is answered
+    // by reporting the place picked to the controller, not by returning it.
+    std::function<void()> touchPicker;
+
     QString saveFileName(QWidget *parent, const QString &caption, const QString &dir, const QString &filter) override
     {
         saveDirs << dir;
+        if (touchPicker)
+            return pick(caption);
         return FakeUiServices::saveFileName(parent, caption, dir, filter);
+    }
+    QString existingDirectory(QWidget *parent, const QString &caption, const QString &dir, int options) override
+    {
+        if (touchPicker)
+            return pick(caption);
+        return FakeUiServices::existingDirectory(parent, caption, dir, options);
+    }
+
+private:
+    QString pick(const QString &caption)
+    {
+        captions << caption;
+        touchPicker();
+        return QString();
     }
 };
 
@@ -461,6 +482,39 @@ TEST_F(ControllerExport, TrackExportWithoutAnyDocumentReportsTheFailure)
     EXPECT_EQ(ui.texts(), QStringList{"Internal error: Invalid or empty project file list."});
 }
 
+TEST_F(ControllerExport, TargetsPickedInTheTouchPickerExportBySelectionAllAndTracks)
+{
+    const qint64 n = frames();
+    struct Case {
+        int mode;
+        const char *target;  // a file, or a folder for the tracks
+        QString text;
+        QStringList files;    // what the folder of the target holds afterwards
+        qint64 firstFrames;   // audio frames of the first of them
+    };
+    const Case cases[] = {
+        {4, "sel/part.mp3", "The selection was successfully exported.", {"part.mp3"}, 100},
+        {5, "all/whole.mp3", "The project was successfully exported.", {"whole.mp3"}, n},
+        {6, "tracks", "2 track(s) were successfully exported.", {"01 Intro.mp3", "02 Coda.mp3"}, 50},
+    };
+    setTracks({{0, 50}, {50, KvTagProperty::EndMarker}}, {"Intro", "Coda"}, {1, 2});
+    select(50, 150);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.mode);
+        const QString target = dir.file(c.target);
+        const QString folder = c.mode == 6 ? target : QFileInfo(target).absolutePath();
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ui.messages.clear();
+        controller->setPickerMode(c.mode);
+        controller->actionFilePicked(QUrl::fromLocalFile(target));
+        EXPECT_TRUE(ui.captions.isEmpty()) << "the picker already chose: " << ui.captions.join("; ").toStdString();
+        EXPECT_EQ(ui.texts(), QStringList{c.text});
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), c.files);
+        if (!c.files.isEmpty())
+            EXPECT_EQ(audioFramesOf(folder + "/" + c.files.first()).size(), c.firstFrames);
+    }
+}
+
 // Conversion runs through the same fixture: a real MP3 document.
 class ControllerConvert : public ControllerExport
 {
@@ -639,6 +693,53 @@ TEST_F(ControllerConvert, TracksConvertIntoTheChosenFolder)
         EXPECT_EQ(tagsOf(dir.file("conv/" + names[i])).track, unsigned(i + 1));
     }
     EXPECT_EQ(controller->lastConvertPath(), dir.file("conv"));
+}
+
+TEST_F(ControllerConvert, TargetsPickedInTheTouchPickerReceiveEachConversion)
+{
+    struct Case {
+        int mode;
+        std::function<void(KvQmlController &)> command;
+        const char *target;  // a file, or a folder for the tracks
+        QStringList files;
+        QString text;
+    };
+    const Case cases[] = {
+        {7, [](KvQmlController &c) { c.actionConvertSelection(); }, "sel.mp3", {"sel.mp3"},
+         "The selection was successfully converted."},
+        {8, [](KvQmlController &c) { c.actionConvertAll(); }, "all.mp3", {"all.mp3"},
+         "The project was successfully converted."},
+        {9, [](KvQmlController &c) { c.actionConvertTracks(); }, "tracks", {"01 One.mp3", "02 Two.mp3"},
+         "2 track(s) were successfully converted."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.mode);
+        TearDown();
+        SetUp();
+        ui.captions.clear();
+        ui.messages.clear();
+        controller->setConvertingFormat(0);
+        setTracks({{0, 40}, {40, 80}}, {"One", "Two"}, {1, 2});
+        select(10, 50);
+        const QString out = dir.file(QString("mode%1").arg(c.mode));
+        ASSERT_TRUE(QDir().mkpath(out));
+        // The conversion asks where to save; the touch picker answers.
+        const QString target = out + "/" + c.target;
+        if (c.mode == 9)
+            ASSERT_TRUE(QDir().mkpath(target));
+        ui.touchPicker = [this, &c, target] {
+            controller->setPickerMode(c.mode);
+            controller->actionFilePicked(QUrl::fromLocalFile(target));
+        };
+        c.command(*controller);
+        ASSERT_TRUE(controller->convertWorker());
+        ASSERT_TRUE(waitForTheWorker());
+        EXPECT_EQ(ui.captions.size(), 1) << "one place asked for";
+        const QString folder = c.mode == 9 ? target : out;
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), c.files);
+        ASSERT_FALSE(ui.texts().isEmpty());
+        EXPECT_EQ(ui.texts().last(), c.text);
+    }
 }
 
 TEST_F(ControllerConvert, AConvertedFileNeverReplacesAFileTheProgramReads)

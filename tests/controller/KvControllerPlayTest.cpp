@@ -18,6 +18,7 @@
 #include <QSignalSpy>
 
 #include <atomic>
+#include <cmath>
 #include <memory>
 
 using namespace kvtest;
@@ -292,6 +293,17 @@ public:
         model.reset();
     }
 
+    // Drives the output's time on until playback has stopped, serving the
+    // controller's events between steps.
+    void playUntilStopped(KvNullAudioClock &clock)
+    {
+        for (int step = 0; step < 400 && controller->playState() != 0; ++step) {
+            clock.advance(20000);
+            clock.waitUntilCaughtUp(2000);
+            waitFor([] { return false; }, 5);
+        }
+    }
+
     FakeUiServices ui;
     std::unique_ptr<KvQmlController> controller;
     std::unique_ptr<KvQmlModel> model;
@@ -308,12 +320,7 @@ TEST_F(ControllerRealPlay, PlaysThroughTheNullOutputToTheStoppedState)
     controller->startPlay();
     ASSERT_EQ(controller->playState(), 1);
     ASSERT_TRUE(clock->waitForSink());
-    // Drive the output's time on, serving the controller's events between steps.
-    for (int step = 0; step < 400 && controller->playState() != 0; ++step) {
-        clock->advance(20000);
-        clock->waitUntilCaughtUp(2000);
-        waitFor([] { return false; }, 5);
-    }
+    playUntilStopped(*clock);
     ASSERT_EQ(controller->playState(), 0);
     EXPECT_TRUE(ui.messages.isEmpty()) << ui.texts().join("; ").toStdString();
 
@@ -371,6 +378,36 @@ TEST_F(ControllerRealPlay, AnOutputThatCannotPlayIsReportedOnceAndNotRestartedWh
         EXPECT_EQ(ui.messages.first().text, c.text) << c.what;
         EXPECT_LE(device->record()->sinksStarted(), 1) << c.what;
     }
+}
+
+TEST_F(ControllerRealPlay, AnOutputThatLosesItsDeviceWhilePlayingStopsWithOneBox)
+{
+    const auto clock = std::make_shared<KvNullAudioClock>(KvNullAudioClock::Driven);
+    const auto device = std::make_shared<KvNullAudioDevice>(clock);
+    KvNullAudioSink::Options options;
+    // Half a second in, as when the sound server goes away.
+    options.loseDeviceAfterUs = 500000;
+    device->setSinkOptions(options);
+    ScopedDevice scoped(device);
+    controller->setLoopAudio(true);
+    QSignalSpy states(controller.get(), SIGNAL(playStateChanged(int)));
+
+    controller->startPlay();
+    ASSERT_TRUE(clock->waitForSink());
+    playUntilStopped(*clock);
+    ASSERT_EQ(controller->playState(), 0);
+    // Served on: looping must not start it again.
+    waitFor([] { return false; }, 300);
+    EXPECT_EQ(controller->playState(), 0);
+    EXPECT_EQ(states.count(), 2);
+    EXPECT_EQ(device->record()->sinksStarted(), 1);
+    ASSERT_EQ(ui.messages.size(), 1) << ui.texts().join("; ").toStdString();
+    EXPECT_EQ(ui.messages.first().icon, KvUi::Critical);
+    EXPECT_EQ(ui.messages.first().text, "Unable to open the audio output device.");
+    // The position stays where the sound ended, not at the end of the range.
+    const double heard = 0.5 * 44100 / 1152;
+    EXPECT_GE(controller->scrollFrame(), std::floor(heard) - 5);
+    EXPECT_LE(controller->scrollFrame(), std::ceil(heard) + 1);
 }
 
 } // namespace

@@ -27,6 +27,7 @@
 #include <QSettings>
 #include <QUndoStack>
 
+#include <functional>
 #include <memory>
 
 using namespace kvtest;
@@ -408,6 +409,93 @@ TEST_F(ProjectTest, CheckSaveChangesAnswers)
     }
 }
 
+TEST_F(ProjectTest, SaveAsKeepsThePendingFilesOnlyWhenAskedTo)
+{
+    struct Case {
+        const char *what;
+        bool keepPending;
+        bool chosen;  // the dialog gives a name
+    } cases[] = {
+        {"kept, saved", true, true},
+        {"dropped, saved", false, true},
+        {"dropped, cancelled", false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Program p;
+        p.open(a);
+        const QString path = dir.file("pending.kvlproj");
+        QFile::remove(path);
+        p.controller.setPendingFiles({b});
+        if (c.chosen)
+            p.ui.saveAnswers << path;
+        EXPECT_EQ(p.controller.saveProjectAsDialog(QString(), c.keepPending, false, false), c.chosen);
+        EXPECT_EQ(QFileInfo::exists(path), c.chosen);
+        EXPECT_EQ(p.controller.pendingFiles(), c.keepPending ? QStringList{b} : QStringList{});
+    }
+    // The command starts afresh: nothing of an earlier question still waits.
+    Program p;
+    p.open(a);
+    p.controller.resetPendingState(dir.file("waiting.kvlproj"));
+    p.ui.saveAnswers << dir.file("command.kvlproj");
+    EXPECT_TRUE(p.controller.actionSaveProjectAs(false));
+    EXPECT_TRUE(p.controller.pendingProjectPath().isEmpty());
+}
+
+TEST_F(ProjectTest, ProjectTargetPickedInTheTouchPickerSavesThenDoesWhatWaited)
+{
+    // A saved project of b, waiting to be opened in one of the cases.
+    const QString other = dir.file("other.kvlproj");
+    {
+        Program q;
+        q.open(b);
+        ASSERT_TRUE(q.controller.saveProjectFile(other));
+    }
+    QString bText;
+    {
+        Program q;
+        q.open(b);
+        bText = q.documentText();
+    }
+    struct Case {
+        const char *what;
+        std::function<void(KvQmlController &)> waiting;
+        QString document;  // a's or b's text afterwards
+        QString projectFile;
+    };
+    const QString target = dir.file("picked.kvlproj");
+    const Case cases[] = {
+        {"nothing waits", [](KvQmlController &) {}, QString(), nativeLongPath(target)},
+        {"files wait", [this](KvQmlController &c) { c.setPendingFiles({b}); }, bText, QString()},
+        {"a project waits", [other](KvQmlController &c) { c.resetPendingState(other); }, bText,
+         nativeLongPath(other)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(target);
+        Program p;
+        p.open(a);
+        p.deleteFrames(2, 4);
+        const QString edited = p.documentText();
+        c.waiting(p.controller);
+        p.controller.setPickerMode(3);
+        p.controller.actionFilePicked(QUrl::fromLocalFile(target));
+
+        // The edited document was saved there...
+        ASSERT_TRUE(QFileInfo::exists(target));
+        Program check;
+        ASSERT_FALSE(check.controller.loadProjectUrl(QUrl::fromLocalFile(target)));
+        EXPECT_EQ(check.documentText(), edited);
+        EXPECT_TRUE(p.controller.recentFiles().contains(nativeLongPath(target)));
+        // ...then what waited for the save was done, and nothing waits now.
+        EXPECT_EQ(p.documentText(), c.document.isEmpty() ? edited : c.document);
+        EXPECT_EQ(p.model.projectFile(), c.projectFile);
+        EXPECT_TRUE(p.controller.pendingFiles().isEmpty());
+        EXPECT_TRUE(p.controller.pendingProjectPath().isEmpty());
+        EXPECT_TRUE(p.ui.messages.isEmpty()) << p.ui.texts().join("; ").toStdString();
+    }
+}
+
 TEST_F(ProjectTest, NothingToSaveAsksNothing)
 {
     Program p;
@@ -515,6 +603,20 @@ TEST_F(ProjectTest, TouchModeResumesAModifiedDocument)
     EXPECT_FALSE(QFileInfo::exists(copy));
     EXPECT_EQ(s.value("Settings/suspendedProjectPath").toString(), "");
     EXPECT_FALSE(s.value("Settings/suspendedProjectHasChanges").toBool());
+}
+
+TEST_F(ProjectTest, TouchModeLoadFinishedRecordsTheDocumentToResume)
+{
+    KvQmlController::setTouchMode(true);
+    Program p;
+    p.open(a);
+    p.deleteFrames(2, 4);
+    QSettings().setValue("Settings/suspendedProjectScrollPos", 30);
+    ASSERT_TRUE(QMetaObject::invokeMethod(&p.controller, "load_thread_finished"));
+    EXPECT_EQ(p.controller.scrollFrame(), 30.0);
+    ASSERT_EQ(recoveryCopies(tmp.path()).size(), 1);
+    EXPECT_EQ(QFileInfo(QSettings().value("Settings/suspendedProjectPath").toString()).fileName(),
+              recoveryCopies(tmp.path()).first());
 }
 
 TEST_F(ProjectTest, TouchModeCleanSavedProjectIsOnlyRemembered)

@@ -40,28 +40,6 @@ double frameRms(const QByteArray &pcm, qint64 k, int frameBytes)
     return rmsOf(f);
 }
 
-// The audio frames of an MP3 file as they are in it, without its tag frame
-// (which LAME writes after the side information as if there were no CRC).
-std::vector<QByteArray> audioFrames(const QByteArray &file)
-{
-    const Mp3StreamReport r = checkMp3Stream(file);
-    std::vector<QByteArray> frames;
-    for (const Mp3FrameFacts &f : r.frames)
-        frames.push_back(file.mid(int(f.offset), f.length));
-    if (!frames.empty()) {
-        const Mp3FrameFacts &f = r.frames.front();
-        const int side = f.version == 0 ? (f.mode == 3 ? 17 : 32) : (f.mode == 3 ? 9 : 17);
-        for (const int at : {4 + side, 6 + side}) {
-            const QByteArray tag = frames.front().mid(at, 4);
-            if (tag == "Xing" || tag == "Info") {
-                frames.erase(frames.begin());
-                break;
-            }
-        }
-    }
-    return frames;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------

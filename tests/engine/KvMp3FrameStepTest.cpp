@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <vector>
 
 namespace {
@@ -120,6 +121,21 @@ TEST(KvMp3Crc16, KnownCheckValue)
     EXPECT_EQ(crc.value(), bytewise.value());
 }
 
+TEST(KvMp3Crc16, BytesAndBitFieldsGiveOneSum)
+{
+    std::mt19937 rng(5);
+    for (int n : {0, 1, 2, 9, 17, 34}) {
+        std::vector<uint8_t> bytes(static_cast<size_t>(n));
+        for (uint8_t &b : bytes)
+            b = uint8_t(rng());
+        KvMp3Crc16 bitwise, bytewise;
+        for (uint8_t b : bytes)
+            bitwise.add(b, 8);
+        bytewise.addBytes(bytes.data(), bytes.size());
+        EXPECT_EQ(bytewise.value(), bitwise.value()) << n << " bytes";
+    }
+}
+
 TEST(KvBitStream, WriterAndReaderAgreeOnFieldsAtEveryAlignment)
 {
     KvBitWriter w(64);
@@ -213,6 +229,45 @@ TEST(KvMp3Syntax, HeaderDecodingAndSyncSearch)
     for (const Bad &b : bad) {
         const uint8_t bytes[] = {0xFF, b.b1, b.b2, 0x64};
         EXPECT_EQ(KvMp3DecodeHeader(bytes, 4, h, &start), b.result) << int(b.b1) << " " << int(b.b2);
+    }
+}
+
+// The scan reads its fields at fixed places, the gain patch writes global_gain
+// at one: both must agree with the field-by-field syntax whatever the bytes,
+// for every version and channel count and both kinds of granule.
+TEST(KvMp3Syntax, FieldsAtFixedPlacesAgreeWithTheFullSyntax)
+{
+    std::mt19937 rng(11);
+    for (int version : {0, 1, 2}) {
+        for (int mode : {0, 1, 2, 3}) {
+            const KvMp3FrameHeader h = header(version, 5, 0, mode);
+            const int size = KvMp3SideInfoSize(version, mode);
+            for (int round = 0; round < 200; ++round) {
+                std::vector<uint8_t> bytes(static_cast<size_t>(size));
+                for (uint8_t &b : bytes)
+                    b = uint8_t(rng());
+                KvMp3SideInfo full{}, scan{};
+                KvBitReader in(bytes.data(), bytes.size());
+                const int fullResult = KvMp3ReadSideInfo(in, h, full);
+                ASSERT_EQ(in.position(), uint64_t(size) * 8);
+                ASSERT_EQ(KvMp3ReadScanFields(bytes.data(), h, scan), fullResult);
+                ASSERT_EQ(scan.main_data_begin, full.main_data_begin);
+                for (int gr = 0; gr < KvMp3GranuleCount(version); ++gr) {
+                    for (int ch = 0; ch < KvMp3ChannelCount(mode); ++ch) {
+                        const KvMp3GranuleInfo &f = full.ch[ch].gr[gr], &s = scan.ch[ch].gr[gr];
+                        ASSERT_EQ(s.part2_3_length, f.part2_3_length);
+                        ASSERT_EQ(s.big_values, f.big_values);
+                        ASSERT_EQ(s.global_gain, f.global_gain);
+                        ASSERT_EQ(s.window_switching_flag, f.window_switching_flag);
+                        if (f.window_switching_flag)
+                            ASSERT_EQ(s.block_type, f.block_type);
+                        const int bit = KvMp3GlobalGainBit(version, mode, gr, ch);
+                        const int coded = ((bytes[size_t(bit / 8)] << 8 | bytes[size_t(bit / 8) + 1]) >> (8 - bit % 8)) & 0xFF;
+                        ASSERT_EQ(coded, f.global_gain + kKvMp3GainBias);
+                    }
+                }
+            }
+        }
     }
 }
 

@@ -151,4 +151,29 @@ XingFacts readXing(const QByteArray &file, const Mp3StreamReport &report)
     return x;
 }
 
+std::vector<Mp3FrameFacts> audioFrameFacts(const QByteArray &file)
+{
+    std::vector<Mp3FrameFacts> frames = checkMp3Stream(file).frames;
+    if (!frames.empty()) {
+        const Mp3FrameFacts &f = frames.front();
+        const int side = f.version == 0 ? (f.mode == 3 ? 17 : 32) : (f.mode == 3 ? 9 : 17);
+        for (const int at : {4 + side, 6 + side}) {
+            const QByteArray tag = at + 4 <= f.length ? file.mid(int(f.offset) + at, 4) : QByteArray();
+            if (tag == "Xing" || tag == "Info") {
+                frames.erase(frames.begin());
+                break;
+            }
+        }
+    }
+    return frames;
+}
+
+std::vector<QByteArray> audioFrames(const QByteArray &file)
+{
+    std::vector<QByteArray> frames;
+    for (const Mp3FrameFacts &f : audioFrameFacts(file))
+        frames.push_back(file.mid(int(f.offset), f.length));
+    return frames;
+}
+
 } // namespace kvtest

@@ -54,4 +54,10 @@ struct XingFacts {
 // Reads the tag of the first frame of a stream the checker walked.
 XingFacts readXing(const QByteArray &file, const Mp3StreamReport &report);
 
+// The audio frames of an MP3 file or stream as the checker finds them, without
+// a leading Xing/Info tag frame (which LAME writes after the side information
+// as if there were no CRC); and their bytes.
+std::vector<Mp3FrameFacts> audioFrameFacts(const QByteArray &file);
+std::vector<QByteArray> audioFrames(const QByteArray &file);
+
 } // namespace kvtest

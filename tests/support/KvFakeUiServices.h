@@ -29,11 +29,13 @@ public:
     QList<int> answers;
     QList<AskedMessage> messages;
 
-    // Choosers: the next queued answer, else cancelled. Captions of every chooser.
+    // Choosers: the next queued answer, else cancelled. Captions of every
+    // chooser, and the folder each open chooser started in.
     QList<QStringList> openAnswers;
     QStringList saveAnswers;
     QStringList folderAnswers;
     QStringList captions;
+    QStringList openDirs;
 
     // Dialogs: what was run, and the result every run gives.
     QStringList dialogs;
@@ -72,15 +74,17 @@ public:
             return answerWith(asked);
         return answers.isEmpty() ? defaultButton : answers.takeFirst();
     }
-    QStringList openFileNames(QWidget *, const QString &caption, const QString &, const QString &,
+    QStringList openFileNames(QWidget *, const QString &caption, const QString &dir, const QString &,
                               QString *) override
     {
         captions << caption;
+        openDirs << dir;
         return openAnswers.isEmpty() ? QStringList() : openAnswers.takeFirst();
     }
-    QString openFileName(QWidget *, const QString &caption, const QString &, const QString &, int) override
+    QString openFileName(QWidget *, const QString &caption, const QString &dir, const QString &, int) override
     {
         captions << caption;
+        openDirs << dir;
         const QStringList names = openAnswers.isEmpty() ? QStringList() : openAnswers.takeFirst();
         return names.isEmpty() ? QString() : names.first();
     }
