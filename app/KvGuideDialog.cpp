@@ -3,11 +3,11 @@
 #include "MyApplication.h"
 #include "ui_KvGuideDialog.h"
 
+#include <KvManual.h>
 #include <KvQmlController.h>
 
 #include <QBitmap>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QGraphicsDropShadowEffect>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -17,7 +17,6 @@
 #include <QPolygon>
 #include <QSettings>
 #include <QToolTip>
-#include <QUrl>
 
 #include <cmath>
 
@@ -36,9 +35,6 @@ struct GuideListOwner {
 } guideListOwner;
 
 const QString textStyle = QStringLiteral("font-size:large; ");
-
-// The page on the LAME MP3 encoder that a "#lame" link of a guide text opens.
-const char lamePage[] = "https://www.veltranix.example/faq.html#mp3encoder_lame";
 
 // The gain steps that the fade and volume commands apply until the user picks
 // others in the options; the guides quote them in decibels.
@@ -229,7 +225,8 @@ void KvGuideDialog::on_labelGuideText_linkActivated(QString link)
         move(position);
         updateMask();
     } else if (link == QLatin1String("#lame")) {
-        QDesktopServices::openUrl(QUrl(QString::fromLatin1(lamePage), QUrl::StrictMode));
+        // The manual's FAQ tells how to use another LAME encoder.
+        openManual(this);
     }
 }
 

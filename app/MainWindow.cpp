@@ -16,6 +16,7 @@
 #include <KvFrameMapView.h>
 #include <KvFrameRulerView.h>
 #include <KvFrameWidget.h>
+#include <KvManual.h>
 #include <KvMessageBox.h>
 #include <KvOptions.h>
 #include <KvPlaybackControls.h>
@@ -30,7 +31,6 @@
 
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -1273,10 +1273,7 @@ void MainWindow::on_actionRate_triggered()
 
 void MainWindow::on_actionView_Manual_PDF_triggered()
 {
-    const QString path = QCoreApplication::applicationDirPath() + QDir::separator() +
-                         QStringLiteral("mp3Morvelta_Manual.pdf");
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        criticalMessageBox(this, applicationName, tr("Unable to launch the default PDF viewer"), QMessageBox::Ok);
+    openManual(this);
 }
 
 void MainWindow::on_actionContact_Support_triggered()

@@ -26,6 +26,10 @@ KvDecodeThread::KvDecodeThread(const boost::shared_ptr<KvRepackInfoPtrList> &lis
 {
 }
 
+// Out of line: inlined into a caller, GCC 12 takes this atomic store for a
+// write past a zero-sized object (-Wstringop-overflow).
+void KvDecodeThread::setPaused(bool paused) { m_paused.store(paused); }
+
 KvDecodeThread::~KvDecodeThread()
 {
     // Owners stop and wait first; a thread still running here would use freed members.

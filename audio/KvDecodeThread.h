@@ -26,7 +26,7 @@ public:
                    double tempo, double pitch, QObject *parent = nullptr);
     ~KvDecodeThread() override;
 
-    void setPaused(bool paused) { m_paused.store(paused); }
+    void setPaused(bool paused);
     bool isPaused() const { return m_paused.load(); }
     // The sink's temporary encoded file; empty without a sink.
     KvTempFilePtr outputFile() const;

@@ -47,6 +47,18 @@ KvBackendMakers KvBackendMakers::builtIn()
 
 KvBackendMakers kvBackendMakers() { return currentMakers(); }
 
+QString currentEncoderText(const QString &stored)
+{
+    if (stored == QLatin1String("ACM MP3 Codec"))
+        return audio_acmlib::codecName();
+    if (stored == QLatin1String("MF AAC Codec"))
+        return audio_mftlib::codecName();
+    const QLatin1String oldAacPreset("MF AAC encoder: ");
+    if (stored.startsWith(oldAacPreset))
+        return QStringLiteral("FFmpeg AAC encoder: ") + stored.mid(oldAacPreset.size());
+    return stored;
+}
+
 int encoderBitrate(const KvAudioLibPtr &encoder, int kbps)
 {
     if (encoder) {

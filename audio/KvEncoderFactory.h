@@ -18,6 +18,12 @@ typedef boost::shared_ptr<audio_lib> KvAudioLibPtr;
 QList<KvAudioLibPtr> createEncoders(const KvAudioFrameReaderPtr &source, bool all,
                                     const QString &format);
 
+// An encoder name or preset text that the recording and conversion dialogs stored
+// under the names of earlier versions ("ACM MP3 Codec", "MF AAC Codec", "MF AAC
+// encoder: ..."), in today's words, so that it still selects the same encoder and
+// preset; any other text comes back unchanged.
+QString currentEncoderText(const QString &stored);
+
 // The bit rate to open `encoder` with for `kbps` kbit/s: the installed-codec MP3 encoder
 // counts its rates in bit/s (as its presets show), the others in kbit/s.
 int encoderBitrate(const KvAudioLibPtr &encoder, int kbps);

@@ -11,7 +11,8 @@ audio_acmlib::audio_acmlib(const KvAudioFrameReaderPtr &source) : audio_lib(sour
 
 audio_acmlib::~audio_acmlib() { close(); }
 
-QString audio_acmlib::name() { return QStringLiteral("ACM MP3 Codec"); }
+QString audio_acmlib::codecName() { return QStringLiteral("FFmpeg MP3 Codec"); }
+QString audio_acmlib::name() { return codecName(); }
 QString audio_acmlib::fileExtension() { return QStringLiteral("mp3"); }
 
 int audio_acmlib::formatCount()

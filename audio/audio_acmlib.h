@@ -15,6 +15,8 @@ public:
 
     bool isAvailable() override { return true; }
     QString name() override;
+    // What name() answers, without a back-end object.
+    static QString codecName();
     bool open(int channelsIn, int bitsPerSample, int sampleRate, int samplesPerFrame, int mode,
               int bitrate, int vbrQuality, double resampleRatio, int channelsOut,
               int resampleRate, bool encode) override;

@@ -25,7 +25,8 @@ audio_mftlib::audio_mftlib(const KvAudioFrameReaderPtr &source)
 
 audio_mftlib::~audio_mftlib() { close(); }
 
-QString audio_mftlib::name() { return QStringLiteral("MF AAC Codec"); }
+QString audio_mftlib::codecName() { return QStringLiteral("FFmpeg AAC Codec"); }
+QString audio_mftlib::name() { return codecName(); }
 QString audio_mftlib::fileExtension() { return QStringLiteral("aac"); }
 
 int audio_mftlib::samplingIndex(int sampleRate)
@@ -81,7 +82,7 @@ audio_preset *audio_mftlib::presetSettings(int index)
     p->channelMode = -1;
     p->vbrQuality = -1;
     p->flag2 = false;
-    p->text = tr("MF AAC encoder: %2Hz, %1 kbps (CBR)").arg(p->bitrate).arg(p->sampleRate);
+    p->text = tr("FFmpeg AAC encoder: %2Hz, %1 kbps (CBR)").arg(p->bitrate).arg(p->sampleRate);
     return p;
 }
 

@@ -13,6 +13,8 @@ public:
 
     bool isAvailable() override { return m_available; }
     QString name() override;
+    // What name() answers, without a back-end object.
+    static QString codecName();
     bool open(int channelsIn, int bitsPerSample, int sampleRate, int samplesPerFrame, int mode,
               int bitrate, int vbrQuality, double resampleRatio, int channelsOut,
               int resampleRate, bool encode) override;

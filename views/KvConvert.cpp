@@ -4,6 +4,7 @@
 #include <KvConnect.h>
 #include <KvConvertWorker.h>
 #include <KvDecodeThread.h>
+#include <KvEncoderFactory.h>
 #include <KvLameInstallDlg.h>
 #include <KvMessageBox.h>
 #include <KvQmlController.h>
@@ -110,7 +111,7 @@ void KvConvert::loadSettings()
         defaultFormat = QStringLiteral("160 kBit/s, 44.100 Hz, Stereo");
 
     QSettings settings;
-    int index = ui->comboBoxConvertEncoder->findText(settings.value(kKeyEncoder).toString(),
+    int index = ui->comboBoxConvertEncoder->findText(currentEncoderText(settings.value(kKeyEncoder).toString()),
                                                      Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index < 0)
         index = lameIndex >= 0 ? lameIndex : mp3Index >= 0 ? mp3Index : aacIndex;
@@ -121,7 +122,7 @@ void KvConvert::loadSettings()
             on_comboBoxConvertEncoder_currentIndexChanged(index);
         else
             ui->comboBoxConvertEncoder->setCurrentIndex(index);
-        formatText = settings.value(kKeyFormat, defaultFormat).toString();
+        formatText = currentEncoderText(settings.value(kKeyFormat, defaultFormat).toString());
         channels = settings.value(kKeyChannels, 2).toInt();
         rate = settings.value(kKeySampleRate, 44100).toInt();
     }

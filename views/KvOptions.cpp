@@ -1,6 +1,7 @@
 #include "KvOptions.h"
 
 #include "KvDialogTexts.h"
+#include "KvManual.h"
 
 #include <KvMessageBox.h>
 
@@ -34,6 +35,9 @@ KvOptions::KvOptions(QWidget *parent) : QDialog(parent)
     ui.labelDbFade->setText(dbText(ui.spinBoxVolFade->value()));
     for (QLabel *label : {ui.label, ui.label_acm_encoder, ui.label_7})
         label->setText(withQuotedAppName(label->text()));
+    // The FAQ topics on the encoders are in the manual that comes with the program.
+    for (QLabel *link : {ui.label_2, ui.label_acm_encoder_link})
+        connect(link, &QLabel::linkActivated, this, [this] { openManual(this); });
     adjustSize();
     updateGeometry();
 }
@@ -116,7 +120,7 @@ void KvOptions::on_pushButton_clicked() { ui.lineEditTrackNameFormat->setText(QS
 QString KvOptions::chooseLameLocation(const QString &start)
 {
     return QFileDialog::getOpenFileName(this, tr("Browse for lame application"), start,
-                                        tr("LAME application and libraries (lame *.so *.so.*)"), nullptr,
+                                        tr("LAME shared library (libmp3lame.so*);;LAME program (lame)"), nullptr,
                                         QFileDialog::DontResolveSymlinks);
 }
 

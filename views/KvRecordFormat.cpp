@@ -4,6 +4,7 @@
 
 #include "ui_KvRecord.h"
 
+#include <KvEncoderFactory.h>
 #include <KvQmlController.h>
 #include <audio_lib.h>
 
@@ -299,7 +300,7 @@ void KvRecord::loadSettings()
         : mp3Index >= 0 ? QStringLiteral("160 kBit/s, 44.100 Hz, Stereo")
                         : QString();
     int encoderIndex =
-        ui->comboBoxRecordingEncoder->findText(settings.value("Settings/RecordComboBoxEncoder", QString()).toString(),
+        ui->comboBoxRecordingEncoder->findText(currentEncoderText(settings.value("Settings/RecordComboBoxEncoder", QString()).toString()),
                                                Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (encoderIndex < 0)
         encoderIndex = lameIndex >= 0 ? lameIndex : mp3Index >= 0 ? mp3Index : aacIndex;
@@ -308,7 +309,7 @@ void KvRecord::loadSettings()
     bool want24 = false;
     if (encoderIndex >= 0) {
         ui->comboBoxRecordingEncoder->setCurrentIndex(encoderIndex);
-        format = settings.value("Settings/RecordComboBoxFormat", defaultFormat).toString();
+        format = currentEncoderText(settings.value("Settings/RecordComboBoxFormat", defaultFormat).toString());
         channels = settings.value("Settings/RecordChannels", 2).toInt();
         rate = settings.value("Settings/RecordSamplerate", 44100).toInt();
         want24 = settings.value("Settings/Record24Bit", false).toBool();

@@ -418,8 +418,9 @@ TEST_F(GuideTest, BubbleGoesWhereTheWindowHasMoreRoom)
         EXPECT_TRUE(bubble.mask().contains(inward)) << inward.x() << "," << inward.y();
         // The other corners are cut away.
         for (const QPoint corner : {QPoint(1, 1), QPoint(w - 2, 1), QPoint(1, h - 2), QPoint(w - 2, h - 2)}) {
-            if ((corner - tip).manhattanLength() > 10)
+            if ((corner - tip).manhattanLength() > 10) {
                 EXPECT_FALSE(bubble.mask().contains(corner)) << corner.x() << "," << corner.y();
+            }
         }
     }
 

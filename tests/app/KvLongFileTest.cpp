@@ -71,6 +71,10 @@ protected:
     void readSlowly(QProcessEnvironment &env, qint64 bytesPerSecond) const
     {
         env.insert("LD_PRELOAD", KV_SLOW_READ_LIB);
+        // A sanitizer build wants its runtime loaded first; the slow reader
+        // only wraps read calls and passes them on, so the order does no harm.
+        const QString asan = env.value("ASAN_OPTIONS", qEnvironmentVariable("ASAN_OPTIONS"));
+        env.insert("ASAN_OPTIONS", (asan.isEmpty() ? QString() : asan + ":") + "verify_asan_link_order=0");
         env.insert("KV_SLOW_READ_MATCH", QFileInfo(file).fileName());
         env.insert("KV_SLOW_READ_BYTES_PER_SEC", QString::number(bytesPerSecond));
     }

@@ -4,18 +4,24 @@
 #include <MainWindow.h>
 
 #include "../controller/KvControllerTestSupport.h"
+#include "../views/KvOpenedUrls.h"
 
 #include <KvFakeUiServices.h>
 #include <KvFileProperties.h>
+#include <KvManual.h>
+#include <KvMessageBox.h>
 #include <KvQmlController.h>
 #include <KvQmlModel.h>
 #include <KvRepackInfoPtrList.h>
 #include <KvTagProperty.h>
+#include <KvTestSupport.h>
 
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QSettings>
@@ -101,6 +107,32 @@ protected:
     kvtest::FakeUiServices ui;
     KvScopedUiServices scopedUi{&ui};
 };
+
+// ---- Help ----
+
+TEST_F(MainWindowCommandsTest, ViewManualOpensThePdfBesideTheProgramOrSaysWhyNot)
+{
+    MainWindow window;
+    const QString manual = QCoreApplication::applicationDirPath() + "/mp3Morvelta_Manual.pdf";
+    ASSERT_EQ(kvManualPath(), manual);
+    KvOpenedUrls opened;
+    QStringList boxes;
+    KvScopedMessageBoxAnswerer answerer([&](QMessageBox &box) {
+        boxes << box.text();
+        return int(QMessageBox::Ok);
+    });
+
+    ASSERT_TRUE(kvtest::writeFile(manual, "%PDF-1.4\n"));
+    action(window, "actionView_Manual_PDF")->trigger();
+    QFile::remove(manual);
+    EXPECT_EQ(opened.urls, QList<QUrl>{QUrl::fromLocalFile(manual)});
+    EXPECT_TRUE(boxes.isEmpty());
+
+    action(window, "actionView_Manual_PDF")->trigger();
+    EXPECT_EQ(opened.urls.size(), 1);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes.first().contains(QDir::toNativeSeparators(manual))) << boxes.first().toStdString();
+}
 
 // ---- Enable rules ----
 

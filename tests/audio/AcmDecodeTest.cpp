@@ -17,6 +17,8 @@ struct DecodeCase {
     int channels;
 };
 
+void PrintTo(const DecodeCase &c, std::ostream *os) { *os << c.file; }
+
 const DecodeCase kCases[] = {
     {"cbr128_joint.mp3", 0, 2},      {"cbr64_mono.mp3", 0, 1},
     {"vbr_v2.mp3", 0, 2},            {"vbr_v2_notag.mp3", 0, 2},

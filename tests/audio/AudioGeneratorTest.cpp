@@ -42,6 +42,9 @@ struct ReadCase {
     int channelsOut;
 };
 
+// The test's name gives the read size and the channels.
+void PrintTo(const ReadCase &c, std::ostream *os) { *os << c.fixture; }
+
 class GeneratorDecode : public ::testing::TestWithParam<ReadCase> {};
 } // namespace
 

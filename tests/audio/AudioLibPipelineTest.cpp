@@ -62,6 +62,8 @@ struct PipelineCase {
     double frequency;   // expected dominant frequency
 };
 
+void PrintTo(const PipelineCase &c, std::ostream *os) { *os << c.name; }
+
 const PipelineCase kPipeline[] = {
     {"volume_half", 1, 1, 0.5, 0, 0.5, 1.0, 0, -30.0, 10.0, 440},
     {"volume_full", 1, 1, 0.5, 0, 1.0, 1.0, 0, 0.0, 10.0, 440},

@@ -1,10 +1,14 @@
 // Which back-ends the factory offers, in which order, for every mix of usable back-ends.
 #include "AudioTestUtil.h"
 #include "KvEncoderFactory.h"
+#include "audio_acmlib.h"
+#include "audio_mftlib.h"
 
 #include <gtest/gtest.h>
 
 #include <QStringList>
+
+#include <memory>
 
 namespace {
 int g_alive = 0;
@@ -66,6 +70,12 @@ struct FactoryCase {
     const char *format;
     const char *expected;  // comma-separated names
 };
+
+// ctest shows the case as gtest prints it.
+void PrintTo(const FactoryCase &c, std::ostream *os)
+{
+    *os << c.avail << (c.all ? " all \"" : " decoder \"") << c.format << '"';
+}
 
 const FactoryCase kCases[] = {
     // Encoders: one MP3 encoder (LAME library, else installed codecs with formats, else the
@@ -130,16 +140,47 @@ TEST(FactoryBuiltIn, EveryKindExistsInThisBuild)
     KvAudioFrameReaderPtr source(new KvAudioFrameReader);
     const QList<KvAudioLibPtr> dec = createEncoders(source, false, "mp3");
     ASSERT_EQ(dec.size(), 1);
-    EXPECT_EQ(dec[0]->name(), "ACM MP3 Codec");
+    EXPECT_EQ(dec[0]->name(), "FFmpeg MP3 Codec");
     EXPECT_TRUE(dec[0]->sourceReady());  // the stand-in reader has no device: finished
     const QList<KvAudioLibPtr> aacDec = createEncoders(source, false, "aac");
     ASSERT_EQ(aacDec.size(), 1);
-    EXPECT_EQ(aacDec[0]->name(), "MF AAC Codec");
+    EXPECT_EQ(aacDec[0]->name(), "FFmpeg AAC Codec");
 
     // The system's LAME library is installed, so it is the MP3 encoder.
     const QStringList enc = names(createEncoders(KvAudioFrameReaderPtr(), true, "wav"));
     ASSERT_EQ(enc.size(), 3);
     EXPECT_TRUE(enc[0].startsWith("LAME MP3 Library: libmp3lame.so.0 (")) << enc[0].toStdString();
-    EXPECT_EQ(enc[1], "MF AAC Codec");
+    EXPECT_EQ(enc[1], "FFmpeg AAC Codec");
     EXPECT_EQ(enc[2], "WAV Format");
 }
+
+// Settings written by earlier versions name the encoders as they were then
+// called; they still select the same encoder and preset.
+TEST(EncoderNames, OldNamesReadAsTodays)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"ACM MP3 Codec", "FFmpeg MP3 Codec"},
+        {"MF AAC Codec", "FFmpeg AAC Codec"},
+        {"MF AAC encoder: 48000Hz, 128 kbps (CBR)", "FFmpeg AAC encoder: 48000Hz, 128 kbps (CBR)"},
+        // Today's names, and the names no version changed, stay as they are.
+        {"FFmpeg MP3 Codec", "FFmpeg MP3 Codec"},
+        {"LAME MP3 Library: libmp3lame.so.0 (3.100)", "LAME MP3 Library: libmp3lame.so.0 (3.100)"},
+        {"160 kBit/s, 44.100 Hz, Stereo", "160 kBit/s, 44.100 Hz, Stereo"},
+        {"WAV Format", "WAV Format"},
+        {"acm mp3 codec", "acm mp3 codec"},
+        {"", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(currentEncoderText(c.first).toStdString(), c.second) << c.first;
+
+    // The new words are what the back-ends of this build answer.
+    EXPECT_EQ(currentEncoderText("ACM MP3 Codec"), audio_acmlib().name());
+    EXPECT_EQ(currentEncoderText("MF AAC Codec"), audio_mftlib().name());
+    QStringList aacPresets;
+    audio_mftlib aac;
+    for (int i = 0; const std::unique_ptr<audio_preset> p{aac.presetSettings(i)}; ++i)
+        aacPresets << p->text;
+    EXPECT_TRUE(aacPresets.contains(currentEncoderText("MF AAC encoder: 44100Hz, 160 kbps (CBR)")))
+        << aacPresets.join('|').toStdString();
+}
+

@@ -18,7 +18,7 @@ bool ListEncoder::failEncode = false;
 
 QString ListEncoder::name()
 {
-    return m_kind == Aac ? QStringLiteral("MF AAC Codec")
+    return m_kind == Aac ? QStringLiteral("FFmpeg AAC Codec")
                          : QStringLiteral("LAME MP3 Library: libmp3lame.so.0 (3.100)");
 }
 
@@ -70,7 +70,7 @@ audio_preset *ListEncoder::presetSettings(int index)
         p->bitrate = kbps[index];
         p->mode = 2;
         p->flag1 = false;
-        p->text = QStringLiteral("MF AAC encoder: %2Hz, %1 kbps (CBR)").arg(p->bitrate).arg(p->sampleRate);
+        p->text = QStringLiteral("FFmpeg AAC encoder: %2Hz, %1 kbps (CBR)").arg(p->bitrate).arg(p->sampleRate);
         return p;
     }
     // The LAME library's list: CBR by rate, ABR, then VBR qualities.

@@ -62,7 +62,7 @@ TEST(MftLib, PresetsAndNames)
 {
     audio_mftlib aac;
     ASSERT_TRUE(aac.isAvailable());
-    EXPECT_EQ(aac.name(), "MF AAC Codec");
+    EXPECT_EQ(aac.name(), "FFmpeg AAC Codec");
     EXPECT_EQ(aac.fileExtension(), "aac");
     const int rates[] = {48000, 48000, 48000, 48000, 44100, 44100, 44100, 44100};
     const int bitrates[] = {192, 160, 128, 96, 192, 160, 128, 96};
@@ -77,7 +77,7 @@ TEST(MftLib, PresetsAndNames)
         EXPECT_FALSE(p->flag1);
         EXPECT_EQ(p->vbrQuality, -1);
         EXPECT_EQ(p->channelMode, -1);
-        EXPECT_EQ(p->text, QString("MF AAC encoder: %1Hz, %2 kbps (CBR)").arg(rates[i]).arg(bitrates[i]));
+        EXPECT_EQ(p->text, QString("FFmpeg AAC encoder: %1Hz, %2 kbps (CBR)").arg(rates[i]).arg(bitrates[i]));
     }
     EXPECT_EQ(aac.presetSettings(8), nullptr);
     EXPECT_EQ(aac.presetSettings(-1), nullptr);

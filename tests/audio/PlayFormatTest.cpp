@@ -77,8 +77,9 @@ TEST(PlayFormat, MonoAt22050PlaysOnAStereoOnly48000Device)
         ASSERT_GT(p[i].frame, p[i - 1].frame);
     EXPECT_EQ(p.last().frame, double(frames));
     for (const Position &x : p)
-        if (x.frame < frames)
+        if (x.frame < frames) {
             ASSERT_NEAR(x.frame, x.clockUs / (576 * 1e6 / 22050), 2.5);
+        }
 }
 
 TEST(PlayFormat, DevicesThatCannotTakeTheSourceRefuseWithoutAMessageBox)
@@ -107,8 +108,9 @@ TEST(PlayFormat, DevicesThatCannotTakeTheSourceRefuseWithoutAMessageBox)
         EXPECT_EQ(s.thread()->errorText(), "Unable to open output audio device.");
         EXPECT_EQ(s.device()->record()->sinksStarted(), 0);
         EXPECT_TRUE(messages.texts().isEmpty());
-        if (*r.warning)
+        if (*r.warning) {
             EXPECT_TRUE(warnings.texts().contains(r.warning)) << warnings.texts().join("|").toStdString();
+        }
     }
 }
 

@@ -39,8 +39,9 @@ TEST(PlayThread, TenSecondsPlayToTheEndAsTheDecodedFrames)
     EXPECT_EQ(p.last().frame, double(kTenSeconds));
     // Positions follow the played time (one frame per 26.12 ms).
     for (const Position &x : p)
-        if (x.frame < kTenSeconds)
+        if (x.frame < kTenSeconds) {
             ASSERT_NEAR(x.frame, x.clockUs / kFrameUs, 2.0);
+        }
     // Levels are the peaks decoded since the last report, -1 when nothing was decoded.
     int withLevels = 0;
     for (const Position &x : p) {

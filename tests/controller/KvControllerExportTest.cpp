@@ -510,8 +510,9 @@ TEST_F(ControllerExport, TargetsPickedInTheTouchPickerExportBySelectionAllAndTra
         EXPECT_TRUE(ui.captions.isEmpty()) << "the picker already chose: " << ui.captions.join("; ").toStdString();
         EXPECT_EQ(ui.texts(), QStringList{c.text});
         EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), c.files);
-        if (!c.files.isEmpty())
+        if (!c.files.isEmpty()) {
             EXPECT_EQ(audioFramesOf(folder + "/" + c.files.first()).size(), c.firstFrames);
+        }
     }
 }
 
@@ -725,8 +726,9 @@ TEST_F(ControllerConvert, TargetsPickedInTheTouchPickerReceiveEachConversion)
         ASSERT_TRUE(QDir().mkpath(out));
         // The conversion asks where to save; the touch picker answers.
         const QString target = out + "/" + c.target;
-        if (c.mode == 9)
+        if (c.mode == 9) {
             ASSERT_TRUE(QDir().mkpath(target));
+        }
         ui.touchPicker = [this, &c, target] {
             controller->setPickerMode(c.mode);
             controller->actionFilePicked(QUrl::fromLocalFile(target));

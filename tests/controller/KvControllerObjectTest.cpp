@@ -433,8 +433,9 @@ TEST_F(ControllerObject, ScaledSizesFollowTheAdjustments)
         c.setFontSizeAdjust(k.adjust);
         EXPECT_EQ(KvQmlController::scaledDp(24), int(density * k.factor / 160 * 24)) << k.adjust;
         EXPECT_EQ(KvQmlController::scaledPct(50), int(density * k.factor / 100 * 50)) << k.adjust;
-        if (density == 160.0)
+        if (density == 160.0) {
             EXPECT_EQ(KvQmlController::scaledDp(24), k.adjust == 5 ? 26 : k.adjust == -5 ? 22 : int(24 * k.factor));
+        }
     }
     EXPECT_TRUE(c.uiStyleSheet().contains(QString("QLabel {font-size: %1px; border: 0px; }")
                                               .arg(KvQmlController::scaledDp(24))));

@@ -312,8 +312,9 @@ TEST_F(ProjectTest, FailedLoadsLeaveTheCurrentDocument)
 
         const QString path = dir.file("bad.kvlproj");
         QFile::remove(path);
-        if (!c.content.isEmpty())
+        if (!c.content.isEmpty()) {
             ASSERT_TRUE(writeFile(path, c.content));
+        }
         EXPECT_TRUE(p.controller.loadProjectUrl(QUrl::fromLocalFile(path)));
         ASSERT_FALSE(p.ui.messages.isEmpty());
         EXPECT_TRUE(p.ui.messages.first().text.startsWith(c.message)) << p.ui.messages.first().text.toStdString();
@@ -380,8 +381,9 @@ TEST_F(ProjectTest, CheckSaveChangesAnswers)
         p.open(a);
         const QString path = dir.file("matrix.kvlproj");
         QFile::remove(path);
-        if (c.titled)
+        if (c.titled) {
             ASSERT_TRUE(p.controller.saveProjectFile(path));
+        }
         p.controller.setSelectionStart(0);
         p.controller.setSelectionEnd(5);
         p.controller.actionDeleteFrames();

@@ -29,14 +29,6 @@ Snapshot snapshot(const KvFileProperties &list)
     return s;
 }
 
-Snapshot ranges(std::initializer_list<Range> rs)
-{
-    Snapshot s;
-    for (const auto &r : rs)
-        s.emplace_back(r.start, r.end, QString("t%1").arg(r.start));
-    return s;
-}
-
 std::string show(const Snapshot &s)
 {
     std::string out;

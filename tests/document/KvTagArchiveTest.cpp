@@ -37,6 +37,8 @@ std::string saveTracks(const std::vector<KvTagPropertyPtr> &tracks)
 std::vector<KvTagPropertyPtr> loadTracks(const std::string &text, int count)
 {
     std::vector<KvTagPropertyPtr> out;
+    // As the project reader does: what a failed read made is freed.
+    KvArchiveLoadGuard guard;
     readArchive(text, [&](boost::archive::text_iarchive &ia) {
         for (int i = 0; i < count; ++i) {
             ia.register_type<KvTagProperty>();
@@ -44,6 +46,7 @@ std::vector<KvTagPropertyPtr> loadTracks(const std::string &text, int count)
                 checked->expectPointer(typeid(KvTagProperty));
             KvTagProperty *p = nullptr;
             ia >> p;
+            KvArchiveLoadGuard::adopt(p);
             out.emplace_back(p);
         }
     });

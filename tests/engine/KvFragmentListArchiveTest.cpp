@@ -277,6 +277,8 @@ struct Hostile {
     std::string body; // after the header; PATH stands for the source path
 };
 
+void PrintTo(const Hostile &c, std::ostream *os) { *os << c.name; }
+
 class HostileText : public ArchiveTest, public ::testing::WithParamInterface<Hostile> {};
 
 TEST_P(HostileText, RaisesTheArchiveError)
@@ -375,6 +377,8 @@ struct Relative {
     QString source;  // source path when saved
     QString expect;  // found path below ROOT, empty for none
 };
+
+void PrintTo(const Relative &c, std::ostream *os) { *os << c.name; }
 
 class RelativeSearch : public ::testing::TestWithParam<Relative> {};
 

@@ -174,8 +174,9 @@ qint64 expectKeptFrames(const std::vector<DocFrame> &doc, const Judged &j)
         const DocFrame &d = doc[k];
         kept += d.bytes.isEmpty() ? out.length : d.facts.length;
         seams += d.seam ? 1 : 0;
-        if (!d.bytes.isEmpty() && !d.silenced && !d.broken)
+        if (!d.bytes.isEmpty() && !d.silenced && !d.broken) {
             EXPECT_EQ(out.payloadBits, d.facts.payloadBits) << "frame " << k << " lost its payload";
+        }
         if (d.bytes.isEmpty())
             continue;
         // Stereo frames are written as joint stereo where other frames of the

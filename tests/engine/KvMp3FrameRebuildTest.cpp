@@ -134,6 +134,8 @@ struct GainCase {
     double ratio;
 };
 
+void PrintTo(const GainCase &c, std::ostream *os) { *os << c.fixture << ' ' << c.steps << " steps"; }
+
 class RebuildGain : public ::testing::TestWithParam<GainCase> {};
 
 } // namespace

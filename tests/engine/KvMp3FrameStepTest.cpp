@@ -259,8 +259,9 @@ TEST(KvMp3Syntax, FieldsAtFixedPlacesAgreeWithTheFullSyntax)
                         ASSERT_EQ(s.big_values, f.big_values);
                         ASSERT_EQ(s.global_gain, f.global_gain);
                         ASSERT_EQ(s.window_switching_flag, f.window_switching_flag);
-                        if (f.window_switching_flag)
+                        if (f.window_switching_flag) {
                             ASSERT_EQ(s.block_type, f.block_type);
+                        }
                         const int bit = KvMp3GlobalGainBit(version, mode, gr, ch);
                         const int coded = ((bytes[size_t(bit / 8)] << 8 | bytes[size_t(bit / 8) + 1]) >> (8 - bit % 8)) & 0xFF;
                         ASSERT_EQ(coded, f.global_gain + kKvMp3GainBias);

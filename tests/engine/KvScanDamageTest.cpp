@@ -104,7 +104,7 @@ struct Mp3Case {
     const char *fixture = "vbr_v2.mp3";
     bool damageExpected = true;    // at least one frame must be kept broken
     qint64 cutAt = -1;             // the open ends at this frame (a change of format)
-    std::vector<qint64> brokenAt;  // frames that must be broken
+    std::vector<qint64> brokenAt = {};  // frames that must be broken
     // Random bytes inside audio payloads pass every structural check and reach
     // the export as they are; each decoder conceals them its own way.
     bool payloadNoise = false;
@@ -207,13 +207,15 @@ TEST_P(ScanDamageMp3, FixtureRow)
         }
         // The damage count is the broken frames kept, and the sentence says it.
         EXPECT_EQ(report.damagedFrames, brokenCount(f));
-        if (c.damageExpected)
+        if (c.damageExpected) {
             EXPECT_GT(report.damagedFrames, 0);
+        }
         for (qint64 k : c.brokenAt)
             EXPECT_TRUE(f.mp3Repacker()->frameTable()[k].flags & KvMp3FrameFlag::Broken) << "frame " << k;
         EXPECT_EQ(sentence.isEmpty(), !report.any());
-        if (report.damagedFrames > 1)
+        if (report.damagedFrames > 1) {
             EXPECT_TRUE(sentence.contains(QString::number(report.damagedFrames))) << sentence.toStdString();
+        }
 
         // The driver prints the sentence alone on stderr, with its own exit code:
         // nothing from libmpg123.

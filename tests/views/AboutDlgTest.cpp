@@ -27,7 +27,7 @@ TEST(AboutDlg, ShowsTheProgramsFacts)
     EXPECT_EQ(logo->minimumSize(), QSize(128, 128));
     EXPECT_EQ(logo->maximumSize(), QSize(128, 128));
     if (QFile::exists(":/Resources/mp3Morvelta_512.png")) {
-        const QPixmap pixmap = *logo->pixmap();
+        const QPixmap pixmap = logo->pixmap(Qt::ReturnByValue);
         EXPECT_EQ(pixmap.height(), qRound(128 * dialog.devicePixelRatioF()));
         EXPECT_EQ(pixmap.devicePixelRatio(), dialog.devicePixelRatioF());
     }

@@ -209,8 +209,9 @@ TEST_F(FramePanelTest, WholeSecondsWhilePlaying)
         SCOPED_TRACE(s.ms);
         const KvSecondTicker::Tick tick = ticker.next(s.ms, s.playing);
         EXPECT_EQ(tick.show, s.show);
-        if (s.show)
+        if (s.show) {
             EXPECT_EQ(KvSecondTicker::text(tick), s.text);
+        }
     }
 }
 
@@ -497,7 +498,7 @@ TEST_F(PlaybackControlsTest, RowsHaveGeometry)
     KvPlaybackControls controls;
     controls.resize(798, 30);
     controls.show();
-    QTest::qWaitForWindowExposed(&controls);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&controls));
     for (int which : {0, 1, 2})
         EXPECT_FALSE(controls.controlRect(which).isEmpty()) << which;
     EXPECT_LT(controls.controlRect(0).right(), controls.controlRect(1).left());

@@ -113,8 +113,9 @@ TEST_F(FrameWidgetTest, PressesByPlaceAndModifier)
         EXPECT_EQ(selStart(), c.wantStart);
         EXPECT_EQ(selEnd(), c.wantEnd);
         EXPECT_EQ(stack()->count() - before, c.wantEntries);
-        if (stack()->count() > before)
+        if (stack()->count() > before) {
             EXPECT_EQ(stack()->text(stack()->count() - 1), "Mouse selection");
+        }
     }
 }
 

@@ -1,14 +1,23 @@
 // The options dialog: decibel texts of gain steps, the navigation time fields and
 // their sliders, the tab that lasts through Cancel, the checks OK makes (LAME
-// location, navigation times) and Browse.
+// location, navigation times), Browse, and the encoder texts with their links
+// into the manual.
 #include "KvDialogTestSupport.h"
+#include "KvOpenedUrls.h"
 
+#include <KvManual.h>
 #include <KvMessageBox.h>
 #include <KvOptions.h>
 #include <KvTestSupport.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QTimer>
+#include <QUrl>
 
 using namespace kvdlgtest;
 
@@ -36,6 +45,21 @@ struct Boxes {
         return int(QMessageBox::Ok);
     }};
 };
+
+// Every text of the dialog a person can read.
+QStringList visibleTexts(const KvOptions &dialog)
+{
+    QStringList texts{dialog.windowTitle()};
+    for (const QLabel *w : dialog.findChildren<QLabel *>())
+        texts << w->text() << w->toolTip();
+    for (const QAbstractButton *w : dialog.findChildren<QAbstractButton *>())
+        texts << w->text() << w->toolTip();
+    for (const QGroupBox *w : dialog.findChildren<QGroupBox *>())
+        texts << w->title();
+    for (int i = 0; i < dialog.ui.tabWidgetAppearance->count(); ++i)
+        texts << dialog.ui.tabWidgetAppearance->tabText(i);
+    return texts;
+}
 
 } // namespace
 
@@ -235,3 +259,68 @@ TEST(Options, ResetButtonsAndTexts)
     EXPECT_TRUE(dialog.ui.checkBoxAutoTrackNo->isChecked());
     EXPECT_EQ(dialog.ui.tabWidgetAppearance->count(), 5);
 }
+
+// The encoders tab speaks of what this build has, and its FAQ links open the
+// manual's topics on them.
+TEST(Options, EncoderTextsNameThisBuildsEncodersAndLinkToTheManual)
+{
+    FreshSettings fresh;
+    KvOptions dialog;
+    for (const QString &text : visibleTexts(dialog))
+        for (const char *windowsOnly : {"Windows", "ACM", ".dll", ".exe", "Media Foundation", "http"})
+            EXPECT_FALSE(text.contains(QLatin1String(windowsOnly))) << text.toStdString();
+    const QString encoders = dialog.ui.label->text() + dialog.ui.label_acm_encoder->text() + dialog.ui.label_7->text();
+    for (const char *names : {"LAME shared library", "lame command line program", "FFmpeg's MP3 encoder",
+                              "FFmpeg's AAC encoder", "libmp3lame.so"})
+        EXPECT_TRUE(encoders.contains(QLatin1String(names))) << names;
+    // The topics of the manual's FAQ, by their titles.
+    EXPECT_TRUE(dialog.ui.label->text().contains("\"Using another LAME encoder\""));
+    EXPECT_TRUE(dialog.ui.label_acm_encoder->text().contains("\"The FFmpeg MP3 encoder\""));
+
+    const QString manual = kvManualPath();
+    ASSERT_EQ(manual, QCoreApplication::applicationDirPath() + "/mp3Morvelta_Manual.pdf");
+    KvOpenedUrls opened;
+    for (QLabel *link : {dialog.ui.label_2, dialog.ui.label_acm_encoder_link}) {
+        SCOPED_TRACE(link->objectName().toStdString());
+        EXPECT_TRUE(link->text().contains("mp3Morvelta_Manual.pdf"));
+        EXPECT_FALSE(link->openExternalLinks());
+        // Without the manual a box says where it was looked for.
+        QFile::remove(manual);
+        Boxes boxes;
+        emit link->linkActivated("#manual");
+        ASSERT_EQ(boxes.texts.size(), 1);
+        EXPECT_TRUE(boxes.texts.first().contains(QDir::toNativeSeparators(manual))) << boxes.texts.first().toStdString();
+        EXPECT_TRUE(opened.urls.isEmpty());
+        // With it, the desktop's viewer gets the file.
+        ASSERT_TRUE(kvtest::writeFile(manual, "%PDF-1.4\n"));
+        emit link->linkActivated("#manual");
+        EXPECT_EQ(boxes.texts.size(), 1);
+        QFile::remove(manual);
+        ASSERT_EQ(opened.urls.size(), 1);
+        EXPECT_EQ(opened.urls.takeFirst(), QUrl::fromLocalFile(manual));
+    }
+}
+
+TEST(Options, BrowseOffersLameSharedLibrariesFirst)
+{
+    FreshSettings fresh;
+    KvOptions dialog;
+    QStringList filters;
+    QString caption;
+    // The real chooser: read it, then close it without a choice.
+    QTimer::singleShot(0, [&] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (auto *chooser = qobject_cast<QFileDialog *>(w)) {
+                filters = chooser->nameFilters();
+                caption = chooser->windowTitle();
+                chooser->reject();
+            }
+        }
+    });
+    dialog.ui.pushButtonBrowse->click();
+    EXPECT_EQ(filters, QStringList({"LAME shared library (libmp3lame.so*)", "LAME program (lame)"}));
+    EXPECT_EQ(caption, "Browse for lame application");
+    EXPECT_TRUE(dialog.ui.lineEditLameApp->text().isEmpty());
+}
+
+

@@ -209,27 +209,41 @@ TEST(RecordDialog, SettingsRoundTrip)
         child<QComboBox>(d, "comboBoxRecordingSampFreq")->setCurrentIndex(1);  // 48000
         child<QRadioButton>(d, "radioButtonMono")->setChecked(true);
         QComboBox *formats = child<QComboBox>(d, "comboBoxRecordingFormat");
-        formats->setCurrentIndex(formats->findText("MF AAC encoder: 48000Hz, 128 kbps (CBR)"));
+        formats->setCurrentIndex(formats->findText("FFmpeg AAC encoder: 48000Hz, 128 kbps (CBR)"));
         ASSERT_TRUE(child<QPushButton>(d, "pushButtonRecord")->isEnabled());
         d.reject();
         EXPECT_FALSE(d.isVisible());
     }
     QSettings s;
     EXPECT_EQ(s.value("Settings/RecordComboBoxInputDev").toString(), "Studio 48k");
-    EXPECT_EQ(s.value("Settings/RecordComboBoxEncoder").toString(), "MF AAC Codec");
-    EXPECT_EQ(s.value("Settings/RecordComboBoxFormat").toString(), "MF AAC encoder: 48000Hz, 128 kbps (CBR)");
+    EXPECT_EQ(s.value("Settings/RecordComboBoxEncoder").toString(), "FFmpeg AAC Codec");
+    EXPECT_EQ(s.value("Settings/RecordComboBoxFormat").toString(), "FFmpeg AAC encoder: 48000Hz, 128 kbps (CBR)");
     EXPECT_EQ(s.value("Settings/RecordChannels").toInt(), 1);
     EXPECT_EQ(s.value("Settings/RecordSamplerate").toInt(), 48000);
     EXPECT_FALSE(s.value("Settings/Record24Bit").toBool());
 
     KvRecord again(nullptr, nullptr);
     EXPECT_EQ(child<QComboBox>(again, "comboBoxInputDev")->currentText(), "Studio 48k");
-    EXPECT_EQ(child<QComboBox>(again, "comboBoxRecordingEncoder")->currentText(), "MF AAC Codec");
+    EXPECT_EQ(child<QComboBox>(again, "comboBoxRecordingEncoder")->currentText(), "FFmpeg AAC Codec");
     EXPECT_EQ(child<QComboBox>(again, "comboBoxRecordingFormat")->currentText(),
-              "MF AAC encoder: 48000Hz, 128 kbps (CBR)");
+              "FFmpeg AAC encoder: 48000Hz, 128 kbps (CBR)");
     EXPECT_EQ(child<QComboBox>(again, "comboBoxRecordingSampFreq")->currentText(), "48000 Hz");
     EXPECT_TRUE(child<QRadioButton>(again, "radioButtonMono")->isChecked());
     EXPECT_TRUE(child<QRadioButton>(again, "radioButtonEncodeCBR")->isChecked());
+}
+
+TEST(RecordDialog, EncoderAndFormatStoredUnderOldNamesStillSelectThem)
+{
+    clearSettings();
+    QSettings s;
+    s.setValue("Settings/RecordComboBoxEncoder", "MF AAC Codec");
+    s.setValue("Settings/RecordComboBoxFormat", "MF AAC encoder: 48000Hz, 128 kbps (CBR)");
+    s.setValue("Settings/RecordSamplerate", 48000);
+    Rig rig({deviceNamed("Line In")}, ScopedEncoders::LameAndAac);
+    KvRecord d(nullptr, nullptr);
+    EXPECT_EQ(child<QComboBox>(d, "comboBoxRecordingEncoder")->currentText(), "FFmpeg AAC Codec");
+    EXPECT_EQ(child<QComboBox>(d, "comboBoxRecordingFormat")->currentText(),
+              "FFmpeg AAC encoder: 48000Hz, 128 kbps (CBR)");
 }
 
 TEST(RecordDialog, RememberedFormatThatNoLongerExistsLeavesNoSelection)
@@ -381,7 +395,7 @@ TEST(RecordDialog, FailedEncoderOpenShowsTheSinkError)
 TEST(RecordDialog, AacTakeIsSavedAsM4aByMovingTheTempFile)
 {
     clearSettings();
-    QSettings().setValue("Settings/RecordComboBoxFormat", "MF AAC encoder: 44100Hz, 128 kbps (CBR)");
+    QSettings().setValue("Settings/RecordComboBoxFormat", "FFmpeg AAC encoder: 44100Hz, 128 kbps (CBR)");
     Rig rig({deviceNamed("Line In")}, ScopedEncoders::AacOnly);
     QString movedFrom, movedTo;
     AudioInfo::setAacRewrapper([&](const QString &from, const QString &to) {

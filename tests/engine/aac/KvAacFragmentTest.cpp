@@ -132,12 +132,14 @@ protected:
             ASSERT_EQ(back.enteredNewFragment(), m[i].start) << "previous " << i;
             ASSERT_EQ(it.framesStepped(), qint64(i - 1));
             ASSERT_EQ(back.gain(), e.gain);
-            if (e.source != kSilence)
+            if (e.source != kSilence) {
                 ASSERT_EQ(it.sourceFrame(), e.frame) << "previous " << i;
+            }
         }
         EXPECT_FALSE(back.previous());
-        if (!m.empty())
+        if (!m.empty()) {
             EXPECT_EQ(it.framesStepped(), 0);
+        }
     }
 
     template <class F>

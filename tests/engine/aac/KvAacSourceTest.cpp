@@ -29,6 +29,8 @@ struct SourceCase {
     int container;
 };
 
+void PrintTo(const SourceCase &c, std::ostream *os) { *os << c.name; }
+
 class AacSource : public ::testing::TestWithParam<SourceCase> {};
 
 // Packet sizes of the raw frames, from ffprobe.
