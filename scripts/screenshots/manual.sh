@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The pictures of the user manual (manual/images), taken from the real program
+# The pictures of the user manual (app/manual/images), taken from the real program
 # on a private X server (Xvfb), light, at 2x for print, driven with keys as a
 # person would: the window with an edited document (two files, two named
 # tracks, a silenced and a louder stretch, a selection), parts of it, the main
@@ -8,11 +8,11 @@
 # committing.
 # Usage: scripts/screenshots/manual.sh [BUILD_DIR] [OUT_DIR]
 #   BUILD_DIR  build tree holding app/kvedit (default build/relwithdebinfo)
-#   OUT_DIR    where the PNG files go (default manual/images)
+#   OUT_DIR    where the PNG files go (default app/manual/images)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build/relwithdebinfo}
-out=${2:-$root/manual/images}
+out=${2:-$root/app/manual/images}
 app=$build/app/kvedit
 [ -x "$app" ] || { echo "manual.sh: no $app; build it first" >&2; exit 1; }
 import=/usr/bin/import

@@ -11,7 +11,7 @@ int main(int argc, char **argv)
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // Standard keys and looks must not depend on the desktop of whoever runs
-    // the tests, as the manual's key table does not (manual/KvManualBuilder.cpp).
+    // the tests, as the manual's key table does not (app/manual/KvManualBuilder.cpp).
     qunsetenv("QT_QPA_PLATFORMTHEME");
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName("KvTestOrg");
