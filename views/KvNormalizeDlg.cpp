@@ -173,11 +173,17 @@ void KvNormalizeDlg::decodeProgress(int percent)
 
 void KvNormalizeDlg::MaxVolumes(qint16 leftMaxVol, qint16 rightMaxVol)
 {
+    QString failure;
     if (sender()) {
         if (sender() != scanThread)
             return;
         // The report is the scan's last act: let it end before the copy is touched again.
         scanThread->wait();
+        failure = scanThread->errorText();
+    }
+    if (!failure.isEmpty()) {
+        reportScanFailure(failure);
+        return;
     }
     leftPeak = leftMaxVol;
     rightPeak = rightMaxVol;
@@ -274,6 +280,27 @@ void KvNormalizeDlg::reportScanProblem(const QString &message, const QString &pe
         ui->labelStepsdB->clear();
         informationMessageBox(this, QCoreApplication::applicationName(), message, QMessageBox::Ok);
     }
+}
+
+// A read that failed (a source changed by another program, a file cut short)
+// ends the scan early: the peaks of the frames before it are not the
+// selection's, so nothing is proposed and the reason is shown, not a cancel.
+void KvNormalizeDlg::reportScanFailure(const QString &reason)
+{
+    leftPeak = -1;
+    rightPeak = -1;
+    scanValid = false;
+    setLevelChange(0);
+    setPeakTexts(QString());
+    setNewLevelTexts(QString());
+    ui->labelStepsdB->clear();
+    setProgress(0);
+    progressBase = 0.0;
+    ui->pushButtonStop->setEnabled(false);
+    ui->pushButtonRecalc->setEnabled(true);
+    setButtonEnabled(QDialogButtonBox::Ok, false);
+    criticalMessageBox(this, QCoreApplication::applicationName(),
+                       tr("Peak volume level calculation failed.\nError: %1").arg(reason), QMessageBox::Ok);
 }
 
 void KvNormalizeDlg::rescanWithShift()

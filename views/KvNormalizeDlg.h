@@ -69,6 +69,7 @@ private:
     void stopPeakScan(StopCode code);
     void evaluatePeakScan(qint16 left, qint16 right, bool interactive);
     void reportScanProblem(const QString &message, const QString &peakText, bool interactive);
+    void reportScanFailure(const QString &reason);
     void rescanWithShift();
     void setLevelChange(int steps);
     void applyOrientation(const QRect &available);

@@ -1,7 +1,8 @@
 // The normalize dialog over real MP3 documents: the proposal for a known peak, what
 // the controller pushes on OK, an exported result that reaches but never passes the
 // target (judged by mpg123 and FFmpeg), clipped and silent scans, and that Stop,
-// Cancel and closing the window leave no decode thread behind.
+// Cancel and closing the window leave no decode thread behind, and a source that
+// another program changed is named instead of a proposal.
 #include "KvDialogTestSupport.h"
 
 #include <KvDecodeThread.h>
@@ -11,9 +12,12 @@
 #include <KvMP3RepackInfoPtrList.h>
 #include <KvMessageBox.h>
 #include <KvNormalizeDlg.h>
+#include <KvSourceChanges.h>
 #include <KvTestSupport.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -29,16 +33,18 @@ namespace {
 
 typedef boost::shared_ptr<KvRepackInfoPtrList> ListPtr;
 
-ListPtr documentOf(const QString &fixture)
+ListPtr documentAt(const QString &path)
 {
     // The fragments keep their source open.
     boost::shared_ptr<KvMP3AudioFile> file(new KvMP3AudioFile);
-    const QString error = file->open(kvtest::fixture(fixture));
+    const QString error = file->open(path);
     EXPECT_TRUE(error.isEmpty()) << error.toStdString();
     ListPtr doc(new KvMP3RepackInfoPtrList);
     doc->appendFragment(file->createRepackInfo(0, -1));
     return doc;
 }
+
+ListPtr documentOf(const QString &fixture) { return documentAt(kvtest::fixture(fixture)); }
 
 // The copy the controller hands the dialog: the selection, prepared for streaming.
 ListPtr workingCopy(const ListPtr &doc)
@@ -299,5 +305,40 @@ TEST(NormalizeDlg, StopCancelAndCloseLeaveNoScanRunning)
         EXPECT_EQ(project.model->undoStack()->count(), 0);
         EXPECT_FALSE(QSettings().contains(KvNormalizeDlg::targetKey));
         EXPECT_TRUE(QSettings().value("HelpUsage/EditDone").toBool());
+    }
+}
+
+TEST(NormalizeDlg, AScanOfAChangedSourceNamesItAndProposesNothing)
+{
+    // With a new modification time the scan is refused at its start; with the old one
+    // put back it stops at the changed frames, after the peaks of those before them,
+    // which are not the selection's peak.
+    for (kvtest::Change c : {kvtest::Change::InPlace, kvtest::Change::InPlaceOldTime}) {
+        SCOPED_TRACE(kvtest::nameOf(c));
+        FreshSettings fresh;
+        Boxes boxes;
+        kvtest::TempDir dir;
+        const QString source = dir.file("source.mp3");
+        ASSERT_TRUE(QFile::copy(kvtest::fixture("vbr_v0_long.mp3"), source));
+        QFile(source).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        const ListPtr copy = workingCopy(documentAt(source));
+        kvtest::change(c, source);
+        KvNormalizeDlg dialog(copy, nullptr);
+        ASSERT_TRUE(waitFor([&] { return !boxes.texts.isEmpty() && !anyScanRunning(&dialog); }));
+        ASSERT_EQ(boxes.texts.size(), 1) << boxes.texts.join("|").toStdString();
+        EXPECT_EQ(boxes.texts.first(), "Peak volume level calculation failed.\nError: " +
+                                           QDir::toNativeSeparators(source) +
+                                           " was changed by another program after it was opened. Open it again to "
+                                           "use its new content.");
+        EXPECT_EQ(child<QSlider>(&dialog, "horizontalSliderLevelChange")->value(), 0);
+        EXPECT_EQ(child<QLineEdit>(&dialog, "lineEditPeak_2")->text(), "");
+        EXPECT_FALSE(boxButton(&dialog, QDialogButtonBox::Ok)->isEnabled());
+        EXPECT_TRUE(child<QPushButton>(&dialog, "pushButtonRecalc")->isEnabled());
+        EXPECT_FALSE(child<QPushButton>(&dialog, "pushButtonStop")->isEnabled());
+        // A new target proposes nothing from the partial peaks.
+        child<QLineEdit>(&dialog, "lineEditTargetdB_2")->setText("-3");
+        EXPECT_EQ(child<QSlider>(&dialog, "horizontalSliderLevelChange")->value(), 0);
+        EXPECT_EQ(boxes.texts.size(), 1);
+        dialog.reject();
     }
 }
