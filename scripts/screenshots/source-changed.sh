@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Screenshots of the box that refuses to export a source another program
-# changed after it was opened, light and dark, at 1x and 2x, each on a private
-# X server (Xvfb): the song is opened with -e, rewritten in place, and File >
-# Export All As is asked for. Look at them before calling a change of the text
-# done.
+# Screenshots of the boxes that refuse to export, and to scan for Normalize, a
+# source another program changed after it was opened, light and dark, at 1x and
+# 2x, each on a private X server (Xvfb): the song is opened with -e, rewritten in
+# place, File > Export All As is asked for, then Effects > Normalize over all of
+# it. Look at them before calling a change of the texts done.
 # Usage: scripts/screenshots/source-changed.sh [BUILD_DIR] [OUT_DIR]
 #   BUILD_DIR  build tree holding app/kvedit (default build/release)
 #   OUT_DIR    where the PNG files go (default build/screenshots)
@@ -56,7 +56,23 @@ for scale in 1 2; do
     box=$(window_id '^mp3Morvelta$')
     sleep 1
     $import -window "$box" "$out/$name.png"
-    stop_x
     echo "$out/$name.png"
+    # Normalize's peak scan of the same source names it too.
+    xdotool windowfocus --sync "$box" key Return
+    sleep 0.5
+    xdotool windowfocus --sync "$wid" key ctrl+a
+    sleep 0.3
+    # Alt+E opens Edit, the first of two menus with that key; Effects is next to it.
+    xdotool key alt+e
+    sleep 0.5
+    xdotool key Right
+    sleep 0.5
+    xdotool key n
+    window_id '^Normalize$' >/dev/null
+    box=$(window_id '^mp3Morvelta$')
+    sleep 1
+    $import -window root "$out/$name-normalize.png"
+    echo "$out/$name-normalize.png"
+    stop_x
   done
 done
