@@ -8,20 +8,16 @@ KvAACRepackInfoPtrList::~KvAACRepackInfoPtrList() = default;
 
 KvRepackInfoPtr KvAACRepackInfoPtrList::createFragmentForSource(const QString &path, qint64 first, qint64 count)
 {
-    for (const KvRepackInfoPtr &f : *m_list) {
-        if (f->sourcePath() != path || !readsFileAtPath(*f))
-            continue;
-        const KvAACRepackInfo *aac = dynamic_cast<const KvAACRepackInfo *>(f.get());
-        if (!aac || path.isEmpty())
-            return KvRepackInfoPtr();
-        const qint64 n = aac->sourceFrameCount();
-        if (count == -1 && first >= 0 && first < n)
-            count = n - first;
-        if (first < 0 || count < 0 || first >= n || first + count > n)
-            return KvRepackInfoPtr();
-        return KvRepackInfoPtr(new KvAACRepackInfo(aac->source(), first, count));
-    }
-    return KvRepackInfoPtr();
+    const KvRepackInfoPtr f = fragmentReadingPath(path);
+    const KvAACRepackInfo *aac = dynamic_cast<const KvAACRepackInfo *>(f.get());
+    if (!aac || path.isEmpty())
+        return KvRepackInfoPtr();
+    const qint64 n = aac->sourceFrameCount();
+    if (count == -1 && first >= 0 && first < n)
+        count = n - first;
+    if (first < 0 || count < 0 || first >= n || first + count > n)
+        return KvRepackInfoPtr();
+    return KvRepackInfoPtr(new KvAACRepackInfo(aac->source(), first, count));
 }
 
 bool KvAACRepackInfoPtrList::isCompatible(const boost::shared_ptr<KvFrameSizeInfo> &format)

@@ -41,8 +41,6 @@ public:
     // The registry of open files: one key per successful open (any thread).
     static QStringList openFiles();
 
-    // The file as it was when it was opened; size -1 while closed.
-    const KvFileStamp &openedStamp() const { return m_stamp; }
     // Whether the file held open has another size or modification time than
     // when it was opened: another program wrote to it. Asked of the held
     // descriptor, so a file renamed over the path changes nothing here.

@@ -8,20 +8,16 @@ KvMP3RepackInfoPtrList::~KvMP3RepackInfoPtrList() = default;
 
 KvRepackInfoPtr KvMP3RepackInfoPtrList::createFragmentForSource(const QString &path, qint64 first, qint64 count)
 {
-    for (const KvRepackInfoPtr &f : *m_list) {
-        if (f->sourcePath() != path || !readsFileAtPath(*f))
-            continue;
-        const KvMP3RepackInfo *mp3 = dynamic_cast<const KvMP3RepackInfo *>(f.get());
-        if (!mp3 || path.isEmpty())
-            return KvRepackInfoPtr();
-        const qint64 n = mp3->sourceFrameCount();
-        if (count == -1 && first >= 0 && first < n)
-            count = n - first;
-        if (first < 0 || count < 0 || first >= n || first + count > n)
-            return KvRepackInfoPtr();
-        return KvRepackInfoPtr(new KvMP3RepackInfo(mp3->source(), first, count));
-    }
-    return KvRepackInfoPtr();
+    const KvRepackInfoPtr f = fragmentReadingPath(path);
+    const KvMP3RepackInfo *mp3 = dynamic_cast<const KvMP3RepackInfo *>(f.get());
+    if (!mp3 || path.isEmpty())
+        return KvRepackInfoPtr();
+    const qint64 n = mp3->sourceFrameCount();
+    if (count == -1 && first >= 0 && first < n)
+        count = n - first;
+    if (first < 0 || count < 0 || first >= n || first + count > n)
+        return KvRepackInfoPtr();
+    return KvRepackInfoPtr(new KvMP3RepackInfo(mp3->source(), first, count));
 }
 
 bool KvMP3RepackInfoPtrList::isCompatible(const boost::shared_ptr<KvFrameSizeInfo> &format)

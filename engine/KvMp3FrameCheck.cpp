@@ -3,7 +3,6 @@
 #include "KvMP3FrameSizeInfo.h"
 #include "KvMp3FrameStep.h"
 #include "KvMp3Records.h"
-#include "KvMp3Syntax.h"
 
 namespace {
 
@@ -40,25 +39,6 @@ inline bool headerBitsMatch(const uint8_t *p, const KvMP3GainFrameInfo &rec, con
 
 } // namespace
 
-bool KvMp3FrameMatchesRecord(const uint8_t *p, qint64 avail, const KvMP3GainFrameInfo &rec,
-                             const KvMP3FrameSizeInfo &format)
-{
-    if (avail < 4)
-        return false;
-    if (headerBitsMatch(p, rec, SourceBits(format)))
-        return true;
-    KvMp3FrameHeader h{};
-    const bool header = p[0] == 0xFF && KvMp3DecodeHeader(p, 4, h, nullptr) == KvMp3SyntaxOk;
-    if (header && h.layer == 3 && h.version == format.versionCode() && h.sampling_frequency == format.rateCode() &&
-        KvMp3ChannelCount(h.mode) == format.channelCount() && h.bitrate_index == rec.bitrateIndex() &&
-        h.padding == ((rec.flags & KvMp3FrameFlag::Padding) ? 1 : 0) &&
-        h.error_protection == ((rec.flags & KvMp3FrameFlag::Crc) ? 1 : 0) &&
-        (h.mode == 1) == ((rec.stereoFlags & KvMp3StereoFlag::JointStereo) != 0))
-        return true;
-    // The scan recorded a frame outside the format as a silent frame of it.
-    return (rec.flags & KvMp3FrameFlag::Broken) && KvMp3OutsideFormat(p, size_t(avail), format);
-}
-
 qint64 KvMp3FirstChangedFrame(const char *bytes, qint64 length, qint64 at, const KvMP3GainFrameInfo *table,
                               qint64 first, qint64 end, const KvMP3FrameSizeInfo &format)
 {
@@ -75,8 +55,10 @@ qint64 KvMp3FirstChangedFrame(const char *bytes, qint64 length, qint64 at, const
         const qint64 next = qint64(table[j + 1].offset);
         if (next > offset)
             avail = qMin(avail, next - offset);
-        if (!(avail >= 4 && headerBitsMatch(p + (offset - at), table[j], source)) &&
-            !KvMp3FrameMatchesRecord(p + (offset - at), avail, table[j], format))
+        const uint8_t *q = p + (offset - at);
+        // The scan recorded a frame outside the format as a silent frame of it.
+        if (avail < 4 || !(headerBitsMatch(q, table[j], source) || ((table[j].flags & KvMp3FrameFlag::Broken) &&
+                                                                    KvMp3OutsideFormat(q, size_t(avail), format))))
             return j;
     }
     return -1;

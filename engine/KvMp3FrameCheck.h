@@ -12,17 +12,13 @@
 struct KvMP3GainFrameInfo;
 class KvMP3FrameSizeInfo;
 
-// Whether the four bytes at p are the header the record describes: the sync
-// word, the source's version, layer and sampling frequency, and the frame's
-// own bitrate index, padding, CRC bit and channel mode. A frame the scan kept
-// as a foreign (broken) frame passes while its bytes still lie outside the
-// format.
-bool KvMp3FrameMatchesRecord(const uint8_t *p, qint64 avail, const KvMP3GainFrameInfo &rec,
-                             const KvMP3FrameSizeInfo &format);
-
 // Checks every frame of table[first .. end) whose header lies wholly in the
 // buffer, which holds `length` bytes of the file from offset `at`; frames
-// before `at` are passed over. Returns the first frame that does not match,
-// or -1 when all match.
+// before `at` are passed over. A frame matches when its four header bytes are
+// the header its record describes: the sync word, the source's version, layer
+// and sampling frequency, and the frame's own bitrate index, padding, CRC bit
+// and channel mode; a frame the scan kept as a foreign (broken) frame matches
+// while its bytes still lie outside the format. Returns the first frame that
+// does not match, or -1 when all match.
 qint64 KvMp3FirstChangedFrame(const char *bytes, qint64 length, qint64 at, const KvMP3GainFrameInfo *table,
                               qint64 first, qint64 end, const KvMP3FrameSizeInfo &format);

@@ -367,11 +367,17 @@ boost::shared_ptr<KvFrameSizeInfo> KvRepackInfoPtrList::firstSourceInfo() const
     return m_list->empty() ? boost::shared_ptr<KvFrameSizeInfo>() : m_list->front()->sizeInfo();
 }
 
-bool KvRepackInfoPtrList::readsFileAtPath(const KvRepackInfo &fragment)
+KvRepackInfoPtr KvRepackInfoPtrList::fragmentReadingPath(const QString &path) const
 {
-    const boost::shared_ptr<KvFrameRepacker> source = fragment.source();
-    const KvFile *file = source ? source->device() : nullptr;
-    return !file || !file->isOpen() || file->pathNamesOpenedFile();
+    for (const KvRepackInfoPtr &f : *m_list) {
+        if (f->sourcePath() != path)
+            continue;
+        const boost::shared_ptr<KvFrameRepacker> source = f->source();
+        const KvFile *file = source ? source->device() : nullptr;
+        if (!file || !file->isOpen() || file->pathNamesOpenedFile())
+            return f;
+    }
+    return KvRepackInfoPtr();
 }
 
 QString KvRepackInfoPtrList::changedSourceText() const

@@ -88,10 +88,10 @@ protected:
 
     // A new, empty list of this list's own kind.
     Ptr createEmptyLike() const;
-    // Whether the fragment's source reads what its path names now: a source
-    // that another program changed, or whose path now names another file, is
-    // not shared with a new open of that path.
-    static bool readsFileAtPath(const KvRepackInfo &fragment);
+    // The first fragment whose source is the file at path and still reads what
+    // the path names now: a source that another program changed, or whose path
+    // now names another file, is not shared with a new open of that path.
+    KvRepackInfoPtr fragmentReadingPath(const QString &path) const;
     // Joins c into prev; false (nothing changed) when prev refuses it.
     static bool join(const KvRepackInfoPtr &prev, const KvRepackInfoPtr &c);
 

@@ -327,7 +327,7 @@ AacConfig adtsConfig(const AdtsHeader &h, const uint8_t *raw, size_t size)
 // from the first byte to the last, each with one raw block and no CRC. FFmpeg's demuxer
 // and parser give exactly these frames for such a file, at several times the cost. False,
 // with nothing kept, for any other file, which then goes through FFmpeg.
-bool scanPlainAdts(int fd, const char *path, KvAacCancelFn cancel, ScanResult &res)
+bool scanPlainAdts(int fd, KvAacCancelFn cancel, ScanResult &res)
 {
     constexpr size_t kMinFrames = 16; // FFmpeg's probe is sure of longer runs only
     constexpr size_t kChunk = size_t(1) << 20;
@@ -338,7 +338,6 @@ bool scanPlainAdts(int fd, const char *path, KvAacCancelFn cancel, ScanResult &r
     if (fileSize < int64_t(kMinFrames) * (kAdtsHeaderSize + 1))
         return false;
     auto src = std::make_shared<Source>();
-    src->path = path;
     src->container = ContainerAdts;
     src->frames.reserve(size_t(std::min<int64_t>(fileSize / 128, int64_t(1) << 24)));
     BatchWalker walker(src->cfg, -1); // the frames handed over are the file's own bytes
@@ -491,7 +490,7 @@ void finishIndex(BatchWalker &walker, std::shared_ptr<Source> src, const std::ve
 // and positions that hold other bytes, so the writer, which copies from the file, would send
 // out the wrong bytes. Here each frame is its header's length of bytes at its header; past
 // damage the index resyncs on a header that the next frame's header confirms.
-bool scanAdtsByHeaders(int fd, const char *path, int64_t start, KvAacCancelFn cancel, ScanResult &res)
+bool scanAdtsByHeaders(int fd, int64_t start, KvAacCancelFn cancel, ScanResult &res)
 {
     struct stat st;
     if (::fstat(fd, &st) != 0 || start < 0 || start >= int64_t(st.st_size))
@@ -511,7 +510,6 @@ bool scanAdtsByHeaders(int fd, const char *path, int64_t start, KvAacCancelFn ca
                size_t(h->frameLength) <= size - p;
     };
     auto src = std::make_shared<Source>();
-    src->path = path;
     src->container = ContainerAdts;
     BatchWalker walker(src->cfg, -1); // the frames handed over are the file's own bytes
     std::vector<bool> foreignFrames;
@@ -568,7 +566,7 @@ bool scanAdtsByHeaders(int fd, const char *path, int64_t start, KvAacCancelFn ca
 ScanResult scanOpenFile(int fd, const char *path, KvAacCancelFn cancel)
 {
     ScanResult res;
-    if (scanPlainAdts(fd, path, cancel, res))
+    if (scanPlainAdts(fd, cancel, res))
         return res;
     InputCloser in;
     if (!path || !*path || !in.pkt || avformat_open_input(&in.ic, path, nullptr, nullptr) < 0) {
@@ -584,7 +582,6 @@ ScanResult scanOpenFile(int fd, const char *path, KvAacCancelFn cancel)
     }
     const char *fmt = in.ic->iformat->name;
     auto src = std::make_shared<Source>();
-    src->path = path;
     if (std::strcmp(fmt, "aac") == 0)
         src->container = ContainerAdts;
     else if (std::strstr(fmt, "mp4"))
@@ -719,7 +716,7 @@ ScanResult scanOpenFile(int fd, const char *path, KvAacCancelFn cancel)
     }
     if (src->container == ContainerAdts && !adtsInStep) {
         ScanResult own;
-        if (scanAdtsByHeaders(fd, path, firstAdtsPos, cancel, own))
+        if (scanAdtsByHeaders(fd, firstAdtsPos, cancel, own))
             return own;
     }
     src->adtsHeaders = src->container == ContainerAdts && adtsInStep;

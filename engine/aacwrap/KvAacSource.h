@@ -33,7 +33,6 @@ private:
 };
 
 struct Source {
-    std::string path;
     // Writers read the frames through this descriptor, never by path: another file renamed
     // over the path later is not what was indexed.
     HeldFile file;
