@@ -345,20 +345,10 @@ void MainWindow::openFiles(const QStringList &paths)
 
 void MainWindow::updateUiState(bool resetPosition)
 {
-    // Attaching the views puts the position at the start and drops the
-    // selection; a document that came with a place of its own (a project
-    // keeps its position and selection) gets it back.
-    const bool keepPlace = !resetPosition && controller;
-    const double keptPosition = keepPlace ? controller->scrollFrame() : 0.0;
-    const double keptStart = keepPlace ? controller->selectionStart() : -1.0;
-    const double keptEnd = keepPlace ? controller->selectionEnd() : -1.0;
-    ui->widgetFrameView->attachViews(model->fragmentList());
-    if (keepPlace) {
-        controller->setSelectionStart(keptStart);
-        controller->setSelectionEnd(keptEnd);
-        controller->setScrollFrame(keptPosition);
-    }
-    const qint64 position = qint64(keptPosition);
+    // A document that came with a place of its own (a project keeps its
+    // position and selection) keeps it; any other starts at the start.
+    ui->widgetFrameView->attachViews(model->fragmentList(), !resetPosition);
+    const qint64 position = resetPosition ? 0 : qint64(controller->scrollFrame());
     ScrollValueChanged(position);
     ui->widgetFrameView->ScrollValueChanged(position);
     statusLabel->setText(controller->updateStatusMessage());
@@ -472,9 +462,12 @@ void MainWindow::readSettings(bool restoreWindow)
         b.bar->setToolButtonStyle(text ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
     }
 
-    // The tool bars' new sizes change the room the panel's views have.
-    ui->widgetFrameView->CalcViews();
-    ui->widgetFrameView->TrackInfoUpdated();
+    // The tool bars' new sizes change the room the panel's views have. At
+    // start-up the views are not attached yet; attaching them computes them.
+    if (!restoreWindow) {
+        ui->widgetFrameView->CalcViews();
+        ui->widgetFrameView->TrackInfoUpdated();
+    }
 }
 
 void MainWindow::writeSettings()

@@ -294,10 +294,12 @@ qint64 KvAudioGenerator::readData(char *data, qint64 maxlen)
             const bool ended = KvAudioStreamEof(m_stream) != 0;
             // A stream that ended on a failure (a source frame that no longer matches
             // its index, say) ends the range with its reason.
-            const KvAudioListFileIO *device = qobject_cast<const KvAudioListFileIO *>(m_stream);
-            if (ended && device && !device->errorText().isEmpty()) {
-                failLocked(device->errorText());
-                break;
+            if (ended) {
+                const KvAudioListFileIO *device = qobject_cast<const KvAudioListFileIO *>(m_stream);
+                if (device && !device->errorText().isEmpty()) {
+                    failLocked(device->errorText());
+                    break;
+                }
             }
             if (ended && m_retriesLeft <= 0)
                 break;

@@ -15,6 +15,9 @@
 namespace {
 // Slack for an output to report the end of what it was given before we end it ourselves.
 constexpr int kEndGraceMs = 1500;
+
+// A failed start and an output that lost its device say the same.
+QString outputFailedText() { return KvAudioPlay::tr("Unable to open the audio output device."); }
 } // namespace
 
 KvAudioPlay::KvAudioPlay(const boost::shared_ptr<KvRepackInfoPtrList> &document) : m_document(document)
@@ -118,7 +121,7 @@ bool KvAudioPlay::startAudioOutput()
     m_generator->start(m_rangeStart, m_rangeCount);
     m_output->start(m_generator);
     if (m_output->error() != QAudio::NoError) {
-        m_errorText = tr("Unable to open the audio output device.");
+        m_errorText = outputFailedText();
         kvCriticalMessage(m_errorText);
         return false;
     }
@@ -209,7 +212,7 @@ void KvAudioPlay::stateChanged(QAudio::State state)
     // failed start.
     if (state == QAudio::StoppedState && m_output && m_output->error() != QAudio::NoError) {
         if (m_errorText.isEmpty())
-            m_errorText = tr("Unable to open the audio output device.");
+            m_errorText = outputFailedText();
         emit PlayFinished();
         return;
     }

@@ -173,10 +173,10 @@ void KvFrameEditForm::setController(KvQmlController *controller)
     emit controllerChanged(controller);
 }
 
-void KvFrameEditForm::attachViews(const boost::shared_ptr<KvAudioFragmentList> &fragments)
+void KvFrameEditForm::attachViews(const boost::shared_ptr<KvAudioFragmentList> &fragments, bool keepPlace)
 {
     KvFrameWidget *frames = ui->widgetMP3Frames;
-    frames->attach(fragments);
+    frames->attach(fragments, keepPlace);
     frames->setRulerView(ui->widgetMP3CaretRuler);
     frames->setEditForm(this);
 
@@ -199,7 +199,7 @@ void KvFrameEditForm::attachViews(const boost::shared_ptr<KvAudioFragmentList> &
     clearCachedPart();
     CalcViews();
     // The play position returns to the document start.
-    if (m_controller)
+    if (m_controller && !keepPlace)
         m_controller->moveScrollFrame(0);
     refresh();
 }

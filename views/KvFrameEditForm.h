@@ -63,8 +63,9 @@ public:
     KvQmlController *controller() const { return m_controller; }
     void setController(KvQmlController *controller);
 
-    // Hands the document to the views and shows its start.
-    void attachViews(const boost::shared_ptr<KvAudioFragmentList> &fragments);
+    // Hands the document to the views and shows its start, or with keepPlace
+    // the controller's present position and selection.
+    void attachViews(const boost::shared_ptr<KvAudioFragmentList> &fragments, bool keepPlace = false);
     // Fill or clear the track and part fields (null and zeros clear them).
     void updateTrackInfo(KvTagProperty *track, int index);
     void updatePartInfo(const boost::shared_ptr<KvRepackInfo> &fragment, qint64 localIndex, qint64 partNo);

@@ -91,13 +91,15 @@ void KvFrameWidget::setDragMode(int mode)
         m_controller->setMouseDragSelecting(mode);
 }
 
-void KvFrameWidget::attach(const boost::shared_ptr<KvAudioFragmentList> &)
+void KvFrameWidget::attach(const boost::shared_ptr<KvAudioFragmentList> &, bool keepPlace)
 {
     m_painter.setLastFirstFrame(-1);
     if (m_controller) {
-        m_controller->setScrollFrame(0);
-        m_controller->setSelectionStart(-1);
-        m_controller->setSelectionEnd(-1);
+        if (!keepPlace) {
+            m_controller->setScrollFrame(0);
+            m_controller->setSelectionStart(-1);
+            m_controller->setSelectionEnd(-1);
+        }
         setDragMode(KvDragNone);
     }
     update();

@@ -51,8 +51,9 @@ public:
     KvFramePainter &painter() { return m_painter; }
 
     // Set-up by the panel, in this order. attach starts the display over a
-    // new document at frame 0 without a selection; the list is not kept.
-    void attach(const boost::shared_ptr<KvAudioFragmentList> &fragments);
+    // new document at frame 0 without a selection (with keepPlace, where the
+    // controller stands); the list is not kept.
+    void attach(const boost::shared_ptr<KvAudioFragmentList> &fragments, bool keepPlace = false);
     void setRulerView(KvFrameRulerView *ruler) { m_ruler = ruler; }
     void setEditForm(QWidget *form) { m_editForm = form; }
     QWidget *editForm() const { return m_editForm; }

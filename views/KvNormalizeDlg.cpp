@@ -173,17 +173,15 @@ void KvNormalizeDlg::decodeProgress(int percent)
 
 void KvNormalizeDlg::MaxVolumes(qint16 leftMaxVol, qint16 rightMaxVol)
 {
-    QString failure;
     if (sender()) {
         if (sender() != scanThread)
             return;
         // The report is the scan's last act: let it end before the copy is touched again.
         scanThread->wait();
-        failure = scanThread->errorText();
-    }
-    if (!failure.isEmpty()) {
-        reportScanFailure(failure);
-        return;
+        if (!scanThread->errorText().isEmpty()) {
+            reportScanFailure(scanThread->errorText());
+            return;
+        }
     }
     leftPeak = leftMaxVol;
     rightPeak = rightMaxVol;
@@ -289,16 +287,14 @@ void KvNormalizeDlg::reportScanFailure(const QString &reason)
 {
     leftPeak = -1;
     rightPeak = -1;
+    // Without a valid scan the level change clears the new level, turns OK off
+    // and Re-calculate on.
     scanValid = false;
     setLevelChange(0);
     setPeakTexts(QString());
-    setNewLevelTexts(QString());
-    ui->labelStepsdB->clear();
     setProgress(0);
     progressBase = 0.0;
     ui->pushButtonStop->setEnabled(false);
-    ui->pushButtonRecalc->setEnabled(true);
-    setButtonEnabled(QDialogButtonBox::Ok, false);
     criticalMessageBox(this, QCoreApplication::applicationName(),
                        tr("Peak volume level calculation failed.\nError: %1").arg(reason), QMessageBox::Ok);
 }
