@@ -15,6 +15,10 @@ extern const QString optionsDialogName;
 extern const QString organizationName;
 extern const QString organizationDomain;
 
+// Gives Qt the names above: the settings' place and what the program calls
+// itself. Also before the application object exists.
+void kvSetApplicationNames();
+
 class MyApplication : public QApplication
 {
     Q_OBJECT

@@ -146,10 +146,7 @@ int main(int argc, char *argv[])
 {
     // FFmpeg, ALSA and PulseAudio need no process-wide start-up here; each
     // audio service opens what it uses.
-    QCoreApplication::setOrganizationName(organizationName);
-    QCoreApplication::setOrganizationDomain(organizationDomain);
-    QCoreApplication::setApplicationName(applicationName);
-    QCoreApplication::setApplicationVersion(applicationVersion);
+    kvSetApplicationNames();
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
 

@@ -64,12 +64,6 @@ KvManualActions::KvManualActions(const QMainWindow &window)
     }
 
     QSet<const QAction *> seen;
-    for (const KvManualMenu &menu : qAsConst(m_menus)) {
-        for (const KvManualCommand &c : menu.commands) {
-            if (!c.keys.isEmpty())
-                m_keyed << c;
-        }
-    }
     for (const QMenu *menu : window.findChildren<QMenu *>()) {
         for (const QAction *action : menu->actions())
             seen.insert(action);
@@ -94,7 +88,16 @@ void KvManualActions::readMenu(const QMenu *menu, const QString &title, const QH
             submenus << sub;
             continue;
         }
-        m_menus[index].commands << command(action, title, bars);
+        KvManualCommand c = command(action, title, bars);
+        if (!action->icon().isNull()) {
+            // Undo and Redo come from the undo stack, without an object name.
+            c.icon = QStringLiteral("icon-%1").arg(m_icons.size());
+            m_icons.insert(c.icon, action->icon().pixmap(32, 32).toImage());
+        }
+        m_menus[index].commands << c;
+        // Menu by menu as they are read: the key table follows the menus.
+        if (!c.keys.isEmpty())
+            m_keyed << c;
     }
     for (const QMenu *sub : submenus)
         readMenu(sub, title + menuSeparator + plainText(sub->title()), bars);
@@ -112,11 +115,6 @@ KvManualCommand KvManualActions::command(const QAction *action, const QString &m
         c.toolTip = tip;
     c.toolBar = bars.value(action);
     c.menu = menu;
-    if (!action->icon().isNull()) {
-        // Undo and Redo come from the undo stack, without an object name.
-        c.icon = QStringLiteral("icon-%1").arg(m_icons.size());
-        m_icons.insert(c.icon, action->icon().pixmap(32, 32).toImage());
-    }
     return c;
 }
 

@@ -30,11 +30,7 @@ class KvManualActions {
 public:
     explicit KvManualActions(const QMainWindow &window);
 
-    const QList<KvManualMenu> &menus() const { return m_menus; }
-    // Every action of the window that has keys: those of the menus in menu
-    // order, then any other.
-    const QList<KvManualCommand> &keyed() const { return m_keyed; }
-    // The commands' icons by name, for the document's images.
+    // The menu commands' icons by name, for the document's images.
     const QHash<QString, QImage> &icons() const { return m_icons; }
 
     // Markdown: one table per menu under its own heading of the given level,
@@ -48,9 +44,11 @@ public:
 
 private:
     void readMenu(const QMenu *menu, const QString &title, const QHash<const QAction *, QString> &bars);
-    KvManualCommand command(const QAction *action, const QString &menu, const QHash<const QAction *, QString> &bars);
+    static KvManualCommand command(const QAction *action, const QString &menu, const QHash<const QAction *, QString> &bars);
 
     QList<KvManualMenu> m_menus;
+    // Every action of the window that has keys: those of the menus in menu
+    // order, then any other.
     QList<KvManualCommand> m_keyed;
     QHash<QString, QImage> m_icons;
 };

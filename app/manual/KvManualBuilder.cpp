@@ -42,10 +42,7 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qunsetenv("QT_QPA_PLATFORMTHEME");
     QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(organizationName);
-    QCoreApplication::setOrganizationDomain(organizationDomain);
-    QCoreApplication::setApplicationName(applicationName);
-    QCoreApplication::setApplicationVersion(applicationVersion);
+    kvSetApplicationNames();
 
     const QString source = QString::fromLocal8Bit(argv[1]);
     const QString output = QString::fromLocal8Bit(argv[2]);

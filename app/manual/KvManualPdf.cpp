@@ -8,7 +8,6 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -38,6 +37,21 @@ constexpr int captionProperty = QTextFormat::UserProperty + 2;
 // Lengths in text formats are CSS pixels, 96 to the inch, whatever the device.
 double css(double points) { return points * 96.0 / 72.0; }
 double devicePixels(double points) { return points * dpi / 72.0; }
+
+// The anchor name of a heading, as links in the text write it: "Using another
+// LAME encoder" is "#using-another-lame-encoder".
+QString headingAnchor(const QString &heading)
+{
+    QString anchor;
+    for (const QChar c : heading.toLower()) {
+        // Plain ASCII, so that a link needs no escaping.
+        if ((c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('0') && c <= QLatin1Char('9')))
+            anchor += c;
+        else if (c == QLatin1Char(' ') || c == QLatin1Char('-'))
+            anchor += QLatin1Char('-');
+    }
+    return anchor;
+}
 
 struct Heading {
     int level = 0;
@@ -151,7 +165,7 @@ private:
     // Where a point of the text lies in the file: page and points from the top.
     KvPdfPlace placeOf(double y, int frontPages) const
     {
-        const int page = int(std::floor(y / m_page.height()));
+        const int page = pageOf(y);
         const double within = (y - page * m_page.height()) * 72.0 / dpi;
         // A little above the line, so that the jump shows all of it.
         return KvPdfPlace{frontPages + page, std::max(0.0, m_marginTop + within - 6.0)};
@@ -373,7 +387,7 @@ private:
             Heading h;
             h.level = level;
             h.text = block.text().trimmed();
-            h.anchor = kvHeadingAnchor(h.text);
+            h.anchor = headingAnchor(h.text);
             // A second heading of the same words gets "-1", as on the web.
             const int n = uses[h.anchor]++;
             if (n > 0)
@@ -462,7 +476,7 @@ private:
             line.setAlignment(Qt::AlignRight);
             QTextCursor page = table->cellAt(row, 1).firstCursorPosition();
             page.setBlockFormat(line);
-            const int number = frontPages + int(std::floor(h.y / m_page.height())) + 1;
+            const int number = frontPages + pageOf(h.y) + 1;
             page.insertText(QString::number(number), link);
         }
     }
@@ -504,19 +518,6 @@ private:
 };
 
 } // namespace
-
-QString kvHeadingAnchor(const QString &heading)
-{
-    QString anchor;
-    for (const QChar c : heading.toLower()) {
-        // Plain ASCII, so that a link needs no escaping.
-        if ((c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('0') && c <= QLatin1Char('9')))
-            anchor += c;
-        else if (c == QLatin1Char(' ') || c == QLatin1Char('-'))
-            anchor += QLatin1Char('-');
-    }
-    return anchor;
-}
 
 bool kvWriteManualPdf(const KvManualPdfInput &input, const QString &path, QString *error)
 {

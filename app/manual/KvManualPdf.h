@@ -20,7 +20,3 @@ struct KvManualPdfInput {
 // Writes the PDF to path. False with the reason in *error when a picture is
 // missing, a link names no heading, or the file cannot be written.
 bool kvWriteManualPdf(const KvManualPdfInput &input, const QString &path, QString *error);
-
-// The anchor name of a heading, as links in the text write it: "Using another
-// LAME encoder" is "#using-another-lame-encoder".
-QString kvHeadingAnchor(const QString &heading);

@@ -8,11 +8,6 @@
 
 namespace {
 
-struct PdfObject {
-    qint64 offset = 0;
-    QByteArray bytes;  // from "N 0 obj" to the end of its "endobj" line
-};
-
 // All bytes, also after a zero byte, where QString::fromLatin1(QByteArray) would stop.
 QString latin1(const QByteArray &bytes) { return QString::fromLatin1(bytes.constData(), bytes.size()); }
 
@@ -70,10 +65,7 @@ public:
         for (int i = 0; i < offsets.size(); ++i) {
             const qint64 from = offsets.at(i);
             const qint64 to = i + 1 < offsets.size() ? offsets.at(i + 1) : m_xrefAt;
-            PdfObject object;
-            object.offset = from;
-            object.bytes = m_pdf.mid(from, to - from);
-            m_objects.insert(m_offsets.value(from), object);
+            m_objects.insert(m_offsets.value(from), m_pdf.mid(from, to - from));
         }
         m_firstOffset = offsets.isEmpty() ? m_xrefAt : offsets.first();
         return readPages();
@@ -83,9 +75,9 @@ public:
     {
         static const QRegularExpression uri(QStringLiteral("/S\\s*/URI\\s*/URI\\s*\\(#([^)]*)\\)"));
         for (auto it = m_objects.begin(); it != m_objects.end(); ++it) {
-            if (!it->bytes.contains("/URI (#"))
+            if (!it->contains("/URI (#"))
                 continue;
-            const QString body = latin1(it->bytes);
+            const QString body = latin1(*it);
             QString rewritten;
             int last = 0;
             QRegularExpressionMatchIterator matches = uri.globalMatch(body);
@@ -99,7 +91,7 @@ public:
                 last = m.capturedEnd();
             }
             rewritten += body.mid(last);
-            it->bytes = rewritten.toLatin1();
+            *it = rewritten.toLatin1();
         }
         return true;
     }
@@ -154,11 +146,11 @@ public:
                         QByteArray::number(nodes[top.first()].object) + " 0 R\n/Last " +
                         QByteArray::number(nodes[top.last()].object) + " 0 R\n/Count " +
                         QByteArray::number(top.size()) + "\n>>\nendobj\n");
-        PdfObject &catalog = m_objects[m_catalog];
-        const int at = catalog.bytes.indexOf("/Type /Catalog");
+        QByteArray &catalog = m_objects[m_catalog];
+        const int at = catalog.indexOf("/Type /Catalog");
         if (at < 0)
             return fail(QStringLiteral("the catalog has no type"));
-        catalog.bytes.insert(at + int(qstrlen("/Type /Catalog")),
+        catalog.insert(at + int(qstrlen("/Type /Catalog")),
                              "\n/Outlines " + QByteArray::number(root) + " 0 R\n/PageMode /UseOutlines");
         return true;
     }
@@ -169,7 +161,7 @@ public:
         QMap<int, qint64> at;  // object number to its new offset
         for (auto it = m_offsets.cbegin(); it != m_offsets.cend(); ++it) {
             at.insert(it.value(), out.size());
-            out += m_objects.value(it.value()).bytes;
+            out += m_objects.value(it.value());
         }
         int number = m_size;
         for (const QByteArray &object : m_added) {
@@ -210,10 +202,10 @@ private:
         m_catalog = reference(m_trailer, "/Root");
         if (!m_objects.contains(m_catalog))
             return fail(QStringLiteral("no catalog"));
-        const int pages = reference(m_objects.value(m_catalog).bytes, "/Pages");
+        const int pages = reference(m_objects.value(m_catalog), "/Pages");
         if (!m_objects.contains(pages))
             return fail(QStringLiteral("no page tree"));
-        const QString tree = latin1(m_objects.value(pages).bytes);
+        const QString tree = latin1(m_objects.value(pages));
         const QRegularExpression kids(QStringLiteral("/Kids\\s*\\[([^\\]]*)\\]"));
         const QRegularExpressionMatch list = kids.match(tree);
         if (!list.hasMatch())
@@ -224,7 +216,7 @@ private:
         QRegularExpressionMatchIterator it = ref.globalMatch(list.captured(1));
         while (it.hasNext()) {
             const int page = it.next().captured(1).toInt();
-            const QRegularExpressionMatch media = box.match(latin1(m_objects.value(page).bytes));
+            const QRegularExpressionMatch media = box.match(latin1(m_objects.value(page)));
             if (!media.hasMatch())
                 return fail(QStringLiteral("a page without a media box"));
             m_pages << page;
@@ -247,7 +239,8 @@ private:
     int m_catalog = -1;
     QByteArray m_trailer;
     QMap<qint64, int> m_offsets;  // offset to object number, in file order
-    QMap<int, PdfObject> m_objects;
+    // Object number to its bytes, from "N 0 obj" to the end of its "endobj" line.
+    QMap<int, QByteArray> m_objects;
     QList<int> m_pages;
     QList<double> m_pageTops;
     QList<QByteArray> m_added;

@@ -15,7 +15,6 @@ shift $(($# < 2 ? $# : 2))
 [ -f "$build/build.ninja" ] || cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target kv_dialog_gallery | { grep -v '^\[' || true; }
 gallery=$build/views/kv_dialog_gallery
-import=/usr/bin/import
 mkdir -p "$out"
 
 names=("$@")

@@ -14,7 +14,6 @@ build=${1:-$root/build/relwithdebinfo}
 out=${2:-$root/build/screenshots}
 app=$build/app/kvedit
 [ -x "$app" ] || { echo "guides.sh: no $app; build it first" >&2; exit 1; }
-import=/usr/bin/import
 mkdir -p "$out"
 
 . "$(dirname "$0")/xvfb-lib.sh"

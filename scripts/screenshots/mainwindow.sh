@@ -12,8 +12,6 @@ build=${1:-$root/build/release}
 out=${2:-$root/build/screenshots}
 app=$build/app/kvedit
 [ -x "$app" ] || { echo "mainwindow.sh: no $app; build it first (scripts/run builds it)" >&2; exit 1; }
-# ImageMagick's own import, not a stand-in earlier on the PATH.
-import=/usr/bin/import
 mkdir -p "$out"
 
 . "$(dirname "$0")/xvfb-lib.sh"
@@ -51,8 +49,7 @@ for scale in 1 2; do
 
     # The agreement, as after the warnings were reset.
     name=agreement-$theme-${scale}x
-    mkdir -p "$cfg/Veltranix Ltd"
-    printf '[Warnings]\nShowLicenseDlg2017-11-25=true\n' >"$cfg/Veltranix Ltd/mp3Morvelta.conf"
+    app_settings "$cfg" '[Warnings]\nShowLicenseDlg2017-11-25=true\n'
     start_x "$((1600 * scale))x$((1000 * scale))x24"
     start_app "$cfg" "$scale" "$theme" "$tmp/$name.log"
     wid=$(window_id '^License Agreement$')

@@ -15,7 +15,6 @@ build=${1:-$root/build/relwithdebinfo}
 out=${2:-$root/app/manual/images}
 app=$build/app/kvedit
 [ -x "$app" ] || { echo "manual.sh: no $app; build it first" >&2; exit 1; }
-import=/usr/bin/import
 mkdir -p "$out"
 
 . "$(dirname "$0")/xvfb-lib.sh"
@@ -50,8 +49,7 @@ start_pulse
 # The guides are switched off: a bubble would cover what the pictures show.
 cfg=$tmp/config
 make_config light "$cfg"
-mkdir -p "$cfg/Veltranix Ltd"
-printf '[Settings]\nshowPopupGuides=false\n' >"$cfg/Veltranix Ltd/mp3Morvelta.conf"
+app_settings "$cfg" '[Settings]\nshowPopupGuides=false\n'
 scale=2
 start_x "$((1600 * scale))x$((1000 * scale))x24"
 XDG_CONFIG_HOME=$cfg QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=qt5ct QT_SCALE_FACTOR=$scale \

@@ -13,7 +13,6 @@ build=${1:-$root/build/release}
 out=${2:-$root/build/screenshots}
 app=$build/app/kvedit
 [ -x "$app" ] || { echo "source-changed.sh: no $app; build it first (scripts/run builds it)" >&2; exit 1; }
-import=/usr/bin/import
 mkdir -p "$out"
 
 . "$(dirname "$0")/xvfb-lib.sh"
@@ -28,8 +27,7 @@ for scale in 1 2; do
     name=source-changed-$theme-${scale}x
     cfg=$tmp/config-$name
     make_config "$theme" "$cfg"
-    mkdir -p "$cfg/Veltranix Ltd"
-    printf '[Settings]\nshowPopupGuides=false\n' >"$cfg/Veltranix Ltd/mp3Morvelta.conf"
+    app_settings "$cfg" '[Settings]\nshowPopupGuides=false\n'
     song=$tmp/$name/song.mp3
     mkdir -p "$tmp/$name"
     cp "$tmp/a.mp3" "$song"

@@ -12,7 +12,6 @@ build=${1:-$root/build/relwithdebinfo}
 out=${2:-$root/build/screenshots}
 app=$build/app/kvedit
 [ -x "$app" ] || { echo "status-message.sh: no $app; build it first" >&2; exit 1; }
-import=/usr/bin/import
 mkdir -p "$out"
 
 . "$(dirname "$0")/xvfb-lib.sh"
@@ -30,8 +29,7 @@ for scale in 1 2; do
     name=status-message-$theme-${scale}x
     cfg=$tmp/config-$name
     make_config "$theme" "$cfg"
-    mkdir -p "$cfg/Veltranix Ltd"
-    printf '[Settings]\nshowPopupGuides=false\n' >"$cfg/Veltranix Ltd/mp3Morvelta.conf"
+    app_settings "$cfg" '[Settings]\nshowPopupGuides=false\n'
     start_x "$((1600 * scale))x$((1000 * scale))x24"
     # The review page is not opened: the browser is a program that does nothing.
     BROWSER=true XDG_CONFIG_HOME=$cfg QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=qt5ct QT_SCALE_FACTOR=$scale \

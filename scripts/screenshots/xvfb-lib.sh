@@ -1,5 +1,7 @@
 # Sourced by the screenshot scripts: a private X server (Xvfb) per shot, a fresh
-# Qt configuration per theme, and clean-up on exit. Sets tmp, xpid, apid.
+# Qt configuration per theme, and clean-up on exit. Sets tmp, xpid, apid and import.
+# ImageMagick's own import, not a stand-in earlier on the PATH.
+import=/usr/bin/import
 tmp=$(mktemp -d)
 xpid=
 apid=
@@ -40,6 +42,13 @@ make_config() { # theme dir
   [ "$1" = dark ] && palette='color_scheme_path=/usr/share/qt5ct/colors/darker.conf\ncustom_palette=true'
   printf '[Appearance]\n%b\nstyle=Fusion\n[Fonts]\ngeneral="Sans Serif,9,-1,5,50,0,0,0,0,0"\nfixed="Monospace,9,-1,5,50,0,0,0,0,0"\n' \
     "$palette" >"$2/qt5ct/qt5ct.conf"
+}
+
+# The program's settings file in a configuration folder, holding the given
+# text ("\n" for a new line).
+app_settings() { # config-dir text
+  mkdir -p "$1/Veltranix Ltd"
+  printf '%b' "$2" >"$1/Veltranix Ltd/mp3Morvelta.conf"
 }
 
 # The first visible window whose name matches; waits up to TENTHS tenths of a second.
