@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QThread>
 
 #include <algorithm>
@@ -208,23 +207,13 @@ protected:
     // Save offer differs between an edited and a freshly opened document.
     QByteArray panelPixels(const QString &window) const
     {
-        const QString geometry = x->xdotool({"getwindowgeometry", "--shell", window});
-        int width = 0, height = 0;
-        for (const QString &line : geometry.split('\n')) {
-            if (line.startsWith("WIDTH="))
-                width = line.mid(6).toInt();
-            if (line.startsWith("HEIGHT="))
-                height = line.mid(7).toInt();
-        }
+        const QSize size = x->windowSize(window);
         const int top = 235;
-        if (width <= 0 || height <= top)
+        if (size.width() <= 0 || size.height() <= top)
             return QByteArray();
-        QProcess import;
-        import.setProcessEnvironment(x->environment());
-        import.start("/usr/bin/import", {"-window", window, "-crop", QString("%1x%2+0+%3").arg(width).arg(height - top).arg(top),
-                                         "-depth", "8", "rgb:-"});
-        import.waitForFinished(20000);
-        return import.readAllStandardOutput();
+        return x->import({"-window", window, "-crop",
+                          QString("%1x%2+0+%3").arg(size.width()).arg(size.height() - top).arg(top), "-depth", "8",
+                          "rgb:-"});
     }
 
     // Whether a guide bubble shows: the bubble carries no window name of its

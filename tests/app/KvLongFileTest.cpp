@@ -82,12 +82,9 @@ protected:
     // The window's picture as the X server holds it; null when it is gone.
     QImage grab(const QString &window) const
     {
-        QProcess import;
-        import.setProcessEnvironment(x->environment());
-        import.start("/usr/bin/import", {"-window", window, "png:-"});
-        if (!import.waitForFinished(20000) || import.exitCode() != 0)
-            return QImage();
-        return QImage::fromData(import.readAllStandardOutput(), "PNG");
+        int code = 0;
+        const QByteArray png = x->import({"-window", window, "png:-"}, &code);
+        return code == 0 ? QImage::fromData(png, "PNG") : QImage();
     }
 
     static int differentPixels(const QImage &a, const QImage &b)
@@ -133,9 +130,9 @@ protected:
     // X selection.
     QString positionText(const QString &window) const
     {
-        const QString geometry = x->xdotool({"getwindowgeometry", "--shell", window});
-        const int width = QRegularExpression("WIDTH=(\\d+)").match(geometry).captured(1).toInt();
-        const int height = QRegularExpression("HEIGHT=(\\d+)").match(geometry).captured(1).toInt();
+        const QSize size = x->windowSize(window);
+        const int width = size.width();
+        const int height = size.height();
         // The field sits at a fixed place from the window's bottom right corner.
         x->xdotool({"mousemove", "--window", window, QString::number(width - 286), QString::number(height - 74),
                     "click", "--repeat", "3", "--delay", "80", "1"});

@@ -4,6 +4,7 @@
 #include <MainWindow.h>
 
 #include "../controller/KvControllerTestSupport.h"
+#include "../views/KvDialogTestSupport.h"
 #include "../views/KvOpenedUrls.h"
 
 #include <KvFakeUiServices.h>
@@ -72,9 +73,7 @@ protected:
 
     static QAction *action(const QWidget &window, const char *name)
     {
-        QAction *a = window.findChild<QAction *>(QString::fromLatin1(name));
-        EXPECT_NE(a, nullptr) << name;
-        return a;
+        return kvdlgtest::child<QAction>(&window, name);
     }
     // The Undo and Redo actions made from the undo stack, not the form's.
     static QAction *stackAction(const QWidget &window, const QString &text)

@@ -4,6 +4,9 @@
 // passing messages and the folder a recording dialog saved into.
 #include <MainWindow.h>
 
+#include "../controller/KvControllerTestSupport.h"
+#include "../views/KvDialogTestSupport.h"
+
 #include <KvAudioSink.h>
 #include <KvFakeUiServices.h>
 #include <KvFrameEditForm.h>
@@ -28,19 +31,6 @@
 
 namespace {
 
-// Qt's messages while it lives: what the program would print on the terminal.
-class MessageLog {
-public:
-    MessageLog() { previous = qInstallMessageHandler(&MessageLog::handler); }
-    ~MessageLog() { qInstallMessageHandler(previous); }
-    static QStringList lines;
-
-private:
-    static void handler(QtMsgType, const QMessageLogContext &, const QString &text) { lines << text; }
-    QtMessageHandler previous = nullptr;
-};
-QStringList MessageLog::lines;
-
 class MainWindowStateTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -58,9 +48,7 @@ protected:
 
     static QAction *action(const QWidget &window, const char *name)
     {
-        QAction *found = window.findChild<QAction *>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
+        return kvdlgtest::child<QAction>(&window, name);
     }
     // The File menu's entry for a recent file.
     static QAction *recentEntry(const QWidget &window, const QString &path)
@@ -83,7 +71,7 @@ TEST_F(MainWindowStateTest, RecentFileOpenedWhilePausedStartsStopped)
     // Played on the null output, on the clock of the wall.
     const auto device =
         std::make_shared<KvNullAudioDevice>(std::make_shared<KvNullAudioClock>(KvNullAudioClock::RealTime), false);
-    const KvAudioOutputDeviceFactory previous = setKvAudioOutputDeviceFactory([device] { return device; });
+    ScopedDevice scoped(device);
 
     MainWindow window;
     KvQmlController *controller = window.appController();
@@ -112,8 +100,6 @@ TEST_F(MainWindowStateTest, RecentFileOpenedWhilePausedStartsStopped)
     // A stop now would have nowhere of the old document to go back to.
     controller->stop();
     EXPECT_EQ(controller->scrollFrame(), 0.0);
-
-    setKvAudioOutputDeviceFactory(previous);
 }
 
 TEST_F(MainWindowStateTest, AProjectOpensAtItsSavedPositionAndSelection)
@@ -219,11 +205,10 @@ TEST_F(MainWindowStateTest, TheRecordingDialogsFolderStartsTheNextOpenQuietly)
     KvQmlController *controller = window.appController();
     controller->setLastOpenPath(dir.path());
     {
-        MessageLog log;
-        MessageLog::lines.clear();
+        kvtest::CapturedMessages log;
         KvRecord dialog(controller, &window);
         dialog.reject();
-        EXPECT_TRUE(MessageLog::lines.filter("setLastOpenPath").isEmpty()) << MessageLog::lines.join("\n").toStdString();
+        EXPECT_TRUE(log.texts().filter("setLastOpenPath").isEmpty()) << log.texts().join("\n").toStdString();
     }
     action(window, "actionOpen")->trigger();
     ASSERT_EQ(ui.openDirs.size(), 1);

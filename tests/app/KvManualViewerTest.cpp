@@ -50,12 +50,8 @@ protected:
     // A screen pixel, as a person sees it.
     QColor screenPixel(int px, int py) const
     {
-        QProcess import;
-        import.setProcessEnvironment(x->environment());
-        import.start("/usr/bin/import", {"-window", "root", "-crop", QStringLiteral("1x1+%1+%2").arg(px).arg(py),
-                                         "-depth", "8", "rgb:-"});
-        import.waitForFinished(20000);
-        const QByteArray rgb = import.readAllStandardOutput();
+        const QByteArray rgb =
+            x->import({"-window", "root", "-crop", QStringLiteral("1x1+%1+%2").arg(px).arg(py), "-depth", "8", "rgb:-"});
         return rgb.size() >= 3 ? QColor(quint8(rgb[0]), quint8(rgb[1]), quint8(rgb[2])) : QColor();
     }
 

@@ -19,6 +19,13 @@
 
 namespace kvtest {
 
+// The program's own settings file under a configuration folder (its
+// XDG_CONFIG_HOME).
+inline QString programSettingsPath(const QString &configDir)
+{
+    return configDir + "/Veltranix Ltd/mp3Morvelta.conf";
+}
+
 class ProgramTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { x = new XSession; }
@@ -39,7 +46,7 @@ protected:
     }
 
     // The program's own settings file under the private configuration folder.
-    QString settingsPath() const { return config.path() + "/Veltranix Ltd/mp3Morvelta.conf"; }
+    QString settingsPath() const { return programSettingsPath(config.path()); }
     std::unique_ptr<QSettings> settings() const
     {
         return std::make_unique<QSettings>(settingsPath(), QSettings::IniFormat);
@@ -119,20 +126,13 @@ protected:
         if (dir.isEmpty())
             return;
         QDir().mkpath(dir);
-        QProcess import;
-        import.setProcessEnvironment(x->environment());
-        import.start("/usr/bin/import", {"-window", "root", dir + "/" + name + ".png"});
-        import.waitForFinished(20000);
+        x->import({"-window", "root", dir + "/" + name + ".png"});
     }
 
     // The window's picture as raw pixels, to tell whether it changed.
     QByteArray windowPixels(const QString &window) const
     {
-        QProcess import;
-        import.setProcessEnvironment(x->environment());
-        import.start("/usr/bin/import", {"-window", window, "-depth", "8", "rgb:-"});
-        import.waitForFinished(20000);
-        return import.readAllStandardOutput();
+        return x->import({"-window", window, "-depth", "8", "rgb:-"});
     }
 
     // Waits until the window's picture holds still: two pictures a moment

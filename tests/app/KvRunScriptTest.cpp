@@ -2,6 +2,8 @@
 // a private VNC server (Xvnc) to this user only, seen here through a minimal
 // viewer that asks for the Raw encoding only; without a sound server the
 // editor starts edit-only. The script starts the program this build made.
+#include "KvProgramTest.h"
+
 #include <KvPulseSession.h>
 #include <KvRfbClient.h>
 #include <KvTestSupport.h>
@@ -110,7 +112,7 @@ int freeTcpPort()
 // of the window at random times.
 void writeQuietConfig(const QString &dir)
 {
-    QSettings settings(dir + "/Veltranix Ltd/mp3Morvelta.conf", QSettings::IniFormat);
+    QSettings settings(kvtest::programSettingsPath(dir), QSettings::IniFormat);
     settings.setValue("Settings/showPopupGuides", false);
 }
 
@@ -287,11 +289,7 @@ QImage xvfbScreen(const QSize &size, const QStringList &args)
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     program.start(KV_APP_PATH, QStringList{"-geometry", QStringLiteral("%1x%2+0+0").arg(size.width()).arg(size.height())} + args);
     const QImage screen = stillPicture([&] {
-        QProcess import;
-        import.setProcessEnvironment(env);
-        import.start("/usr/bin/import", {"-window", "root", "png:-"});
-        import.waitForFinished(20000);
-        return QImage::fromData(import.readAllStandardOutput(), "PNG").convertToFormat(QImage::Format_RGB32);
+        return QImage::fromData(x.import({"-window", "root", "png:-"}), "PNG").convertToFormat(QImage::Format_RGB32);
     });
     kvtest::endProcess(program);
     return screen;

@@ -7,6 +7,7 @@
 #include "KvProgramTest.h"
 
 #include <KvPulseSession.h>
+#include <KvSourceChanges.h>
 
 #include <gtest/gtest.h>
 
@@ -114,7 +115,10 @@ protected:
         const QString window = mainWindow();
         if (window.isEmpty())
             return QString();
-        EXPECT_TRUE(soundWithin(pulse, slowMs)) << "the song did not play";
+        if (!soundWithin(pulse, slowMs)) {
+            ADD_FAILURE() << "the song did not play";
+            return QString();
+        }
         return window;
     }
 
@@ -272,8 +276,7 @@ TEST_F(StartupWiringTest, ASourceChangedFromOutsideIsRefusedUntilItIsOpenedAgain
 {
     const QString song = work.file("song.mp3");
     const QString exported = work.file("exported.mp3");
-    ASSERT_TRUE(QFile::copy(kvtest::fixture("cbr128_joint.mp3"), song));
-    QFile(song).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    ASSERT_TRUE(kvtest::copyFixture("cbr128_joint.mp3", song));
     start({"-e", song}, noSound);
     ASSERT_FALSE(mainWindow().isEmpty());
     // The file is opened after the window shows; what the program holds open shows in /proc.
@@ -302,9 +305,7 @@ TEST_F(StartupWiringTest, ASourceChangedFromOutsideIsRefusedUntilItIsOpenedAgain
     ASSERT_FALSE(dialog.isEmpty()) << "File > Export All As did not ask for a name";
     ASSERT_TRUE(x->typeText(dialog, exported));
     ASSERT_TRUE(x->sendKeys(dialog, {"Return"}));
-    expectOneFailureBox("Failed to save the file: " + exported + "\nError: " + song +
-                            " was changed by another program after it was opened. Open it again to use its new "
-                            "content.",
+    expectOneFailureBox("Failed to save the file: " + exported + "\nError: " + kvtest::changedSourceText(song),
                         "critical-source-changed");
     EXPECT_EQ(QDir(work.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"song.mp3"})
         << "the refused export left a file behind";

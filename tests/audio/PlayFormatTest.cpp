@@ -6,40 +6,9 @@
 #include "KvTestSupport.h"
 #include "PlaybackTestSupport.h"
 
-#include <QMutex>
-
 #include <gtest/gtest.h>
 
 using namespace kvplaytest;
-
-namespace {
-// Collects warnings from any thread while it lives.
-class ScopedWarnings {
-public:
-    ScopedWarnings() { s_previous = qInstallMessageHandler(&handler); }
-    ~ScopedWarnings() { qInstallMessageHandler(s_previous); }
-    static QStringList texts()
-    {
-        QMutexLocker lock(&s_mutex);
-        return s_texts;
-    }
-
-private:
-    static void handler(QtMsgType type, const QMessageLogContext &, const QString &text)
-    {
-        if (type != QtWarningMsg)
-            return;
-        QMutexLocker lock(&s_mutex);
-        s_texts << text;
-    }
-    static QtMessageHandler s_previous;
-    static QMutex s_mutex;
-    static QStringList s_texts;
-};
-QtMessageHandler ScopedWarnings::s_previous = nullptr;
-QMutex ScopedWarnings::s_mutex;
-QStringList ScopedWarnings::s_texts;
-} // namespace
 
 TEST(PlayFormat, MonoAt22050PlaysOnAStereoOnly48000Device)
 {
@@ -101,7 +70,7 @@ TEST(PlayFormat, DevicesThatCannotTakeTheSourceRefuseWithoutAMessageBox)
     for (const Row &r : rows) {
         SCOPED_TRACE(r.name);
         ScopedMessages messages;
-        ScopedWarnings warnings;
+        kvtest::CapturedMessages warnings(QtWarningMsg);
         PlaySession s(r.offered);
         s.start(stereo, 0, -1);
         ASSERT_TRUE(s.run(5000000));

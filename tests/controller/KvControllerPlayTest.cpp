@@ -293,16 +293,7 @@ public:
         model.reset();
     }
 
-    // Drives the output's time on until playback has stopped, serving the
-    // controller's events between steps.
-    void playUntilStopped(KvNullAudioClock &clock)
-    {
-        for (int step = 0; step < 400 && controller->playState() != 0; ++step) {
-            clock.advance(20000);
-            clock.waitUntilCaughtUp(2000);
-            waitFor([] { return false; }, 5);
-        }
-    }
+    void playUntilStopped(KvNullAudioClock &clock) { kvPlayUntilStopped(*controller, clock, 400, 5); }
 
     FakeUiServices ui;
     std::unique_ptr<KvQmlController> controller;

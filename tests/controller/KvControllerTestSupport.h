@@ -6,9 +6,11 @@
 #include <KvMP3AudioFragmentList.h>
 #include <KvMP3FrameSizeInfo.h>
 #include <KvMP3RepackInfo.h>
+#include <KvNullAudioSink.h>
 #include <KvQmlModel.h>
 #include <KvRepackInfo.h>
 #include <KvRepackInfoPtrList.h>
+#include <KvTestSupport.h>
 
 #include <QMetaMethod>
 #include <QSignalSpy>
@@ -71,6 +73,18 @@ public:
 private:
     KvAudioOutputDeviceFactory m_previous;
 };
+
+// Drives the output's time on, 20 ms a step, until playback has stopped or
+// maxSteps have passed, serving the controller's events for serveMs between
+// steps.
+inline void kvPlayUntilStopped(KvQmlController &controller, KvNullAudioClock &clock, int maxSteps, int serveMs)
+{
+    for (int step = 0; step < maxSteps && controller.playState() != 0; ++step) {
+        clock.advance(20000);
+        clock.waitUntilCaughtUp(2000);
+        kvtest::waitFor([] { return false; }, serveMs);
+    }
+}
 
 // A spy that also writes each emission, with its first argument, to a log
 // shared by all spies, so the order across signals can be checked.

@@ -22,7 +22,6 @@
 #include <QSettings>
 #include <QUrl>
 
-#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
@@ -80,8 +79,7 @@ public:
         close();
         ui.reset(new FakeUiServices);
         source = QDir(folder).filePath(QString("source.") + QFileInfo(GetParam().fixture).suffix());
-        ASSERT_TRUE(QFile::copy(fixture(GetParam().fixture), source));
-        QFile(source).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        ASSERT_TRUE(kvtest::copyFixture(GetParam().fixture, source));
         controller.reset(new KvQmlController(nullptr, KvControllerSeams{ui.get()}));
         model.reset(new KvQmlModel);
         QString error;
@@ -145,9 +143,7 @@ public:
     // The one box that reports the refusal.
     QString refusal(Operation o, const QString &folder) const
     {
-        const QString reason = QDir::toNativeSeparators(source) +
-                               " was changed by another program after it was opened. Open it again to use its new "
-                               "content.";
+        const QString reason = changedSourceText(source);
         if (o == Operation::ConvertAll)
             return "Conversion Error: " + reason.chopped(1) + ".";
         const QString target = QDir::toNativeSeparators(QDir(folder).filePath(targets(o).first()));
@@ -232,10 +228,7 @@ TEST_P(SourceChange, OpeningTheSourceAgainReadsWhatItHoldsNow)
         open(dir.path(), false);
         // Another program puts other audio there.
         if (renamed) {
-            ASSERT_TRUE(writeFile(dir.file("other.tmp"), other));
-            ASSERT_EQ(std::rename(QFile::encodeName(dir.file("other.tmp")).constData(),
-                                  QFile::encodeName(source).constData()),
-                      0);
+            ASSERT_NO_FATAL_FAILURE(renameOver(source, other));
         } else {
             QFile file(source);
             ASSERT_TRUE(file.open(QIODevice::ReadWrite | QIODevice::Truncate));
@@ -275,8 +268,7 @@ TEST(SourceChangePlayback, PlaybackStopsWithTheMessageInsteadOfPlayingTheNewByte
         QSettings().clear();
         TempDir dir;
         const QString source = dir.file(QString("source.") + QFileInfo(c.fixture).suffix());
-        ASSERT_TRUE(QFile::copy(fixture(c.fixture), source));
-        QFile(source).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        ASSERT_TRUE(kvtest::copyFixture(c.fixture, source));
         FakeUiServices ui;
         KvQmlController controller(nullptr, KvControllerSeams{&ui});
         KvQmlModel model;
@@ -291,17 +283,11 @@ TEST(SourceChangePlayback, PlaybackStopsWithTheMessageInsteadOfPlayingTheNewByte
         ScopedDevice scoped(device);
         change(c.change, source);
         controller.startPlay();
-        for (int step = 0; step < 2000 && controller.playState() != 0; ++step) {
-            clock->advance(20000);
-            clock->waitUntilCaughtUp(2000);
-            waitFor([] { return false; }, 2);
-        }
+        kvPlayUntilStopped(controller, *clock, 2000, 2);
         ASSERT_EQ(controller.playState(), 0);
         ASSERT_EQ(ui.messages.size(), 1) << ui.texts().join(" | ").toStdString();
         EXPECT_EQ(ui.messages.first().icon, KvUi::Critical);
-        EXPECT_EQ(ui.messages.first().text, QDir::toNativeSeparators(source) +
-                                                " was changed by another program after it was opened. Open it "
-                                                "again to use its new content.");
+        EXPECT_EQ(ui.messages.first().text, changedSourceText(source));
         // Up to the changed frames in the middle at the most, never past them.
         const qint64 played = device->record()->playedBytes();
         if (c.playsSome)

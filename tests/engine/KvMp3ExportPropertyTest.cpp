@@ -200,15 +200,6 @@ qint64 expectKeptFrames(const std::vector<DocFrame> &doc, const Judged &j)
     return farthest;
 }
 
-qint64 framesOf(const QString &path)
-{
-    KvEditListDocument d;
-    QString error;
-    if (!kvBuildEditList(QString("src %1 0 -1\n").arg(path), d, error))
-        return 0;
-    return d.document->totalFrames();
-}
-
 } // namespace
 
 class Mp3RandomEdits : public ::testing::TestWithParam<Kind> {};

@@ -1,6 +1,7 @@
 #include "Mp3ExportSupport.h"
 
 #include "KvEditList.h"
+#include "KvRepackInfoPtrList.h"
 #include "KvTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,13 @@ namespace kvtest {
 QString exportEditList(const QString &editList, const QString &out)
 {
     return kvExportEditList(editList, out);
+}
+
+qint64 framesOf(const QString &path)
+{
+    KvEditListDocument d;
+    QString error;
+    return kvBuildEditList(QString("src %1 0 -1\n").arg(path), d, error) ? d.document->totalFrames() : 0;
 }
 
 std::vector<float> decodeMpg123Float(const QString &path, QString *stderrText)
@@ -123,8 +131,7 @@ XingFacts readXing(const QByteArray &file, const Mp3StreamReport &report)
     if (report.frames.empty())
         return x;
     const Mp3FrameFacts &f = report.frames.front();
-    const int side = f.version == 0 ? (f.mode == 3 ? 17 : 32) : (f.mode == 3 ? 9 : 17);
-    const qint64 at = f.offset + 4 + (f.crc ? 2 : 0) + side;
+    const qint64 at = f.offset + 4 + (f.crc ? 2 : 0) + f.sideInfoBytes;
     const QByteArray tag = file.mid(int(at), 4);
     if (tag != "Xing" && tag != "Info")
         return x;
@@ -156,8 +163,7 @@ std::vector<Mp3FrameFacts> audioFrameFacts(const QByteArray &file)
     std::vector<Mp3FrameFacts> frames = checkMp3Stream(file).frames;
     if (!frames.empty()) {
         const Mp3FrameFacts &f = frames.front();
-        const int side = f.version == 0 ? (f.mode == 3 ? 17 : 32) : (f.mode == 3 ? 9 : 17);
-        for (const int at : {4 + side, 6 + side}) {
+        for (const int at : {4 + f.sideInfoBytes, 6 + f.sideInfoBytes}) {
             const QByteArray tag = at + 4 <= f.length ? file.mid(int(f.offset) + at, 4) : QByteArray();
             if (tag == "Xing" || tag == "Info") {
                 frames.erase(frames.begin());

@@ -12,6 +12,8 @@ namespace kvtest {
 
 // Saves the edit list (KvEditList.h) to out; the error text, empty on success.
 QString exportEditList(const QString &editList, const QString &out);
+// The frames of the whole file as the engine opens it; 0 when it cannot.
+qint64 framesOf(const QString &path);
 
 // Decodes with mpg123 to 32-bit float samples (no clipping), no gapless trimming.
 std::vector<float> decodeMpg123Float(const QString &path, QString *stderrText = nullptr);

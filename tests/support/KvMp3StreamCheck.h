@@ -16,6 +16,7 @@ struct Mp3FrameFacts {
     int sampleRate = 0;
     int mode = 0;             // 3 = mono
     bool crc = false;
+    int sideInfoBytes = 0;    // side information, after the header and its CRC
     int mainDataBegin = 0;
     int capacity = 0;         // main-data bytes the frame carries
     int payloadBits = 0;      // sum of part2_3_length

@@ -30,6 +30,27 @@ void setTimeouts(int fd)
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
 }
+
+// VNC authentication's answer to the server's 16-byte challenge.
+QByteArray vncAuthResponse(const QByteArray &challenge, const QByteArray &password)
+{
+    // VNC's DES key is the password, eight bytes at most, each byte's bits reversed.
+    uint8_t key[DES_KEY_SIZE] = {};
+    for (int i = 0; i < DES_KEY_SIZE && i < password.size(); ++i) {
+        uint8_t b = uint8_t(password[i]);
+        uint8_t r = 0;
+        for (int bit = 0; bit < 8; ++bit)
+            r |= uint8_t(((b >> bit) & 1) << (7 - bit));
+        key[i] = r;
+    }
+    des_ctx ctx;
+    des_set_key(&ctx, key);
+    QByteArray response(challenge.size(), '\0');
+    des_encrypt(&ctx, size_t(challenge.size()), reinterpret_cast<uint8_t *>(response.data()),
+                reinterpret_cast<const uint8_t *>(challenge.constData()));
+    return response;
+}
+
 } // namespace
 
 RfbClient::~RfbClient()
@@ -112,16 +133,18 @@ template <typename T> bool RfbClient::readBigEndian(T &v)
     return true;
 }
 
-// A refusal's reason text, which becomes the error.
+// The server refused: false, with its reason text, when it sends one, in the
+// error (servers before 3.8 send none after a failed authentication).
 bool RfbClient::readReason()
 {
+    QString reason;
     quint32 length = 0;
-    if (!readU32(length) || length > 4096)
-        return false;
-    QByteArray reason(int(length), '\0');
-    if (!readExact(reason.data(), int(length)))
-        return false;
-    return fail(QStringLiteral("refused: ") + QString::fromUtf8(reason));
+    if (readU32(length) && length <= 4096) {
+        QByteArray text(int(length), '\0');
+        if (readExact(text.data(), int(length)))
+            reason = QString::fromUtf8(text);
+    }
+    return fail(reason.isEmpty() ? QStringLiteral("refused") : QStringLiteral("refused: ") + reason);
 }
 
 bool RfbClient::handshake(const QByteArray &password)
@@ -137,10 +160,8 @@ bool RfbClient::handshake(const QByteArray &password)
     quint8 count = 0;
     if (!readU8(count))
         return false;
-    if (count == 0) {
-        readReason();
-        return false;
-    }
+    if (count == 0)
+        return readReason();
     QByteArray types(count, '\0');
     if (!readExact(types.data(), count))
         return false;
@@ -162,11 +183,8 @@ bool RfbClient::handshake(const QByteArray &password)
     quint32 result = 1;
     if (!readU32(result))
         return false;
-    if (result != 0) {
-        if (!readReason())
-            return fail(QStringLiteral("refused"));
-        return false;
-    }
+    if (result != 0)
+        return readReason();
 
     const quint8 shared = 1;
     if (!writeAll(&shared, 1))
@@ -178,12 +196,12 @@ bool RfbClient::handshake(const QByteArray &password)
     if (!readU16(width) || !readU16(height) || !readExact(serverFormat, 16) || !readU32(nameLength) ||
         nameLength > 4096)
         return false;
+    // The desktop's name: read past, nothing here needs it.
     QByteArray name(int(nameLength), '\0');
     if (!readExact(name.data(), int(nameLength)))
         return false;
     m_width = width;
     m_height = height;
-    m_name = QString::fromUtf8(name);
 
     // 32 bits, depth 24, little-endian, true colour, 8 bits each: red at
     // bit 16, green at 8, blue at 0, as QImage::Format_RGB32 holds them.
@@ -270,25 +288,6 @@ bool RfbClient::pointer(int x, int y, int buttons)
     qToBigEndian<quint16>(quint16(x), event + 2);
     qToBigEndian<quint16>(quint16(y), event + 4);
     return writeAll(event, sizeof event);
-}
-
-QByteArray vncAuthResponse(const QByteArray &challenge, const QByteArray &password)
-{
-    // VNC's DES key is the password, eight bytes at most, each byte's bits reversed.
-    uint8_t key[DES_KEY_SIZE] = {};
-    for (int i = 0; i < DES_KEY_SIZE && i < password.size(); ++i) {
-        uint8_t b = uint8_t(password[i]);
-        uint8_t r = 0;
-        for (int bit = 0; bit < 8; ++bit)
-            r |= uint8_t(((b >> bit) & 1) << (7 - bit));
-        key[i] = r;
-    }
-    des_ctx ctx;
-    des_set_key(&ctx, key);
-    QByteArray response(challenge.size(), '\0');
-    des_encrypt(&ctx, size_t(challenge.size()), reinterpret_cast<uint8_t *>(response.data()),
-                reinterpret_cast<const uint8_t *>(challenge.constData()));
-    return response;
 }
 
 } // namespace kvtest

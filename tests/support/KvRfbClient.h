@@ -35,7 +35,6 @@ public:
     bool pointer(int x, int y, int buttons = 0);
 
     QString error() const { return m_error; }
-    QString desktopName() const { return m_name; }
 
 private:
     bool fail(const QString &why);
@@ -51,11 +50,7 @@ private:
     QList<int> m_securityTypes;
     int m_width = 0;
     int m_height = 0;
-    QString m_name;
     QString m_error;
 };
-
-// VNC authentication's answer to the server's 16-byte challenge.
-QByteArray vncAuthResponse(const QByteArray &challenge, const QByteArray &password);
 
 } // namespace kvtest

@@ -81,13 +81,23 @@ void change(Change c, const QString &path)
         ASSERT_EQ(file.write(original.left(20000)), 20000);
         break;
     }
-    case Change::RenamedOver: {
-        const QString other = QFileInfo(path).dir().filePath("other.tmp");
-        ASSERT_TRUE(writeFile(other, rewrittenMiddle(original)));
-        ASSERT_EQ(std::rename(QFile::encodeName(other).constData(), name.constData()), 0);
+    case Change::RenamedOver:
+        renameOver(path, rewrittenMiddle(original));
         break;
     }
-    }
+}
+
+void renameOver(const QString &path, const QByteArray &bytes)
+{
+    const QString other = QFileInfo(path).dir().filePath("other.tmp");
+    ASSERT_TRUE(writeFile(other, bytes));
+    ASSERT_EQ(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+}
+
+QString changedSourceText(const QString &path)
+{
+    return QDir::toNativeSeparators(path) +
+           " was changed by another program after it was opened. Open it again to use its new content.";
 }
 
 } // namespace kvtest

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 
 namespace kvtest {
@@ -16,5 +17,12 @@ const char *nameOf(Change c);
 
 // Does it to the file at path; a failed step fails the running test.
 void change(Change c, const QString &path);
+
+// Another program's save: `bytes` written to a file beside path, then renamed
+// over it. A failed step fails the running test.
+void renameOver(const QString &path, const QByteArray &bytes);
+
+// What the program says of a source that was changed under it.
+QString changedSourceText(const QString &path);
 
 } // namespace kvtest

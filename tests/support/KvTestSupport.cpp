@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -27,6 +28,11 @@ QString fixture(const QString &name)
 }
 
 QString dataDir() { return QString(KV_TEST_DATA_DIR); }
+
+bool copyFixture(const QString &name, const QString &to)
+{
+    return QFile::copy(fixture(name), to) && QFile(to).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+}
 
 TempDir::TempDir()
 {
@@ -109,6 +115,43 @@ bool waitFor(const std::function<bool()> &pred, int timeoutMs)
         QThread::msleep(2);
     }
     return true;
+}
+
+namespace {
+QMutex capturedMutex;
+QStringList captured;
+bool capturedAll = true;
+QtMsgType capturedType = QtDebugMsg;
+
+void capture(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    QMutexLocker lock(&capturedMutex);
+    if (capturedAll || type == capturedType)
+        captured << text;
+}
+
+QtMessageHandler startCapture(bool all, QtMsgType type)
+{
+    {
+        QMutexLocker lock(&capturedMutex);
+        captured.clear();
+        capturedAll = all;
+        capturedType = type;
+    }
+    return qInstallMessageHandler(capture);
+}
+} // namespace
+
+CapturedMessages::CapturedMessages() : m_previous(startCapture(true, QtDebugMsg)) {}
+
+CapturedMessages::CapturedMessages(QtMsgType only) : m_previous(startCapture(false, only)) {}
+
+CapturedMessages::~CapturedMessages() { qInstallMessageHandler(m_previous); }
+
+QStringList CapturedMessages::texts() const
+{
+    QMutexLocker lock(&capturedMutex);
+    return captured;
 }
 
 } // namespace kvtest

@@ -15,6 +15,10 @@ QString fixtureDir();
 QString fixture(const QString &name);
 // Folder of the small committed data files (tests/data).
 QString dataDir();
+// Copies a fixture to `to` and makes the copy writable by its owner, as a
+// user's own file is (the build's fixtures may be read-only); false when it
+// could not be copied.
+bool copyFixture(const QString &name, const QString &to);
 
 // A fresh temporary folder, removed when the object dies.
 class TempDir {
@@ -45,5 +49,20 @@ QByteArray decodeFfmpeg(const QString &path, QString *stderrText = nullptr);
 
 // Serves events until pred holds (true) or timeoutMs pass (false).
 bool waitFor(const std::function<bool()> &pred, int timeoutMs = 10000);
+
+// Qt's messages, from any thread, while it lives; with a type, only those of
+// that type. One at a time: it takes Qt's single message handler.
+class CapturedMessages {
+public:
+    CapturedMessages();
+    explicit CapturedMessages(QtMsgType only);
+    ~CapturedMessages();
+    CapturedMessages(const CapturedMessages &) = delete;
+    CapturedMessages &operator=(const CapturedMessages &) = delete;
+    QStringList texts() const;
+
+private:
+    QtMessageHandler m_previous;
+};
 
 } // namespace kvtest

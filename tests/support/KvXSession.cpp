@@ -50,6 +50,31 @@ QString XSession::xdotool(const QStringList &args, int *exitCode) const
     return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
 }
 
+QByteArray XSession::import(const QStringList &args, int *exitCode) const
+{
+    QProcess p;
+    p.setProcessEnvironment(environment());
+    p.start(QStringLiteral("/usr/bin/import"), args);
+    const bool finished = p.waitForStarted() && p.waitForFinished(20000);
+    if (exitCode)
+        *exitCode = finished && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return p.readAllStandardOutput();
+}
+
+QSize XSession::windowSize(const QString &window) const
+{
+    int width = -1;
+    int height = -1;
+    const QString shell = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
+    for (const QString &line : shell.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("WIDTH=")))
+            width = line.mid(6).toInt();
+        else if (line.startsWith(QLatin1String("HEIGHT=")))
+            height = line.mid(7).toInt();
+    }
+    return width >= 0 && height >= 0 ? QSize(width, height) : QSize();
+}
+
 bool XSession::hasWindow(const QString &title) const
 {
     return !xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), title})

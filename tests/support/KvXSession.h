@@ -24,6 +24,11 @@ public:
 
     // Runs xdotool on this display; returns its trimmed output.
     QString xdotool(const QStringList &args, int *exitCode = nullptr) const;
+    // Runs ImageMagick's import on this display; returns its output (the
+    // picture when it writes to stdout).
+    QByteArray import(const QStringList &args, int *exitCode = nullptr) const;
+    // The window's size as xdotool reports it; invalid when it could not.
+    QSize windowSize(const QString &window) const;
     // The id of a mapped window whose title matches the regular expression,
     // waiting up to timeoutMs; empty when none showed.
     QString waitForWindow(const QString &title, int timeoutMs = 20000) const;

@@ -16,8 +16,6 @@
 #include <KvTestSupport.h>
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -319,17 +317,14 @@ TEST(NormalizeDlg, AScanOfAChangedSourceNamesItAndProposesNothing)
         Boxes boxes;
         kvtest::TempDir dir;
         const QString source = dir.file("source.mp3");
-        ASSERT_TRUE(QFile::copy(kvtest::fixture("vbr_v0_long.mp3"), source));
-        QFile(source).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        ASSERT_TRUE(kvtest::copyFixture("vbr_v0_long.mp3", source));
         const ListPtr copy = workingCopy(documentAt(source));
         kvtest::change(c, source);
         KvNormalizeDlg dialog(copy, nullptr);
         ASSERT_TRUE(waitFor([&] { return !boxes.texts.isEmpty() && !anyScanRunning(&dialog); }));
         ASSERT_EQ(boxes.texts.size(), 1) << boxes.texts.join("|").toStdString();
-        EXPECT_EQ(boxes.texts.first(), "Peak volume level calculation failed.\nError: " +
-                                           QDir::toNativeSeparators(source) +
-                                           " was changed by another program after it was opened. Open it again to "
-                                           "use its new content.");
+        EXPECT_EQ(boxes.texts.first(),
+                  "Peak volume level calculation failed.\nError: " + kvtest::changedSourceText(source));
         EXPECT_EQ(child<QSlider>(&dialog, "horizontalSliderLevelChange")->value(), 0);
         EXPECT_EQ(child<QLineEdit>(&dialog, "lineEditPeak_2")->text(), "");
         EXPECT_FALSE(boxButton(&dialog, QDialogButtonBox::Ok)->isEnabled());

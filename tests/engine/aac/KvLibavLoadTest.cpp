@@ -1,6 +1,7 @@
 // The loader of the AAC wrapper library: where it looks, what it says when the
 // library is missing, and that a library it cannot fully use is never called.
 #include "KvLibavLoad.h"
+#include "KvTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -8,19 +9,6 @@
 #include <QLibrary>
 
 namespace {
-
-QStringList g_messages;
-
-void collect(QtMsgType, const QMessageLogContext &, const QString &text)
-{
-    g_messages << text;
-}
-
-struct CapturedMessages {
-    CapturedMessages() : previous(qInstallMessageHandler(collect)) { g_messages.clear(); }
-    ~CapturedMessages() { qInstallMessageHandler(previous); }
-    QtMessageHandler previous;
-};
 
 int stubCalls(const char *path)
 {
@@ -65,33 +53,34 @@ TEST(KvLibavLoad, LoadsTheBuiltLibraryAndCallsItsInitialisation)
 
 TEST(KvLibavLoad, MissingLibraryWarnsOnceAndAnswersNotLoaded)
 {
-    CapturedMessages captured;
+    kvtest::CapturedMessages captured;
     KvLibavLoad lib(QStringList{QStringLiteral("/nonexistent/first/vodozidoza"),
                                 QStringLiteral("/nonexistent/second/vodozidoza")});
     EXPECT_EQ(lib.loadedValue(), 0);
-    ASSERT_EQ(g_messages.size(), 1);
-    EXPECT_TRUE(g_messages[0].startsWith(QStringLiteral("error loading AAC library:  /nonexistent/second/vodozidoza ( ")))
-        << g_messages[0].toStdString();
-    EXPECT_TRUE(g_messages[0].endsWith(QStringLiteral(" )"))) << g_messages[0].toStdString();
+    const QStringList messages = captured.texts();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("error loading AAC library:  /nonexistent/second/vodozidoza ( ")))
+        << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].endsWith(QStringLiteral(" )"))) << messages[0].toStdString();
     expectNotLoadedAnswers(lib);
 }
 
 TEST(KvLibavLoad, StopsAtTheFirstCandidateThatLoads)
 {
-    CapturedMessages captured;
+    kvtest::CapturedMessages captured;
     KvLibavLoad lib(QStringList{QStringLiteral("/nonexistent/vodozidoza"), QStringLiteral(KV_AACWRAP_LIBRARY_PATH),
                                 QStringLiteral(KV_STUB_INIT0_PATH)});
     EXPECT_NE(lib.loadedValue(), 0);
-    EXPECT_TRUE(g_messages.isEmpty());
+    EXPECT_TRUE(captured.texts().isEmpty());
     EXPECT_EQ(stubCalls(KV_STUB_INIT0_PATH), 0);
 }
 
 TEST(KvLibavLoad, EightOfNineEntryPointsLoadsQuietlyAndCallsNothing)
 {
-    CapturedMessages captured;
+    kvtest::CapturedMessages captured;
     KvLibavLoad lib(QStringList{QStringLiteral(KV_STUB_EIGHT_PATH)});
     EXPECT_EQ(lib.loadedValue(), 0);
-    EXPECT_TRUE(g_messages.isEmpty());
+    EXPECT_TRUE(captured.texts().isEmpty());
     expectNotLoadedAnswers(lib);
     EXPECT_EQ(stubCalls(KV_STUB_EIGHT_PATH), 0);
 }
