@@ -10,12 +10,7 @@ KvRepackInfoPtr KvAACRepackInfoPtrList::createFragmentForSource(const QString &p
 {
     const KvRepackInfoPtr f = fragmentReadingPath(path);
     const KvAACRepackInfo *aac = dynamic_cast<const KvAACRepackInfo *>(f.get());
-    if (!aac || path.isEmpty())
-        return KvRepackInfoPtr();
-    const qint64 n = aac->sourceFrameCount();
-    if (count == -1 && first >= 0 && first < n)
-        count = n - first;
-    if (first < 0 || count < 0 || first >= n || first + count > n)
+    if (!aac || path.isEmpty() || !fitSourceRange(aac->sourceFrameCount(), first, count))
         return KvRepackInfoPtr();
     return KvRepackInfoPtr(new KvAACRepackInfo(aac->source(), first, count));
 }

@@ -10,12 +10,7 @@ KvRepackInfoPtr KvMP3RepackInfoPtrList::createFragmentForSource(const QString &p
 {
     const KvRepackInfoPtr f = fragmentReadingPath(path);
     const KvMP3RepackInfo *mp3 = dynamic_cast<const KvMP3RepackInfo *>(f.get());
-    if (!mp3 || path.isEmpty())
-        return KvRepackInfoPtr();
-    const qint64 n = mp3->sourceFrameCount();
-    if (count == -1 && first >= 0 && first < n)
-        count = n - first;
-    if (first < 0 || count < 0 || first >= n || first + count > n)
+    if (!mp3 || path.isEmpty() || !fitSourceRange(mp3->sourceFrameCount(), first, count))
         return KvRepackInfoPtr();
     return KvRepackInfoPtr(new KvMP3RepackInfo(mp3->source(), first, count));
 }

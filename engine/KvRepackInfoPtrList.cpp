@@ -380,6 +380,13 @@ KvRepackInfoPtr KvRepackInfoPtrList::fragmentReadingPath(const QString &path) co
     return KvRepackInfoPtr();
 }
 
+bool KvRepackInfoPtrList::fitSourceRange(qint64 n, qint64 first, qint64 &count)
+{
+    if (count == -1 && first >= 0 && first < n)
+        count = n - first;
+    return first >= 0 && count >= 0 && first < n && first + count <= n;
+}
+
 QString KvRepackInfoPtrList::changedSourceText() const
 {
     std::set<const KvFrameRepacker *> asked;

@@ -92,6 +92,9 @@ protected:
     // the path names now: a source that another program changed, or whose path
     // now names another file, is not shared with a new open of that path.
     KvRepackInfoPtr fragmentReadingPath(const QString &path) const;
+    // Whether [first, first + count) lies in a source of n frames; a count of
+    // -1 becomes the rest of the source.
+    static bool fitSourceRange(qint64 n, qint64 first, qint64 &count);
     // Joins c into prev; false (nothing changed) when prev refuses it.
     static bool join(const KvRepackInfoPtr &prev, const KvRepackInfoPtr &c);
 
