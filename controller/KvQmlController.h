@@ -1273,7 +1273,8 @@ private:
     QString m_pendingText2;
     // What a file picked in the touch interface is for (0 open, 1 image
     // import, 2 append, 3 project save-as, 4 to 9 export and conversion).
-    int m_pickerMode = 0;
+    // 10 until a command opens the picker: a file picked before that does nothing.
+    int m_pickerMode = 10;
     // Files recorded by the touch interface, waiting to be loaded.
     QStringList m_recordedFiles;
     // Whether the files being handed over come from an export (else from a

@@ -19,11 +19,22 @@ mkdir -p "$out"
 
 . "$(dirname "$0")/xvfb-lib.sh"
 
-# The files lie where a user keeps music, so that the window shows a plain path.
-music=/tmp/kv-manual-$(id -u)/Music
-rm -rf "$music"
+# The files lie where a user keeps music, so that the pictures show a path like
+# the reader's own: the program runs in a mount namespace of its own, where
+# /home holds only /home/user, the scratch home made here. The files are
+# written at $music and typed into the program as $shown.
+home=$tmp/home
+music=$home/Music
+shown=/home/user/Music
 mkdir -p "$music"
-trap 'cleanup; rm -rf "$(dirname "$music")"' EXIT
+in_home=(unshare --mount)
+[ "$(id -u)" = 0 ] || in_home=(unshare --user --map-root-user --mount)
+in_home+=(sh -c 'mount -t tmpfs -o mode=0755 kvhome /home && mkdir /home/user && mount --bind "$0" /home/user &&
+  exec "$@"' "$home")
+"${in_home[@]}" test -d "$shown" || {
+  echo "manual.sh: cannot give the program a home at /home/user (unshare needs root or user namespaces)" >&2
+  exit 1
+}
 
 # Two songs with tags and a cover; a copy of the first with scattered damage.
 convert -size 300x300 gradient:'#3a6ea5-#9fd3c7' -font DejaVu-Sans-Bold -gravity center -pointsize 40 -fill white \
@@ -52,8 +63,8 @@ make_config light "$cfg"
 app_settings "$cfg" '[Settings]\nshowPopupGuides=false\n'
 scale=2
 start_x "$((1600 * scale))x$((1000 * scale))x24"
-XDG_CONFIG_HOME=$cfg QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=qt5ct QT_SCALE_FACTOR=$scale \
-  "$app" -e "$music/Morning Walk.mp3" \
+HOME=/home/user XDG_CONFIG_HOME=$cfg QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=qt5ct QT_SCALE_FACTOR=$scale \
+  "${in_home[@]}" "$app" -e "$shown/Morning Walk.mp3" \
   >"$tmp/app.log" 2>&1 &
 apid=$!
 wid=$(window_id '^mp3Morvelta - ')
@@ -95,7 +106,7 @@ dialog() { # title regex, name, [seconds to wait]
 
 # The second song after the first.
 keys ctrl+shift+o
-choose_file '^Append MP3 Files' "$music/Evening Run.mp3"
+choose_file '^Append MP3 Files' "$shown/Evening Run.mp3"
 
 # A track from the start and a second one from the seam of the two songs
 # (End goes to the next edit point); each named in its tag editor.
@@ -165,7 +176,7 @@ sleep 0.5
 
 # The damaged copy opened in place of the document; No to saving the edits first.
 keys ctrl+o
-choose_file '^Open audio files' "$music/Damaged Walk.mp3"
+choose_file '^Open audio files' "$shown/Damaged Walk.mp3"
 question=$(window_id '^mp3Morvelta$')
 xdotool windowfocus --sync "$question" key alt+n
 for _ in $(seq 100); do

@@ -34,7 +34,7 @@ struct GuideRow {
     const char *moreText;
 };
 
-// The table as the user reads it, placeholders filled. The fade and volume
+// Every guide as the user reads it, placeholders filled. The fade and volume
 // guides quote the default gain step in decibels where %1 stands.
 const GuideRow guideRows[] = {
     {"welcome", 1, "Welcome to 'mp3Morvelta'",
@@ -562,7 +562,7 @@ TEST_F(GuideTest, WithoutAudioTheTourShowsTheFirstGuidesAndWaitsAtPlay)
         click(bubble, bubble->guideType() == 0 ? bubble->nextButtonRect() : bubble->stopButtonRect());
         EXPECT_TRUE(QSettings().value(QStringLiteral("Warnings/GuideDialogShown-%1").arg(id)).toBool());
     }
-    // "play_pause" needs audio; "record", later in the table, waits behind it.
+    // "play_pause" needs audio; "record", a later guide, waits behind it.
     tick(window, 18);
     EXPECT_EQ(shownBubble(window), nullptr);
     EXPECT_EQ(KvGuideDialog::nextUnshownGuideId(), "play_pause");

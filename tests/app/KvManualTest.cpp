@@ -101,6 +101,8 @@ TEST_F(ManualTest, HasThePagesAndTheTopicsTheProgramPointsAt)
     for (const char *topic : {"Contents", "Using another LAME encoder", "The FFmpeg MP3 encoder",
                               "What the program does not do", "1.505 dB"})
         EXPECT_TRUE(text->contains(QLatin1String(topic))) << topic;
+    // Paths read as a reader's own, not as the scratch folder the pictures were taken in.
+    EXPECT_FALSE(text->contains(QLatin1String("/tmp/"))) << "the manual shows a path under /tmp";
     // Every page but the title page carries its number.
     const int n = pages.captured(1).toInt();
     for (int page = 2; page <= n; ++page)

@@ -121,10 +121,14 @@ void writeQuietConfig(const QString &dir)
 QPoint restingPoint(const QSize &screen) { return QPoint(screen.width() - 20, 8); }
 
 // One scripts/run, with the program this build made, its own runtime and
-// configuration folders, and no display or sound server unless given.
+// configuration folders, and no display or sound server unless given. The
+// variables in unset are left out; with MergedChannels the output holds what
+// the script and the programs it starts print on either channel.
 class RunSession {
 public:
-    explicit RunSession(const QStringList &args, const QProcessEnvironment &extra = QProcessEnvironment())
+    explicit RunSession(const QStringList &args, const QProcessEnvironment &extra = QProcessEnvironment(),
+                        const QStringList &unset = {},
+                        QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel)
     {
         writeQuietConfig(config.path());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -137,8 +141,10 @@ public:
         env.insert("XDG_CONFIG_HOME", config.path());
         env.insert("PULSE_SERVER", "unix:" + runtime.file("no-sound-server"));
         env.insert(extra);
+        for (const QString &name : unset)
+            env.remove(name);
         process.setProcessEnvironment(env);
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.setProcessChannelMode(channels);
         process.start(KV_RUN_SCRIPT, args);
     }
     ~RunSession() { kvtest::endProcess(process); }
@@ -381,6 +387,42 @@ TEST_F(RunScriptTest, WithoutDisplayTheWindowIsServedOnAPrivateSocketInItsOwnCol
     EXPECT_EQ(firstDifference(xvfb, vnc, marker).toStdString(), "");
 
     quitAndExpectAllGone(run, *viewer, socket);
+}
+
+// As on a server reached as root: no runtime folder. The script makes a
+// private one for the socket and the editor, so that the editor has nothing to
+// warn about, and removes it on quit.
+TEST_F(RunScriptTest, WithoutDisplayOrRuntimeFolderTheScriptsLineIsAllThatIsPrinted)
+{
+    // A sound server answers, so the script has one line to say, not two.
+    kvtest::PulseSession pulse;
+    ASSERT_TRUE(pulse.isRunning()) << pulse.failure().toStdString();
+    kvtest::TempDir scratch;
+    QProcessEnvironment env;
+    env.insert("PULSE_SERVER", pulse.address());
+    env.insert("TMPDIR", scratch.path());
+    RunSession run({"-e", kvtest::fixture("cbr128_joint.mp3")}, env, {"XDG_RUNTIME_DIR"}, QProcess::MergedChannels);
+    QString socket;
+    auto viewer = viewerOf(run, &socket);
+    ASSERT_TRUE(viewer);
+
+    // The socket's folder was made for this session, for this user only.
+    const QString folder = QFileInfo(socket).path();
+    EXPECT_EQ(QFileInfo(folder).path(), scratch.path());
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.toLocal8Bit().constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(info.st_uid, ::getuid());
+
+    ASSERT_FALSE(stillFrame(*viewer).isNull()) << viewer->error().toStdString();
+    const QStringList lines = run.lines();
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_TRUE(socketLine.match(lines.first()).hasMatch()) << lines.first().toStdString();
+    EXPECT_EQ(lines.mid(1).join('\n').toStdString(), "") << "printed besides the script's line";
+
+    quitAndExpectAllGone(run, *viewer, socket);
+    EXPECT_EQ(QDir(scratch.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).join(' ').toStdString(), "")
+        << "the session's runtime folder stayed";
 }
 
 TEST_F(RunScriptTest, SecondRunGetsItsOwnServerAndSocketOfTheAskedSize)

@@ -485,30 +485,39 @@ TEST_F(ControllerExport, TrackExportWithoutAnyDocumentReportsTheFailure)
 TEST_F(ControllerExport, TargetsPickedInTheTouchPickerExportBySelectionAllAndTracks)
 {
     const qint64 n = frames();
+    constexpr int noneSet = -1;
     struct Case {
         int mode;
         const char *target;  // a file, or a folder for the tracks
-        QString text;
+        QString text;         // empty: no message
         QStringList files;    // what the folder of the target holds afterwards
         qint64 firstFrames;   // audio frames of the first of them
     };
     const Case cases[] = {
+        // Before any command opened the picker, a picked song is not opened.
+        {noneSet, "none/song.mp3", QString(), {"song.mp3"}, n},
         {4, "sel/part.mp3", "The selection was successfully exported.", {"part.mp3"}, 100},
         {5, "all/whole.mp3", "The project was successfully exported.", {"whole.mp3"}, n},
         {6, "tracks", "2 track(s) were successfully exported.", {"01 Intro.mp3", "02 Coda.mp3"}, 50},
     };
     setTracks({{0, 50}, {50, KvTagProperty::EndMarker}}, {"Intro", "Coda"}, {1, 2});
     select(50, 150);
+    const KvQmlModel::FragmentListPtr document = model->fragmentList();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.mode);
         const QString target = dir.file(c.target);
         const QString folder = c.mode == 6 ? target : QFileInfo(target).absolutePath();
         ASSERT_TRUE(QDir().mkpath(folder));
+        if (c.mode == noneSet)
+            ASSERT_TRUE(QFile::copy(source, target));
+        else
+            controller->setPickerMode(c.mode);
         ui.messages.clear();
-        controller->setPickerMode(c.mode);
         controller->actionFilePicked(QUrl::fromLocalFile(target));
         EXPECT_TRUE(ui.captions.isEmpty()) << "the picker already chose: " << ui.captions.join("; ").toStdString();
-        EXPECT_EQ(ui.texts(), QStringList{c.text});
+        EXPECT_EQ(ui.texts(), c.text.isEmpty() ? QStringList() : QStringList{c.text});
+        EXPECT_EQ(model->fragmentList(), document);
+        EXPECT_TRUE(controller->pendingFiles().isEmpty());
         EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), c.files);
         if (!c.files.isEmpty()) {
             EXPECT_EQ(audioFramesOf(folder + "/" + c.files.first()).size(), c.firstFrames);

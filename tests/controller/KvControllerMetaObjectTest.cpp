@@ -1,7 +1,7 @@
 // The controller's meta-object is an interface: the views, the main window,
 // the dialogs, the conversion worker and the touch interface's sources reach
 // it by signature strings. Its properties, signals, slots and invokables are
-// compared here with the table they were specified by.
+// checked here, signature by signature, against the lists those callers use.
 #include "KvFakeUiServices.h"
 
 #include <KvConnect.h>

@@ -1,5 +1,5 @@
 // Fades, volume steps, silencing and selection changes: the per-frame gains
-// of the ramps as stated for the editor (by runs of frames), chained fades,
+// of the ramps the editor writes, run by run, chained fades,
 // silence that only touches audible frames, and the merging of selection
 // changes on the undo stack.
 #include "KvEditTestSupport.h"
