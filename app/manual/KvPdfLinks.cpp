@@ -151,7 +151,7 @@ public:
         if (at < 0)
             return fail(QStringLiteral("the catalog has no type"));
         catalog.insert(at + int(qstrlen("/Type /Catalog")),
-                             "\n/Outlines " + QByteArray::number(root) + " 0 R\n/PageMode /UseOutlines");
+                       "\n/Outlines " + QByteArray::number(root) + " 0 R\n/PageMode /UseOutlines");
         return true;
     }
 

@@ -52,8 +52,7 @@ bool parseFrame(const unsigned char *p, qint64 avail, Mp3FrameFacts &f)
     const int kbps = kBitrates[f.version == 0 ? 0 : 1][f.bitrateIndex];
     f.length = (f.version == 0 ? 144000 : 72000) * kbps / f.sampleRate + padding;
     const bool mono = f.mode == 3;
-    f.sideInfoBytes = f.version == 0 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-    const int side = f.sideInfoBytes;
+    const int side = f.sideInfoBytes = f.version == 0 ? (mono ? 17 : 32) : (mono ? 9 : 17);
     const int hdr = 4 + (f.crc ? 2 : 0);
     f.capacity = f.length - hdr - side;
     if (f.capacity < 0 || avail < hdr + side)

@@ -39,26 +39,25 @@ QProcessEnvironment XSession::environment() const
     return env;
 }
 
-QString XSession::xdotool(const QStringList &args, int *exitCode) const
+QByteArray XSession::run(const QString &program, const QStringList &args, int *exitCode) const
 {
     QProcess p;
     p.setProcessEnvironment(environment());
-    p.start(QStringLiteral("xdotool"), args);
-    const bool finished = p.waitForStarted() && p.waitForFinished(20000);
-    if (exitCode)
-        *exitCode = finished && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-}
-
-QByteArray XSession::import(const QStringList &args, int *exitCode) const
-{
-    QProcess p;
-    p.setProcessEnvironment(environment());
-    p.start(QStringLiteral("/usr/bin/import"), args);
+    p.start(program, args);
     const bool finished = p.waitForStarted() && p.waitForFinished(20000);
     if (exitCode)
         *exitCode = finished && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     return p.readAllStandardOutput();
+}
+
+QString XSession::xdotool(const QStringList &args, int *exitCode) const
+{
+    return QString::fromLocal8Bit(run(QStringLiteral("xdotool"), args, exitCode)).trimmed();
+}
+
+QByteArray XSession::import(const QStringList &args, int *exitCode) const
+{
+    return run(QStringLiteral("/usr/bin/import"), args, exitCode);
 }
 
 QSize XSession::windowSize(const QString &window) const
@@ -123,12 +122,10 @@ bool XSession::click(const QString &window, int x, int y, int button) const
 
 QString XSession::clipboard() const
 {
-    QProcess p;
-    p.setProcessEnvironment(environment());
-    p.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
-    if (!p.waitForStarted() || !p.waitForFinished(10000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(p.readAllStandardOutput());
+    int code = -1;
+    const QStringList args{QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")};
+    const QByteArray text = run(QStringLiteral("xclip"), args, &code);
+    return code == 0 ? QString::fromUtf8(text) : QString();
 }
 
 } // namespace kvtest

@@ -44,6 +44,9 @@ public:
     QString clipboard() const;
 
 private:
+    // Runs the program on this display, up to 20 s; returns its standard output.
+    QByteArray run(const QString &program, const QStringList &args, int *exitCode) const;
+
     QProcess m_server;
     QString m_display;
 };
